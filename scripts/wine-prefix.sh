@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# wine-prefix.sh start|stop PREFIX [ARCH]
+# start: creates the prefix when missing, warms it and leaves a persistent wineserver running, with every
+#        stream redirected away from the caller (Wine's helpers would otherwise inherit ctest's pipes and
+#        every test would take seconds, or ctest would hang).
+# stop:  shuts the prefix's server down.
+set -uo pipefail
+action=$1; prefix=$(realpath -m "$2"); arch=${3:-win32}
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="
+case "$action" in
+  start)
+    mkdir -p "$(dirname "$prefix")"
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
+    timeout 120 wineserver -w </dev/null >/dev/null 2>&1
+    (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    echo "wine prefix ready: $prefix"
+    ;;
+  stop)
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    ;;
+  *) echo "usage: $0 start|stop PREFIX [ARCH]" >&2; exit 2;;
+esac
