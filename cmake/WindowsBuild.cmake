@@ -4,7 +4,7 @@
 # bytes in every build. Runtime: the C and C++ runtimes are linked statically, so a module imports
 # only system DLLs.
 add_compile_options(-msse2 -mfpmath=sse -ffp-contract=off -Wall -Wextra -Wno-unused-parameter)
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 set(WINE_PREFIX_DIR "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix used by the tests")

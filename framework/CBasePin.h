@@ -1,0 +1,92 @@
+// Base of every pin: IPin and IQualityControl over the lock it shares with its filter, the connection (the
+// counted peer pin and the agreed media type), and connection negotiation. Derived pins shape it through the
+// virtual operations below; CheckType has no base version.
+//
+// Lifetime: a pin has no count of its own; its AddRef/Release go to the owning filter's IBaseFilter, so every
+// reference to a pin keeps the filter alive. The object that created the pin (the filter's outer object)
+// deletes it. `ownerFilter` and `qualitySink` are not counted (the filter owns the pin; the sink is the
+// graph's).
+// Threads and locks: Connect, ReceiveConnection, Disconnect, ConnectionMediaType and SetSink hold
+// `filterLock` (the filter's lock, not owned) for their whole run; Connect keeps holding it while calling the
+// other pin. ConnectedTo, QueryPinInfo, QueryDirection, QueryId, QueryAccept, EnumMediaTypes, NewSegment and
+// Notify take no lock.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+#include "COwnedMediaType.h"
+#include "CForwardingUnknown.h"
+#include "CRecursiveLock.h"
+
+class CBaseFilter;
+
+class CBasePin : public CForwardingUnknown<CUnknown, IPin, IQualityControl> {
+public:
+    // `hr` is never written by the base. A name that cannot be copied leaves the pin without a name.
+    CBasePin(const wchar_t* objectName, CBaseFilter* filter, CRecursiveLock* lock, HRESULT* hr,
+             const wchar_t* name, PIN_DIRECTION direction);
+    ~CBasePin() override;
+
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override;
+    ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
+
+    virtual LONG TypeListVersion();
+    virtual HRESULT Activate();
+    virtual HRESULT Deactivate();
+    virtual HRESULT StartRunning(REFERENCE_TIME start);
+    // S_OK: acceptable; anything else: not.
+    virtual HRESULT CheckType(const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT SetConnectionType(const AM_MEDIA_TYPE* type);
+    virtual HRESULT CheckPeer(IPin* peer);
+    virtual HRESULT ReleaseConnection();
+    virtual HRESULT FinishConnection(IPin* peer);
+    // The pin's own type list; S_OK when there is a type at `index`. The base offers none (E_UNEXPECTED).
+    virtual HRESULT GetOfferedType(int index, COwnedMediaType* type);
+
+    // IPin
+    HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE Disconnect() override;
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
+    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* dir) override;
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** e) override;
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+    // EndOfStream, BeginFlush and EndFlush belong to the input pins.
+
+    // IQualityControl
+    HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality q) override;
+    HRESULT STDMETHODCALLTYPE SetSink(IQualityControl* sink) override;
+
+    // What the filter and the enumerators read of a pin.
+    bool IsConnected() const { return connectedPin != nullptr; }
+    const wchar_t* Name() const { return pinName; }
+    IPin* GetPinInterface() { return static_cast<IPin*>(this); }
+    CBaseFilter* GetOwnerFilter() const { return ownerFilter; }
+
+protected:
+    HRESULT NegotiateType(IPin* receivePin, const AM_MEDIA_TYPE* type);
+    HRESULT TryTypeList(IPin* receivePin, const AM_MEDIA_TYPE* type, IEnumMediaTypes* types);
+    HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type);
+
+    wchar_t* pinName;  // owned, heap; null when the name could not be copied
+    IPin* connectedPin;  // counted
+    const PIN_DIRECTION direction;
+    CRecursiveLock* const filterLock;  // not owned: the filter's lock
+    bool runtimeError;
+    bool canReconnectWhenActive;
+    bool tryOwnTypesFirst;
+    CBaseFilter* const ownerFilter;  // not counted: the filter owns the pin
+    IQualityControl* qualitySink;    // not counted
+    LONG typeVersion;
+    COwnedMediaType connectionType;
+    REFERENCE_TIME segmentStart;
+    REFERENCE_TIME segmentStop;
+    double segmentRate;
+};

@@ -1,0 +1,34 @@
+// IEnumMediaTypes over the types a pin offers of its own (GetOfferedType). A plain COM object with its own
+// count: it holds one reference on the pin (through IPin), which the pin passes on to its filter. Takes no
+// lock; one thread at a time. When the pin's type-list version changes, Next, Skip (count > 0) and Clone
+// refuse with VFW_E_ENUM_OUT_OF_SYNC until Reset. Every record handed out is task memory owned by the
+// caller, who frees it with MediaTypeDestroy.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+class CBasePin;
+
+class CEnumMediaTypes : public IEnumMediaTypes {
+public:
+    // `source` null: a fresh enumerator; otherwise a clone (same pin, position and cached version).
+    CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source);
+    virtual ~CEnumMediaTypes();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched) override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG cMediaTypes) override;
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes** ppEnum) override;
+
+private:
+    bool OutOfSync() const;
+
+    LONG position;
+    CBasePin* const enumeratedPin;  // counted through its IPin
+    LONG cachedVersion;
+    volatile LONG refCount;
+};
