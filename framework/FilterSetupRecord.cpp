@@ -1,5 +1,7 @@
 #include "FilterSetupRecord.h"
 
+#include <uuids.h>
+
 namespace {
 
 // The mapper's answer when asked to unregister a filter it does not know.
@@ -48,3 +50,11 @@ HRESULT RegisterFilterThroughMapper(const FilterSetupRecord* record, IFilterMapp
     }
     return NotRegisteredIsSuccess(hr);
 }
+
+namespace {
+WCHAR inputPinName[] = L"Input";  // REGFILTERPINS takes a non-const name; the mapper only reads it
+const REGPINTYPES anyMediaType = {&MEDIATYPE_NULL, &MEDIASUBTYPE_NULL};
+}  // namespace
+
+const REGFILTERPINS anyTypeInputPinRecord = {
+    inputPinName, FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, L"Output", 1, &anyMediaType};

@@ -19,3 +19,7 @@ struct FilterSetupRecord {
 HRESULT RegisterFilterThroughMapper2(const FilterSetupRecord* record, IFilterMapper2* mapper, BOOL registerFilter);
 // The same through the older IFilterMapper, pin by pin and media type by media type.
 HRESULT RegisterFilterThroughMapper(const FilterSetupRecord* record, IFilterMapper* mapper, BOOL registerFilter);
+
+// The pin record of a sink's one input pin: "Input", neither rendered, output, zero nor many, connecting to
+// any filter's "Output", one media type of any major type and subtype.
+extern const REGFILTERPINS anyTypeInputPinRecord;

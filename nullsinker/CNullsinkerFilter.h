@@ -1,0 +1,12 @@
+// The null sink's filter object: one input pin (the outer CNullsinker's) and state changes under the outer
+// object's lock.
+#pragma once
+
+#include "CSinkFilter.h"
+
+class CNullsinker;
+
+class CNullsinkerFilter : public CSinkFilter<CNullsinker> {
+public:
+    using CSinkFilter<CNullsinker>::CSinkFilter;
+};

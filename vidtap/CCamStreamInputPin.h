@@ -1,0 +1,23 @@
+// The capture sink's input pin, "Input". It accepts every type whose frames the camera channel can carry,
+// keeps the type most recently checked as its connection type, sets the camera channel up at the first
+// check in the process, and publishes every sample it receives into the channel.
+// Threads: type checks come from the control thread (a connection, under the object lock) or any thread
+// (IPin::QueryAccept, no lock); samples come from the upstream streaming thread under `receiveLock`. The
+// publisher works from a copy of the picture header taken under the pin's type lock, so a concurrent type
+// check never changes or frees the format a frame is being published with.
+#pragma once
+
+#include "CSinkInputPin.h"
+
+class CCamStreamInputPin : public CSinkInputPin {
+public:
+    using CSinkInputPin::CSinkInputPin;
+
+    // VFW_E_TYPE_NOT_ACCEPTED (and nothing changed) for a picture the channel cannot carry; otherwise the
+    // type becomes the connection type, the channel is set up if it never was, and S_OK.
+    HRESULT CheckType(const AM_MEDIA_TYPE* type) override;
+
+protected:
+    // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header.
+    HRESULT ReceiveData(IMediaSample* sample, BYTE* data) override;
+};
