@@ -1,0 +1,324 @@
+// Publishing into a channel made of ordinary buffers, each allocated to its exact capacity so the sanitizer
+// reports any access past a block, the scratch buffer, the frame data or the header.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "ColourReference.h"
+#include "FramePublisherCore.h"
+
+namespace {
+
+constexpr uint32_t kYuy2 = 0x32595559;
+constexpr uint32_t kRgbImageSize = 0xABCD;
+
+PictureDescription Picture(int32_t width, int32_t height, uint16_t bitCount, uint32_t sizeImage = kRgbImageSize)
+{
+    unsigned char header[40] = {};
+    const uint32_t size = 40, compression = bitCount == 16 ? kYuy2 : 0;
+    const uint16_t planes = 1;
+    std::memcpy(header + 0, &size, 4);
+    std::memcpy(header + 4, &width, 4);
+    std::memcpy(header + 8, &height, 4);
+    std::memcpy(header + 12, &planes, 2);
+    std::memcpy(header + 14, &bitCount, 2);
+    std::memcpy(header + 16, &compression, 4);
+    std::memcpy(header + 20, &sizeImage, 4);
+    return DescribePicture(header, sizeof header, 0);
+}
+
+int32_t FormatField(const CameraHeaderBlock* header, size_t offset, size_t bytes = 4)
+{
+    int32_t value = 0;
+    std::memcpy(&value, header->format + offset, bytes);
+    return value;
+}
+
+struct TestChannel {
+    explicit TestChannel(size_t frameCapacity = 6220800, size_t scratchCapacity = 6220800)
+        : header(sizeof(CameraHeaderBlock), 0x11), frame(frameCapacity, 0x22), scratch(scratchCapacity, 0x33)
+    {
+    }
+    CameraHeaderBlock* Header() { return reinterpret_cast<CameraHeaderBlock*>(header.data()); }
+    CameraChannelViews Views()
+    {
+        CameraChannelViews views;
+        views.headerView = Header();
+        views.frameView = frame.data();
+        views.frameCapacity = frame.size();
+        views.scratchBuffer = scratch.data();
+        views.scratchCapacity = scratch.size();
+        return views;
+    }
+    void Publish(const std::vector<unsigned char>& data, const PictureDescription& picture)
+    {
+        PublishFrameToChannel(Views(), data.data(), static_cast<uint32_t>(data.size()), picture);
+    }
+    void Publish(const std::vector<unsigned char>& data, uint32_t length, const PictureDescription& picture)
+    {
+        PublishFrameToChannel(Views(), data.data(), length, picture);
+    }
+
+    std::vector<unsigned char> header;
+    std::vector<unsigned char> frame;
+    std::vector<unsigned char> scratch;
+};
+
+std::vector<unsigned char> Bytes(std::initializer_list<int> values)
+{
+    return std::vector<unsigned char>(values.begin(), values.end());
+}
+
+std::vector<unsigned char> Slice(const std::vector<unsigned char>& bytes, size_t from, size_t count)
+{
+    return std::vector<unsigned char>(bytes.begin() + from, bytes.begin() + from + count);
+}
+
+std::vector<unsigned char> PairOf(unsigned y0, unsigned u, unsigned v)
+{
+    const Bgr c = ReferenceColour(y0, u, v);
+    return {c[0], c[1], c[2], c[0], c[1], c[2]};
+}
+
+// The publishing algorithm written plainly: convert every whole group the scratch buffer holds, then copy
+// the rows last-first. Used to check the interleaved implementation on many shapes.
+void ReferencePublish(std::vector<unsigned char>& scratch, std::vector<unsigned char>& frame,
+                      const std::vector<unsigned char>& data, uint32_t length, int32_t width, int32_t height)
+{
+    const size_t groups = std::min<size_t>(length / 4, scratch.size() / 6);
+    for (size_t g = 0; g < groups; ++g) {
+        const Bgr c = ReferenceColour(data[4 * g], data[4 * g + 1], data[4 * g + 3]);
+        for (int half = 0; half < 2; ++half)
+            std::copy(c.begin(), c.end(), scratch.begin() + 6 * g + 3 * half);
+    }
+    if (width <= 0 || height <= 0)
+        return;
+    const size_t row = static_cast<size_t>(width) * 3;
+    for (size_t r = 0; r < static_cast<size_t>(height); ++r)
+        std::copy_n(scratch.begin() + (height - 1 - r) * row, row, frame.begin() + r * row);
+}
+
+}  // namespace
+
+TEST(FramePublisherCore, SmallPackedFrameIsConvertedAndStoredLastRowFirst)
+{
+    TestChannel channel;
+    // 4 x 2 pixels: two rows of two groups each.
+    const std::vector<unsigned char> data =
+        Bytes({16, 128, 99, 128, 235, 128, 0, 128, 81, 90, 0, 240, 255, 255, 255, 255});
+    channel.Publish(data, Picture(4, 2, 16));
+
+    std::vector<unsigned char> converted;
+    for (auto pair : {PairOf(16, 128, 128), PairOf(235, 128, 128), PairOf(81, 90, 240), PairOf(255, 255, 255)})
+        converted.insert(converted.end(), pair.begin(), pair.end());
+    EXPECT_EQ(Slice(channel.scratch, 0, 24), converted);
+    EXPECT_EQ(Slice(channel.frame, 0, 12), Slice(converted, 12, 12));
+    EXPECT_EQ(Slice(channel.frame, 12, 12), Slice(converted, 0, 12));
+    EXPECT_EQ(channel.frame[24], 0x22);  // bytes beyond the frame keep their contents
+}
+
+TEST(FramePublisherCore, SizeChangeRewritesFormatAndRowsFollowTheNewSize)
+{
+    TestChannel channel;
+    channel.Publish(std::vector<unsigned char>(16, 128), Picture(4, 2, 16));
+    ASSERT_EQ(FormatField(channel.Header(), kPictureWidthOffset), 4);
+
+    std::vector<unsigned char> data(16);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<unsigned char>(20 + 13 * i);
+    channel.Publish(data, Picture(2, 4, 16, 16));
+
+    const CameraHeaderBlock* header = channel.Header();
+    EXPECT_EQ(FormatField(header, 0), 40);
+    EXPECT_EQ(FormatField(header, kPictureWidthOffset), 2);
+    EXPECT_EQ(FormatField(header, kPictureHeightOffset), 4);
+    EXPECT_EQ(FormatField(header, kPictureBitCountOffset, 2), 24);
+    EXPECT_EQ(FormatField(header, kPictureCompressionOffset), 0);
+    EXPECT_EQ(FormatField(header, 20), 16);  // biSizeImage keeps the source's value
+    EXPECT_EQ(header->initialised, 0x11111111);  // nothing outside `format` is written
+    EXPECT_EQ(header->frameBlockName[0], 0x1111);
+
+    // Four rows of one group each: frame row r is scratch row 3 - r.
+    for (size_t r = 0; r < 4; ++r)
+        EXPECT_EQ(Slice(channel.frame, 6 * r, 6), PairOf(data[4 * (3 - r)], data[4 * (3 - r) + 1], data[4 * (3 - r) + 3]))
+            << "row " << r;
+}
+
+TEST(FramePublisherCore, SameSizeAnotherDepthLeavesTheHeaderUntouched)
+{
+    TestChannel channel;
+    channel.Publish(std::vector<unsigned char>(16, 128), Picture(4, 2, 16));
+    const std::vector<unsigned char> before = channel.header;
+    channel.Publish(std::vector<unsigned char>(32, 7), Picture(4, 2, 32, 999));
+    EXPECT_EQ(channel.header, before);
+}
+
+TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeader)
+{
+    TestChannel channel;
+    std::vector<unsigned char> data(4 * 3 * 2);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<unsigned char>(i * 5);
+    channel.Publish(data, Picture(3, 2, 32));
+    EXPECT_EQ(Slice(channel.frame, 0, data.size()), data);
+    EXPECT_EQ(channel.frame[data.size()], 0x22);
+    EXPECT_EQ(FormatField(channel.Header(), kPictureBitCountOffset, 2), 24);
+    EXPECT_EQ(channel.scratch[0], 0x33);  // no conversion
+}
+
+TEST(FramePublisherCore, NonPositiveGeometryConvertsButCopiesNoRow)
+{
+    for (auto geometry : {std::pair<int32_t, int32_t>{4, -2}, {4, 0}, {0, 2}, {-4, 2}}) {
+        TestChannel channel;
+        channel.Publish(std::vector<unsigned char>(16, 200), Picture(geometry.first, geometry.second, 16));
+        EXPECT_EQ(FormatField(channel.Header(), kPictureHeightOffset), geometry.second);
+        EXPECT_EQ(Slice(channel.scratch, 0, 6), PairOf(200, 200, 200));
+        EXPECT_EQ(channel.frame, std::vector<unsigned char>(channel.frame.size(), 0x22))
+            << geometry.first << " x " << geometry.second;
+    }
+}
+
+TEST(FramePublisherCore, ShortFrameCopiesStaleScratchRows)
+{
+    TestChannel channel;
+    // Only the first of two rows arrives: the last row copied out is what the scratch buffer held.
+    channel.Publish(std::vector<unsigned char>(8, 235), Picture(4, 2, 16));
+    EXPECT_EQ(Slice(channel.frame, 0, 12), std::vector<unsigned char>(12, 0x33));
+    EXPECT_EQ(Slice(channel.frame, 12, 6), PairOf(235, 235, 235));
+}
+
+TEST(FramePublisherCore, PartialGroupAtTheEndIsNotRead)
+{
+    // Seven bytes: one whole group and three bytes that are no group.
+    TestChannel channel;
+    const std::vector<unsigned char> data = Bytes({100, 120, 130, 140, 1, 2, 3});
+    channel.Publish(data, Picture(4, 1, 16));
+    EXPECT_EQ(Slice(channel.scratch, 0, 6), PairOf(100, 120, 140));
+    EXPECT_EQ(Slice(channel.scratch, 6, 6), std::vector<unsigned char>(6, 0x33));
+}
+
+TEST(FramePublisherCore, CopyStopsAtTheFrameBlockEnd)
+{
+    TestChannel channel(32, 32);
+    std::vector<unsigned char> data(100);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<unsigned char>(i);
+    channel.Publish(data, Picture(5, 5, 32));
+    EXPECT_EQ(channel.frame, Slice(data, 0, 32));
+
+    TestChannel noHeader(32, 32);
+    noHeader.Publish(data, PictureDescription());
+    EXPECT_EQ(noHeader.frame, Slice(data, 0, 32));
+}
+
+TEST(FramePublisherCore, ConversionStopsAtTheScratchEnd)
+{
+    // The picture (2 x 2) fits; the frame data has five groups but the scratch buffer holds two.
+    TestChannel channel(12, 12);
+    std::vector<unsigned char> data(20, 50);
+    channel.Publish(data, Picture(2, 2, 16));
+    EXPECT_EQ(Slice(channel.scratch, 6, 6), PairOf(50, 50, 50));
+    EXPECT_EQ(Slice(channel.frame, 0, 6), PairOf(50, 50, 50));
+}
+
+TEST(FramePublisherCore, PictureLargerThanTheBlocksIsNotPublished)
+{
+    for (auto geometry : {std::pair<int32_t, int32_t>{1921, 1080}, {1920, -1081}, {-1080, 1921}, {INT32_MIN, 2}}) {
+        TestChannel channel;
+        const std::vector<unsigned char> header = channel.header;
+        channel.Publish(std::vector<unsigned char>(64, 90), Picture(geometry.first, geometry.second, 16));
+        EXPECT_EQ(channel.header, header);
+        EXPECT_EQ(channel.scratch[0], 0x33);
+        EXPECT_EQ(channel.frame[0], 0x22);
+    }
+    // Against smaller blocks the limit is the smaller capacity.
+    TestChannel small(48, 24);
+    small.Publish(std::vector<unsigned char>(32, 90), Picture(4, 4, 16));
+    EXPECT_EQ(small.scratch[0], 0x33);
+    EXPECT_EQ(FormatField(small.Header(), kPictureWidthOffset), 0x11111111);
+}
+
+TEST(FramePublisherCore, UnusableChannelOrMissingDataPublishesNothing)
+{
+    TestChannel channel;
+    const std::vector<unsigned char> data(16, 77);
+    CameraChannelViews views = channel.Views();
+    views.scratchBuffer = nullptr;
+    PublishFrameToChannel(views, data.data(), 16, Picture(4, 2, 16));
+    views = channel.Views();
+    views.frameView = nullptr;
+    PublishFrameToChannel(views, data.data(), 16, Picture(4, 2, 32));
+    PublishFrameToChannel(channel.Views(), nullptr, 16, Picture(4, 2, 16));
+    EXPECT_EQ(channel.header, std::vector<unsigned char>(channel.header.size(), 0x11));
+    EXPECT_EQ(channel.frame[0], 0x22);
+    EXPECT_EQ(channel.scratch[0], 0x33);
+}
+
+TEST(FramePublisherCore, MatchesConvertThenReverseOnManyShapes)
+{
+    std::mt19937 random(20240611);
+    const auto fill = [&](std::vector<unsigned char>& bytes) {
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(random());
+    };
+    int cases = 0;
+    for (int32_t width : {1, 2, 3, 5, 8, 15, 16, 17, 33}) {
+        for (int32_t height : {1, 2, 3, 7}) {
+            const size_t pictureBytes = static_cast<size_t>(width) * height * 3;
+            for (size_t spare : {size_t{0}, size_t{5}, size_t{96}}) {
+                const size_t full = static_cast<size_t>(width) * height * 2;
+                for (size_t length : {size_t{0}, size_t{3}, full / 2, full / 2 + 1, full, full + 2, full + 64}) {
+                    TestChannel channel(pictureBytes + spare, pictureBytes + spare);
+                    fill(channel.frame);
+                    fill(channel.scratch);
+                    // Exactly `length` bytes, but never an empty vector: a null frame pointer publishes nothing.
+                    std::vector<unsigned char> data(std::max<size_t>(length, 1));
+                    fill(data);
+                    std::vector<unsigned char> expectedFrame = channel.frame, expectedScratch = channel.scratch;
+                    ReferencePublish(expectedScratch, expectedFrame, data, static_cast<uint32_t>(length), width, height);
+
+                    channel.Publish(data, static_cast<uint32_t>(length), Picture(width, height, 16));
+                    ASSERT_EQ(channel.scratch, expectedScratch) << width << "x" << height << " length " << length;
+                    ASSERT_EQ(channel.frame, expectedFrame) << width << "x" << height << " length " << length;
+                    ++cases;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(cases, 9 * 4 * 3 * 7);
+}
+
+TEST(FramePublisherCore, HeaderRewrittenByAnotherWriterNeverSteersTheRows)
+{
+    // Another process may write any width and height into the header block at any moment. A thread plays
+    // that writer while frames are published into blocks sized exactly for them: if the rows were taken from
+    // the header, the copies would run far past the blocks.
+    TestChannel channel(24, 24);
+    std::atomic<bool> stop{false};
+    std::thread tamperer([&] {
+        uint32_t n = 1;
+        while (!stop.load(std::memory_order_relaxed)) {
+            n = n * 1664525u + 1013904223u;
+            volatile unsigned char* format = channel.Header()->format;
+            for (size_t i = 0; i < 8; ++i)
+                format[kPictureWidthOffset + i] = static_cast<unsigned char>(n >> (i * 3));
+        }
+    });
+    std::vector<unsigned char> data(16);
+    bool allRight = true;
+    for (int frame = 0; frame < 3000 && allRight; ++frame) {
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<unsigned char>(frame + i * 17);
+        channel.Publish(data, Picture(4, 2, 16));
+        allRight = Slice(channel.frame, 0, 6) == PairOf(data[8], data[9], data[11]) &&
+                   Slice(channel.frame, 12, 6) == PairOf(data[0], data[1], data[3]);
+    }
+    stop = true;
+    tamperer.join();
+    EXPECT_TRUE(allRight);
+}

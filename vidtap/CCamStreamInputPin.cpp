@@ -1,0 +1,30 @@
+#include "CCamStreamInputPin.h"
+
+#include <vfwmsgs.h>
+
+#include "CameraChannel.h"
+#include "FramePublisherCore.h"
+#include "MediaTypePicture.h"
+
+HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
+{
+    if (type == nullptr)
+        return E_POINTER;
+    // A frame larger than the frame block would be cut or dropped on every sample; refusing it lets the
+    // upstream pin move on to a format that fits.
+    if (MediaTypeExceedsCameraChannel(type))
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    // A type that cannot be copied is still accepted; its frames then take the copy path.
+    StoreConnectionType(type);
+    SetUpCameraChannel(type);
+    return S_OK;
+}
+
+HRESULT CCamStreamInputPin::ReceiveData(IMediaSample* sample, BYTE* data)
+{
+    PictureDescription picture;
+    ReadConnectionType([&picture](const AM_MEDIA_TYPE& type) { picture = DescribeMediaTypePicture(&type); });
+    long size = sample->GetSize();
+    PublishFrameToChannel(SnapshotCameraChannel(), data, size > 0 ? static_cast<uint32_t>(size) : 0u, picture);
+    return S_OK;
+}

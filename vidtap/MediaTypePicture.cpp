@@ -1,0 +1,43 @@
+#include "MediaTypePicture.h"
+
+#include <cstddef>
+
+#include <amvideo.h>
+#include <dvdmedia.h>
+#include <uuids.h>
+
+static_assert(offsetof(VIDEOINFOHEADER, bmiHeader) == 48);
+static_assert(offsetof(VIDEOINFOHEADER2, bmiHeader) == 72);
+
+namespace {
+
+// The byte offset of the picture header in a format block of `formatType`, or false for a format type
+// that carries none.
+bool PictureHeaderOffset(const GUID& formatType, size_t* offset)
+{
+    if (IsEqualGUID(formatType, FORMAT_VideoInfo) || IsEqualGUID(formatType, FORMAT_MPEGVideo)) {
+        *offset = offsetof(VIDEOINFOHEADER, bmiHeader);
+        return true;
+    }
+    if (IsEqualGUID(formatType, FORMAT_VideoInfo2) || IsEqualGUID(formatType, FORMAT_MPEG2Video)) {
+        *offset = offsetof(VIDEOINFOHEADER2, bmiHeader);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+PictureDescription DescribeMediaTypePicture(const AM_MEDIA_TYPE* type)
+{
+    size_t offset = 0;
+    if (type == nullptr || !PictureHeaderOffset(type->formattype, &offset))
+        return PictureDescription();
+    return DescribePicture(type->pbFormat, type->cbFormat, offset);
+}
+
+bool MediaTypeExceedsCameraChannel(const AM_MEDIA_TYPE* type)
+{
+    const PictureDescription picture = DescribeMediaTypePicture(type);
+    return picture.present && FrameExceedsChannel(picture.width, picture.height);
+}
