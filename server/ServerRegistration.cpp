@@ -1,0 +1,184 @@
+#include "ServerRegistration.h"
+
+#include <objbase.h>
+#include <olectl.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <strsafe.h>
+
+#include "CRegistryKey.h"
+#include "ClassTableEntry.h"
+#include "ComPtr.h"
+#include "FilterSetupRecord.h"
+#include "HResult.h"
+#include "ModuleEntryPoints.h"
+
+namespace {
+
+// Every path, key name and value string is formatted into a buffer of this many characters; longer text
+// is cut at one character less (only a display name could be that long).
+constexpr int textCapacity = 260;
+
+void FormatText(wchar_t (&buffer)[textCapacity], const wchar_t* format, const wchar_t* text)
+{
+    buffer[0] = L'\0';
+    (void)StringCchPrintfW(buffer, textCapacity, format, text);
+}
+
+// Byte length of a registry string value, terminating NUL included.
+DWORD StringValueBytes(const wchar_t* text)
+{
+    return static_cast<DWORD>(sizeof(wchar_t) * (lstrlenW(text) + 1));
+}
+
+// "CLSID\{...}" for a class, below HKEY_CLASSES_ROOT.
+void FormatClassKeyName(const CLSID& classId, wchar_t (&keyName)[textCapacity])
+{
+    wchar_t classIdText[39] = L"";
+    (void)StringFromGUID2(classId, classIdText, 39);
+    FormatText(keyName, L"CLSID\\%ls", classIdText);
+}
+
+HRESULT WriteServerKeys(const ClassTableEntry& entry, const wchar_t* modulePath)
+{
+    wchar_t keyName[textCapacity];
+    FormatClassKeyName(*entry.classId, keyName);
+    wchar_t value[textCapacity];
+
+    CRegistryKey classKey;
+    LONG error = RegCreateKeyW(HKEY_CLASSES_ROOT, keyName, classKey.Out());
+    if (error != ERROR_SUCCESS)
+        return HResultFromWin32Error(error);
+    FormatText(value, L"%ls", entry.displayName);
+    error = RegSetValueW(classKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value));
+    if (error != ERROR_SUCCESS)
+        return HResultFromWin32Error(error);
+
+    CRegistryKey serverKey;
+    error = RegCreateKeyW(classKey.Get(), L"InprocServer32", serverKey.Out());
+    if (error != ERROR_SUCCESS)
+        return HResultFromWin32Error(error);
+    FormatText(value, L"%ls", modulePath);
+    error = RegSetValueW(serverKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value));
+    if (error != ERROR_SUCCESS)
+        return HResultFromWin32Error(error);
+    FormatText(value, L"%ls", L"Both");
+    error = RegSetValueExW(serverKey.Get(), L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           StringValueBytes(value));
+    return error != ERROR_SUCCESS ? HResultFromWin32Error(error & 0xFFFF) : S_OK;
+}
+
+// Stops at the first class that fails; the keys of the classes before it stay written.
+HRESULT WriteServerKeysOfAllClasses(const wchar_t* modulePath)
+{
+    HRESULT hr = S_OK;
+    for (int i = 0; i < classTableCount; ++i)
+        RETURN_IF_FAILED(hr = WriteServerKeys(classTable[i], modulePath));
+    return hr;
+}
+
+HRESULT RemoveServerKeysOfAllClasses()
+{
+    for (int i = 0; i < classTableCount; ++i) {
+        wchar_t keyName[textCapacity];
+        FormatClassKeyName(*classTable[i].classId, keyName);
+        (void)DeleteKeyTree(HKEY_CLASSES_ROOT, keyName);
+    }
+    return S_OK;
+}
+
+// The mapper step of registration, with COM already initialised. The mapper is released before returning,
+// so before the caller frees unused libraries and uninitialises COM.
+HRESULT RegisterWithFilterMapper(BOOL registerServer)
+{
+    ComPtr<IFilterMapper2> mapper2;
+    ComPtr<IFilterMapper> mapper;
+    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                  mapper2.OutVoid());
+    if (FAILED(hr)) {
+        hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
+                              mapper.OutVoid());
+        if (FAILED(hr))
+            return hr;
+    }
+    for (int i = 0; i < classTableCount && SUCCEEDED(hr); ++i) {
+        const FilterSetupRecord* record = classTable[i].setupRecord;
+        if (record == nullptr)
+            continue;
+        hr = mapper2 ? RegisterFilterThroughMapper2(record, mapper2.Get(), registerServer)
+                     : RegisterFilterThroughMapper(record, mapper.Get(), registerServer);
+    }
+    return hr;
+}
+
+}  // namespace
+
+HRESULT DeleteKeyTree(HKEY parent, const wchar_t* name)
+{
+    if (name == nullptr || name[0] == L'\0')
+        return E_FAIL;
+    CRegistryKey key;
+    if (RegOpenKeyExW(parent, name, 0, MAXIMUM_ALLOWED, key.Out()) != ERROR_SUCCESS)
+        return S_OK;
+
+    // Sub-keys are deleted from the front. One that cannot be deleted (its security denies us) is found at
+    // the same index again: step past it, or it would be enumerated for ever. The keys after it keep moving
+    // onto that index as they are deleted.
+    DWORD index = 0;
+    wchar_t previous[textCapacity] = L"";
+    for (;;) {
+        wchar_t subKey[textCapacity];
+        DWORD length = textCapacity;
+        if (RegEnumKeyExW(key.Get(), index, subKey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (lstrcmpW(subKey, previous) == 0) {
+            ++index;
+            previous[0] = L'\0';
+            continue;
+        }
+        (void)DeleteKeyTree(key.Get(), subKey);
+        (void)StringCchCopyW(previous, textCapacity, subKey);
+    }
+    key.Close();
+    (void)RegDeleteKeyW(parent, name);
+    return S_OK;
+}
+
+HRESULT RegisterAllClasses(BOOL registerServer)
+{
+    char path[textCapacity];
+    DWORD length = GetModuleFileNameA(moduleInstance, path, textCapacity);
+    if (length == 0)
+        return HResultFromWin32Error(GetLastError());
+    // A full buffer means the path was cut short: registering it would point COM at a file that is not ours.
+    if (length >= static_cast<DWORD>(textCapacity))
+        return HResultFromWin32Error(ERROR_INSUFFICIENT_BUFFER);
+    wchar_t widePath[textCapacity] = L"";
+    if (MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length) + 1, widePath, textCapacity) == 0)
+        return HResultFromWin32Error(GetLastError());
+
+    if (registerServer)
+        RETURN_IF_FAILED(WriteServerKeysOfAllClasses(widePath));
+
+    // A caller that already runs in another apartment gets RPC_E_CHANGED_MODE here: its apartment serves
+    // the mapper as well, and it must not be uninitialised on the caller's behalf.
+    HRESULT comInitialised = CoInitialize(nullptr);
+    HRESULT hr = RegisterWithFilterMapper(registerServer);
+    CoFreeUnusedLibraries();
+    if (SUCCEEDED(comInitialised))
+        CoUninitialize();
+
+    if (SUCCEEDED(hr) && !registerServer)
+        hr = RemoveServerKeysOfAllClasses();
+    return hr;
+}
+
+STDAPI DllRegisterServer()
+{
+    return RegisterAllClasses(TRUE);
+}
+
+STDAPI DllUnregisterServer()
+{
+    return RegisterAllClasses(FALSE);
+}
