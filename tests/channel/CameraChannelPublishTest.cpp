@@ -1,0 +1,178 @@
+// Frames published through the module's entry point, seen through the named blocks: from this process and
+// from a second one (the camreader tool, started while this process keeps the blocks alive).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "CameraChannel.h"
+#include "ChannelTestTypes.h"
+#include "FramePublisher.h"
+
+namespace {
+
+struct ProcessResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs camreader with `arguments`, collecting its output until it exits.
+ProcessResult RunCamreader(const std::wstring& arguments)
+{
+    std::wstring exe = L"Z:" CAMREADER_EXE_W;
+    for (wchar_t& c : exe)
+        if (c == L'/')
+            c = L'\\';
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(writeEnd);
+    if (started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got != 0)
+            result.output.append(buffer, got);
+        WaitForSingleObject(process.hProcess, 30000);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        result.output = "CreateProcess failed: " + std::to_string(GetLastError());
+    }
+    CloseHandle(readEnd);
+    return result;
+}
+
+std::wstring TempFile(const wchar_t* name)
+{
+    wchar_t directory[MAX_PATH];
+    GetTempPathW(MAX_PATH, directory);
+    return std::wstring(directory) + name;
+}
+
+std::vector<unsigned char> ReadFileBytes(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A packed 4:2:2 frame whose every group differs.
+std::vector<BYTE> PackedFrame(int width, int height)
+{
+    std::vector<BYTE> frame(static_cast<size_t>(width) * height * 2);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<BYTE>(16 + (i * 29) % 220);
+    return frame;
+}
+
+}  // namespace
+
+TEST(CameraChannelPublish, PublishingBeforeSetUpDoesNothing)
+{
+    const TestVideoType type(4, 2, 16);
+    const std::vector<BYTE> frame = PackedFrame(4, 2);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+    EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr);
+    EXPECT_EQ(setupPending, 1);
+}
+
+TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
+{
+    const TestVideoType type(4, 2, 16);
+    SetUpCameraChannel(type.Type());
+    const std::vector<BYTE> frame = PackedFrame(4, 2);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+
+    const TestSection block = OpenTestSection(FrameBlockNameOfTry(0));
+    ASSERT_NE(block.view, nullptr);
+    // The frame block holds the scratch buffer's second row, then its first.
+    EXPECT_EQ(0, std::memcmp(block.view, scratchBuffer + 12, 12));
+    EXPECT_EQ(0, std::memcmp(block.view + 12, scratchBuffer, 12));
+    EXPECT_NE(0, std::memcmp(scratchBuffer, scratchBuffer + 12, 12));
+}
+
+TEST(CameraChannelPublish, VideoInfo2TypeIsReadAtItsOwnOffset)
+{
+    const TestVideoType setUpType(6, 2, 16, FORMAT_VideoInfo2);
+    SetUpCameraChannel(setUpType.Type());
+    const TestSection header = OpenTestSection(kHeaderBlockName);
+    ASSERT_NE(header.view, nullptr);
+    const auto* block = reinterpret_cast<const CameraHeaderBlock*>(header.view);
+    EXPECT_EQ(FormatIn(block).biWidth, 6);
+    EXPECT_EQ(FormatIn(block).biXPelsPerMeter, 2835);
+
+    // A new size arriving with a VideoInfo2 connection refreshes the header from the right bytes.
+    const TestVideoType larger(8, 4, 16, FORMAT_MPEG2Video);
+    const std::vector<BYTE> frame = PackedFrame(8, 4);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), larger.Type());
+    EXPECT_EQ(FormatIn(block).biWidth, 8);
+    EXPECT_EQ(FormatIn(block).biHeight, 4);
+    EXPECT_EQ(FormatIn(block).biBitCount, 24);
+    EXPECT_EQ(FormatIn(block).biClrImportant, 7u);
+}
+
+TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
+{
+    // Six pixels wide: 18 bytes per row in the frame block, padded to 20 in the bitmap file.
+    const TestVideoType type(6, 3, 16);
+    SetUpCameraChannel(type.Type());
+    const std::vector<BYTE> frame = PackedFrame(6, 3);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+
+    const std::wstring bitmapPath = TempFile(L"camera_channel_test_frame.bmp");
+    DeleteFileW(bitmapPath.c_str());
+    const ProcessResult reader = RunCamreader(L"\"" + bitmapPath + L"\"");
+    ASSERT_EQ(reader.exitCode, 0u) << reader.output;
+    EXPECT_NE(reader.output.find("initialised     1"), std::string::npos) << reader.output;
+    EXPECT_NE(reader.output.find("biWidth         6"), std::string::npos) << reader.output;
+    EXPECT_NE(reader.output.find("biBitCount      24"), std::string::npos) << reader.output;
+    EXPECT_NE(reader.output.find("frameBlockName  tarn_kro_shared_camera_memeory0"), std::string::npos)
+        << reader.output;
+    EXPECT_NE(reader.output.find("auxFloat0       0.15 (0x3E19999A)"), std::string::npos) << reader.output;
+
+    const std::vector<unsigned char> file = ReadFileBytes(bitmapPath);
+    ASSERT_EQ(file.size(), 14u + 40u + 3u * 20u);
+    BITMAPFILEHEADER fileHeader;
+    BITMAPINFOHEADER info;
+    std::memcpy(&fileHeader, file.data(), sizeof fileHeader);
+    std::memcpy(&info, file.data() + 14, sizeof info);
+    EXPECT_EQ(fileHeader.bfType, 0x4D42);
+    EXPECT_EQ(fileHeader.bfSize, file.size());
+    EXPECT_EQ(fileHeader.bfOffBits, 54u);
+    EXPECT_EQ(info.biWidth, 6);
+    EXPECT_EQ(info.biHeight, 3);
+    EXPECT_EQ(info.biBitCount, 24);
+    EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_EQ(info.biSizeImage, 60u);
+    for (size_t row = 0; row < 3; ++row) {
+        EXPECT_EQ(0, std::memcmp(file.data() + 54 + row * 20, frameView + row * 18, 18)) << "row " << row;
+        EXPECT_EQ(file[54 + row * 20 + 18], 0);
+        EXPECT_EQ(file[54 + row * 20 + 19], 0);
+    }
+    // The bitmap's bottom row (first in the file) is the source's last row.
+    EXPECT_EQ(0, std::memcmp(file.data() + 54, scratchBuffer + 2 * 18, 18));
+    DeleteFileW(bitmapPath.c_str());
+}
+
+TEST(CameraChannelPublish, ReaderFailsClearlyWithoutAChannel)
+{
+    const ProcessResult reader = RunCamreader(L"\"" + TempFile(L"camera_channel_test_none.bmp") + L"\"");
+    EXPECT_EQ(reader.exitCode, 2u) << reader.output;
+    EXPECT_NE(reader.output.find("no camera channel"), std::string::npos) << reader.output;
+}
