@@ -11,6 +11,7 @@
 #include <control.h>
 
 #include "CMediaPosition.h"
+#include "PlatformAdditions.h"
 
 class CPosPassThru : public CForwardingUnknown<CMediaPosition, IMediaSeeking> {
 public:
@@ -63,5 +64,16 @@ protected:
     HRESULT GetUpstreamPosition(IMediaPosition** out);
 
 private:
+    // The four position queries of IMediaSeeking that share one forwarding routine.
+    using SeekingTimeQuery = decltype(&IMediaSeeking::GetDuration);
+
+    HRESULT GetUpstreamInterface(REFIID iid, void** out);
+    HRESULT ForwardTimeQuery(SeekingTimeQuery query, LONGLONG* time);
+    // Runs `call` on the upstream interface of that kind, or answers E_NOTIMPL when there is none.
+    template <class Call>
+    HRESULT ForwardToSeeking(Call call);
+    template <class Call>
+    HRESULT ForwardToPosition(Call call);
+
     IPin* const inputPin;  // not counted: the outer object keeps the pin alive while this object exists
 };
