@@ -1,0 +1,355 @@
+// The seeking pass-through's forwarding of IMediaSeeking and IMediaPosition to the upstream pin, and its
+// place as an aggregated part of a filter's outer object.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <control.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include "CPosPassThru.h"
+#include "FakeSeekingInputPin.h"
+#include "FakeUpstreamSeeking.h"
+#include "SeekingOuterObject.h"
+
+namespace {
+
+// A code no real upstream returns by accident, so a passed-through result is recognisable.
+const HRESULT kUpstreamCode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x7A11);
+
+struct ForwardingCase {
+    std::function<HRESULT()> call;
+    UpstreamCall expected;
+};
+
+template <class T>
+T* Query(IUnknown* from, REFIID iid)
+{
+    void* out = nullptr;
+    EXPECT_EQ(from->QueryInterface(iid, &out), S_OK);
+    return static_cast<T*>(out);
+}
+
+class PosPassThruTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        pin.peer = &upstream;
+        outer = new SeekingOuterObject(&pin);
+        outer->NonDelegatingAddRef();
+        ASSERT_EQ(outer->constructionResult, S_OK);
+        seeking = Query<IMediaSeeking>(outer->GetOwnerUnknown(), IID_IMediaSeeking);
+        position = Query<IMediaPosition>(outer->GetOwnerUnknown(), IID_IMediaPosition);
+        upstream.result = kUpstreamCode;
+    }
+    void TearDown() override
+    {
+        seeking->Release();
+        position->Release();
+        EXPECT_EQ(outer->NonDelegatingRelease(), 0u);
+        upstream.ExpectBalanced();
+        pin.ExpectBalanced();
+    }
+
+    std::vector<ForwardingCase> SeekingCases()
+    {
+        IMediaSeeking* s = seeking;
+        const DWORD currentFlags = AM_SEEKING_AbsolutePositioning | AM_SEEKING_SeekToKeyFrame;
+        const DWORD stopFlags = AM_SEEKING_RelativePositioning | AM_SEEKING_ReturnTime;
+        return {
+            {[=] { return s->GetCapabilities(&capabilities); }, {"GetCapabilities", {&capabilities}}},
+            {[=] { return s->CheckCapabilities(&capabilities); }, {"CheckCapabilities", {&capabilities}}},
+            {[=] { return s->IsFormatSupported(&format); }, {"IsFormatSupported", {&format}}},
+            {[=] { return s->QueryPreferredFormat(&format); }, {"QueryPreferredFormat", {&format}}},
+            {[=] { return s->GetTimeFormat(&format); }, {"GetTimeFormat", {&format}}},
+            {[=] { return s->IsUsingTimeFormat(&otherFormat); }, {"IsUsingTimeFormat", {&otherFormat}}},
+            {[=] { return s->SetTimeFormat(&otherFormat); }, {"SetTimeFormat", {&otherFormat}}},
+            {[=] { return s->GetDuration(&first); }, {"GetDuration", {&first}}},
+            {[=] { return s->GetStopPosition(&first); }, {"GetStopPosition", {&first}}},
+            {[=] { return s->GetCurrentPosition(&first); }, {"GetCurrentPosition", {&first}}},
+            {[=] { return s->ConvertTimeFormat(&first, &format, -1234567890123LL, &otherFormat); },
+             {"ConvertTimeFormat", {&first, &format, &otherFormat}, {-1234567890123LL}}},
+            {[=] { return s->SetPositions(&first, currentFlags, &second, stopFlags); },
+             {"SetPositions", {&first, &second}, {currentFlags, stopFlags}}},
+            {[=] { return s->GetPositions(&first, &second); }, {"GetPositions", {&first, &second}}},
+            {[=] { return s->GetAvailable(&first, &second); }, {"GetAvailable", {&first, &second}}},
+            {[=] { return s->SetRate(2.0); }, {"SetRate", {}, {}, {2.0}}},
+            {[=] { return s->GetRate(&rate); }, {"GetRate", {&rate}}},
+            {[=] { return s->GetPreroll(&first); }, {"GetPreroll", {&first}}},
+        };
+    }
+
+    std::vector<ForwardingCase> PositionCases()
+    {
+        IMediaPosition* p = position;
+        return {
+            {[=] { return p->get_Duration(&seconds); }, {"get_Duration", {&seconds}}},
+            {[=] { return p->put_CurrentPosition(1.5); }, {"put_CurrentPosition", {}, {}, {1.5}}},
+            {[=] { return p->get_CurrentPosition(&seconds); }, {"get_CurrentPosition", {&seconds}}},
+            {[=] { return p->get_StopTime(&seconds); }, {"get_StopTime", {&seconds}}},
+            {[=] { return p->put_StopTime(7.25); }, {"put_StopTime", {}, {}, {7.25}}},
+            {[=] { return p->get_PrerollTime(&seconds); }, {"get_PrerollTime", {&seconds}}},
+            {[=] { return p->put_PrerollTime(0.125); }, {"put_PrerollTime", {}, {}, {0.125}}},
+            {[=] { return p->put_Rate(0.5); }, {"put_Rate", {}, {}, {0.5}}},
+            {[=] { return p->get_Rate(&rate); }, {"get_Rate", {&rate}}},
+            {[=] { return p->CanSeekForward(&canSeek); }, {"CanSeekForward", {&canSeek}}},
+            {[=] { return p->CanSeekBackward(&canSeek); }, {"CanSeekBackward", {&canSeek}}},
+        };
+    }
+
+    void ExpectAllForwarded(const std::vector<ForwardingCase>& cases)
+    {
+        for (const ForwardingCase& c : cases) {
+            upstream.calls.clear();
+            EXPECT_EQ(c.call(), kUpstreamCode) << c.expected.method;
+            ASSERT_EQ(upstream.calls.size(), 1u) << c.expected.method;
+            EXPECT_EQ(upstream.calls[0], c.expected);
+        }
+    }
+
+    void ExpectAllNotImplemented(const std::vector<ForwardingCase>& cases)
+    {
+        for (const ForwardingCase& c : cases)
+            EXPECT_EQ(c.call(), E_NOTIMPL) << c.expected.method;
+    }
+
+    FakeUpstreamSeeking upstream;
+    FakeSeekingInputPin pin;
+    SeekingOuterObject* outer = nullptr;
+    IMediaSeeking* seeking = nullptr;
+    IMediaPosition* position = nullptr;
+
+    // Argument storage: the upstream must receive these very addresses.
+    DWORD capabilities = 0;
+    GUID format = TIME_FORMAT_MEDIA_TIME;
+    GUID otherFormat = TIME_FORMAT_FRAME;
+    LONGLONG first = 0;
+    LONGLONG second = 0;
+    double rate = 0.0;
+    REFTIME seconds = 0.0;
+    LONG canSeek = 0;
+};
+
+TEST_F(PosPassThruTest, EverySeekingMethodReachesTheUpstreamUnchanged)
+{
+    ExpectAllForwarded(SeekingCases());
+}
+
+TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconverted)
+{
+    ExpectAllForwarded(PositionCases());
+}
+
+TEST_F(PosPassThruTest, PositionQueriesReturnTheUpstreamsValueAndCode)
+{
+    upstream.result = S_FALSE;
+    upstream.timeAnswer = 0x0123456789ABCDEFLL;
+    upstream.secondsAnswer = 3.75;
+    using TimeQuery = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG*);
+    for (TimeQuery query : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition,
+                        &IMediaSeeking::GetCurrentPosition, &IMediaSeeking::GetPreroll}) {
+        LONGLONG value = -1;
+        EXPECT_EQ((seeking->*query)(&value), S_FALSE);
+        EXPECT_EQ(value, 0x0123456789ABCDEFLL);
+    }
+    REFTIME length = -1.0;
+    EXPECT_EQ(position->get_Duration(&length), S_FALSE);
+    EXPECT_EQ(length, 3.75);
+}
+
+TEST_F(PosPassThruTest, UnconnectedPinAnswersNotImplementedEverywhere)
+{
+    pin.peer = nullptr;
+    ExpectAllNotImplemented(SeekingCases());
+    ExpectAllNotImplemented(PositionCases());
+    EXPECT_TRUE(upstream.calls.empty());
+}
+
+TEST_F(PosPassThruTest, UpstreamWithoutSeekingStillForwardsPosition)
+{
+    upstream.Refuse(IID_IMediaSeeking);
+    ExpectAllNotImplemented(SeekingCases());
+    EXPECT_TRUE(upstream.calls.empty());
+    ExpectAllForwarded(PositionCases());
+}
+
+TEST_F(PosPassThruTest, UpstreamWithoutPositionStillForwardsSeeking)
+{
+    upstream.Refuse(IID_IMediaPosition);
+    ExpectAllNotImplemented(PositionCases());
+    EXPECT_TRUE(upstream.calls.empty());
+    ExpectAllForwarded(SeekingCases());
+}
+
+TEST_F(PosPassThruTest, ZeroRateIsRefusedBeforeLookingUpstream)
+{
+    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
+    EXPECT_EQ(seeking->SetRate(-0.0), E_INVALIDARG);
+    EXPECT_EQ(pin.connectedToCalls, 0);
+    EXPECT_TRUE(upstream.calls.empty());
+
+    pin.peer = nullptr;
+    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
+}
+
+TEST_F(PosPassThruTest, NonZeroRatesIncludingNaNAreForwarded)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(seeking->SetRate(nan), kUpstreamCode);
+    EXPECT_EQ(position->put_Rate(-1.0), kUpstreamCode);
+    ASSERT_EQ(upstream.calls.size(), 2u);
+    EXPECT_EQ(upstream.calls[0], (UpstreamCall{"SetRate", {}, {}, {nan}}));
+    EXPECT_EQ(upstream.calls[1], (UpstreamCall{"put_Rate", {}, {}, {-1.0}}));
+}
+
+TEST_F(PosPassThruTest, UpstreamIsLookedUpAfreshOnEveryCall)
+{
+    FakeUpstreamSeeking reconnected;
+    reconnected.result = S_FALSE;
+    DWORD caps = 0;
+    EXPECT_EQ(seeking->GetCapabilities(&caps), kUpstreamCode);
+    pin.peer = &reconnected;
+    EXPECT_EQ(seeking->GetCapabilities(&caps), S_FALSE);
+    EXPECT_EQ(position->CanSeekForward(&canSeek), S_FALSE);
+    pin.peer = nullptr;
+    EXPECT_EQ(seeking->GetCapabilities(&caps), E_NOTIMPL);
+
+    EXPECT_EQ(upstream.calls.size(), 1u);
+    EXPECT_EQ(reconnected.calls.size(), 2u);
+    EXPECT_EQ(pin.connectedToCalls, 4);
+    reconnected.ExpectBalanced();
+}
+
+TEST_F(PosPassThruTest, FacesAreQueriedAndCountedByTheOuterObject)
+{
+    const int queriesBefore = outer->queryInterfaceCalls;
+    IUnknown* identity = Query<IUnknown>(seeking, IID_IUnknown);
+    EXPECT_EQ(identity, outer->GetOwnerUnknown());
+    IMediaSeeking* seekingAgain = Query<IMediaSeeking>(position, IID_IMediaSeeking);
+    EXPECT_EQ(seekingAgain, seeking);
+    void* dispatch = reinterpret_cast<void*>(1);
+    EXPECT_EQ(position->QueryInterface(IID_IDispatch, &dispatch), E_NOINTERFACE);
+    EXPECT_EQ(dispatch, nullptr);
+    EXPECT_EQ(outer->queryInterfaceCalls, queriesBefore + 3);
+
+    // The fixture holds three references on the outer object (its own and one per face), this test two more.
+    EXPECT_EQ(position->AddRef(), 6u);
+    EXPECT_EQ(seeking->Release(), 5u);
+    seekingAgain->Release();
+    identity->Release();
+    // The pass-through's own count is still only the outer object's reference.
+    EXPECT_EQ(outer->passThru->NonDelegatingAddRef(), 2u);
+    EXPECT_EQ(outer->passThru->NonDelegatingRelease(), 1u);
+}
+
+TEST_F(PosPassThruTest, NonDelegatingQueryInterfaceAnswersItsTwoFacesAndIUnknownOnly)
+{
+    CPosPassThru* passThru = outer->passThru;
+    void* out = nullptr;
+    ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaSeeking, &out), S_OK);
+    EXPECT_EQ(out, static_cast<IMediaSeeking*>(passThru));
+    static_cast<IMediaSeeking*>(out)->Release();
+    ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaPosition, &out), S_OK);
+    EXPECT_EQ(out, static_cast<IMediaPosition*>(passThru));
+    static_cast<IMediaPosition*>(out)->Release();
+    ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IUnknown, &out), S_OK);
+    EXPECT_EQ(out, static_cast<INonDelegatingUnknown*>(passThru));
+    EXPECT_EQ(static_cast<INonDelegatingUnknown*>(out)->NonDelegatingRelease(), 1u);
+
+    IID nearlyUnknown = IID_IUnknown;
+    nearlyUnknown.Data4[7] ^= 1;
+    for (const IID& refused : {IID_IDispatch, nearlyUnknown, IID_IPin}) {
+        out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(passThru->NonDelegatingQueryInterface(refused, &out), E_NOINTERFACE);
+        EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaSeeking, nullptr), E_POINTER);
+}
+
+TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
+{
+    FakeUpstreamSeeking upstream;
+    FakeSeekingInputPin pin;
+    pin.peer = &upstream;
+    const LONG objectsBefore = CBaseObject::ActiveObjectCount();
+    HRESULT hr = S_FALSE;  // written only on failure
+    CPosPassThru* passThru = new CPosPassThru(L"standalone", nullptr, &hr, &pin);
+    EXPECT_EQ(hr, S_FALSE);
+    EXPECT_EQ(passThru->NonDelegatingAddRef(), 1u);
+
+    IMediaPosition* position = static_cast<IMediaPosition*>(passThru);
+    IUnknown* identity = Query<IUnknown>(position, IID_IUnknown);
+    EXPECT_EQ(identity, reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(passThru)));
+    IMediaSeeking* seeking = Query<IMediaSeeking>(position, IID_IMediaSeeking);
+    EXPECT_EQ(seeking->AddRef(), 4u);
+    EXPECT_EQ(seeking->Release(), 3u);
+    LONG canSeek = 0;
+    EXPECT_EQ(position->CanSeekBackward(&canSeek), S_OK);
+    EXPECT_EQ(upstream.calls.size(), 1u);
+
+    identity->Release();
+    seeking->Release();
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore + 1);
+    EXPECT_EQ(position->Release(), 0u);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore);
+    upstream.ExpectBalanced();
+    pin.ExpectBalanced();
+}
+
+TEST(PosPassThruStandalone, NullPinIsReportedAndBehavesAsUnconnected)
+{
+    HRESULT hr = S_OK;
+    CPosPassThru* passThru = new CPosPassThru(L"no pin", nullptr, &hr, nullptr);
+    passThru->NonDelegatingAddRef();
+    EXPECT_EQ(hr, E_POINTER);
+    DWORD caps = 0;
+    EXPECT_EQ(passThru->GetCapabilities(&caps), E_NOTIMPL);
+    EXPECT_EQ(passThru->put_CurrentPosition(1.0), E_NOTIMPL);
+    EXPECT_EQ(passThru->NonDelegatingRelease(), 0u);
+}
+
+// A filter that knows its own position answers GetCurrentPosition itself; the other queries still go
+// upstream.
+class OwnPositionPassThru : public CPosPassThru {
+public:
+    using CPosPassThru::CPosPassThru;
+    HRESULT QueryOwnPosition(LONGLONG* current, LONGLONG* stop) override
+    {
+        stopAsked = stop;
+        *current = 4200;
+        return S_OK;
+    }
+    LONGLONG* stopAsked = reinterpret_cast<LONGLONG*>(1);
+};
+
+TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
+{
+    FakeUpstreamSeeking upstream;
+    upstream.timeAnswer = 77;
+    FakeSeekingInputPin pin;
+    pin.peer = &upstream;
+    HRESULT hr = S_OK;
+    OwnPositionPassThru* passThru = new OwnPositionPassThru(L"own position", nullptr, &hr, &pin);
+    passThru->NonDelegatingAddRef();
+
+    LONGLONG value = 0;
+    EXPECT_EQ(passThru->GetCurrentPosition(&value), S_OK);
+    EXPECT_EQ(value, 4200);
+    EXPECT_EQ(passThru->stopAsked, nullptr);
+    EXPECT_TRUE(upstream.calls.empty());
+    EXPECT_EQ(passThru->GetDuration(&value), S_OK);
+    EXPECT_EQ(value, 77);
+
+    passThru->NonDelegatingRelease();
+    upstream.ExpectBalanced();
+    pin.ExpectBalanced();
+}
+
+}  // namespace
