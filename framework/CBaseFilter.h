@@ -6,10 +6,10 @@
 // counted reference on the clock only. `graph` and `eventSink` are not counted: the graph owns the filter,
 // and counting it back would make a cycle.
 // Threads: the graph's control thread changes state; pins call SendGraphEvent from the streaming thread.
-// Stop, Pause, Run, SetSyncSource, GetSyncSource, FindPin and JoinFilterGraph hold `filterLock` for their
-// whole run (including calls into pins, clock and graph); GetState, GetClassID, QueryFilterInfo, EnumPins,
-// GetStreamTime and SendGraphEvent take no lock. `filterLock` is re-entrant, so derived Stop/Pause/Run may
-// hold it while calling these.
+// Stop, Pause, Run, SetSyncSource, GetSyncSource, FindPin, JoinFilterGraph and QueryFilterInfo hold
+// `filterLock` for their whole run (including calls into pins, clock and graph; QueryFilterInfo so that the
+// name it copies cannot be freed under it); GetState, GetClassID, EnumPins, GetStreamTime and SendGraphEvent
+// take no lock. `filterLock` is re-entrant, so derived Stop/Pause/Run may hold it while calling these.
 #pragma once
 
 #include <windows.h>

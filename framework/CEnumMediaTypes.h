@@ -2,7 +2,8 @@
 // count: it holds one reference on the pin (through IPin), which the pin passes on to its filter. Takes no
 // lock; one thread at a time. When the pin's type-list version changes, Next, Skip (count > 0) and Clone
 // refuse with VFW_E_ENUM_OUT_OF_SYNC until Reset. Every record handed out is task memory owned by the
-// caller, who frees it with MediaTypeDestroy.
+// caller, who frees it with MediaTypeDestroy. Skip saturates the position rather than let a huge count wrap
+// it to a negative index.
 #pragma once
 
 #include <windows.h>

@@ -2,7 +2,10 @@
 // one reference on the filter (through IBaseFilter) from creation to destruction, which keeps the module
 // loaded. Takes no lock; one enumerator must be used by one thread at a time (clones are independent).
 // When the filter's pin-list version changes, Next refreshes and restarts from index 0 but never hands out a
-// pin twice (returnedPins); Skip and Clone refuse with VFW_E_ENUM_OUT_OF_SYNC until Reset.
+// pin twice (returnedPins); Skip and Clone refuse with VFW_E_ENUM_OUT_OF_SYNC until Reset. A Next that
+// fails because the filter lost a pin unannounced takes back the references it had handed out, since the
+// caller of a failed Next releases nothing; a clone that cannot copy the whole returnedPins list is refused
+// (E_OUTOFMEMORY) rather than made able to hand pins out twice.
 #pragma once
 
 #include <windows.h>

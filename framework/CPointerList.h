@@ -22,6 +22,8 @@ public:
     bool AppendAll(const CPointerList& other);
     // The first node holding `item` (pointer comparison), or null.
     Node* Contains(const void* item) const;
+    // Drops the last node (nothing when empty): undoes an Append whose item was taken back.
+    void RemoveLast();
     void Clear();
 
     int Count() const { return count; }

@@ -1,0 +1,324 @@
+#include "CBaseFilter.h"
+
+#include <evcode.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <cstring>
+#include <new>
+
+#include "CBasePin.h"
+#include "CEnumPins.h"
+#include "CLockGuard.h"
+#include "ComPtr.h"
+#include "HResult.h"
+
+namespace {
+
+// Longest name JoinFilterGraph measures; a name without a terminator within it is refused.
+constexpr size_t maximumNameLength = 0x7FFFFFFF;
+
+// Calls `action` on every connected pin in index order until it returns false. A null pin ends the walk:
+// the derived filter has no pin at that index.
+template <class Action>
+void ForEachConnectedPin(CBaseFilter& filter, Action action)
+{
+    int pinCount = filter.CountPins();
+    for (int index = 0; index < pinCount; ++index) {
+        CBasePin* pin = filter.GetPinAt(index);
+        if (pin == nullptr)
+            return;
+        if (pin->IsConnected() && !action(pin))
+            return;
+    }
+}
+
+// The filter-mapper half of registration for one record, through the older IFilterMapper. COM is
+// initialised for the call and uninitialised only if that initialisation succeeded: a caller already in the
+// multithreaded apartment gets RPC_E_CHANGED_MODE, and uninitialising then would tear down its own COM.
+HRESULT UpdateMapperEntry(const FilterSetupRecord* record, BOOL registerFilter)
+{
+    HRESULT initialised = CoInitialize(nullptr);
+    HRESULT hr;
+    {
+        ComPtr<IFilterMapper> mapper;
+        hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
+                              mapper.OutVoid());
+        if (SUCCEEDED(hr))
+            hr = RegisterFilterThroughMapper(record, mapper.Get(), registerFilter);
+    }
+    CoFreeUnusedLibraries();
+    if (SUCCEEDED(initialised))
+        CoUninitialize();
+    return hr;
+}
+
+}  // namespace
+
+CBaseFilter::CBaseFilter(const wchar_t* objectName, IUnknown* outer, CRecursiveLock* lock, REFCLSID classId)
+    : CForwardingUnknown(objectName, outer),
+      filterState(State_Stopped),
+      referenceClock(nullptr),
+      runStartTime(0),
+      filterClassId(classId),
+      filterLock(lock),
+      nameInGraph(nullptr),
+      graph(nullptr),
+      eventSink(nullptr),
+      pinListVersion(1)
+{
+}
+
+CBaseFilter::~CBaseFilter()
+{
+    delete[] nameInGraph;
+    if (referenceClock != nullptr) {
+        IReferenceClock* clock = referenceClock;
+        referenceClock = nullptr;
+        clock->Release();
+    }
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (SameGuid(riid, IID_IBaseFilter) || SameGuid(riid, IID_IMediaFilter) || SameGuid(riid, IID_IPersist))
+        return ReturnInterface(static_cast<IBaseFilter*>(this), ppv);
+    if (SameGuid(riid, IID_IAMovieSetup))
+        return ReturnInterface(static_cast<IAMovieSetup*>(this), ppv);
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CBaseFilter::GetStreamTime(REFERENCE_TIME& out)
+{
+    IReferenceClock* clock = referenceClock;
+    if (clock == nullptr)
+        return VFW_E_NO_CLOCK;
+    RETURN_IF_FAILED(clock->GetTime(&out));
+    out -= runStartTime;
+    return S_OK;
+}
+
+LONG CBaseFilter::GetPinListVersion()
+{
+    return pinListVersion;
+}
+
+const FilterSetupRecord* CBaseFilter::GetFilterSetupData()
+{
+    return nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::GetClassID(CLSID* pClsID)
+{
+    if (pClsID == nullptr)
+        return E_POINTER;
+    *pClsID = filterClassId;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::Stop()
+{
+    CLockGuard guard(filterLock);
+    HRESULT firstFailure = S_OK;
+    if (filterState != State_Stopped) {
+        // Every connected pin is deactivated even after a failure, so none is left holding its allocator.
+        ForEachConnectedPin(*this, [&firstFailure](CBasePin* pin) {
+            HRESULT hr = pin->Deactivate();
+            if (FAILED(hr) && SUCCEEDED(firstFailure))
+                firstFailure = hr;
+            return true;
+        });
+    }
+    filterState = State_Stopped;
+    return firstFailure;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::Pause()
+{
+    CLockGuard guard(filterLock);
+    if (filterState == State_Stopped) {
+        HRESULT failure = S_OK;
+        ForEachConnectedPin(*this, [&failure](CBasePin* pin) {
+            failure = pin->Activate();
+            return SUCCEEDED(failure);
+        });
+        if (FAILED(failure))
+            return failure;
+    }
+    filterState = State_Paused;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::Run(REFERENCE_TIME tStart)
+{
+    CLockGuard guard(filterLock);
+    // Stored first: the stream time follows the latest Run even when this one fails.
+    runStartTime = tStart;
+    if (filterState == State_Stopped) {
+        // Through the interface, so that a derived filter's Pause runs.
+        RETURN_IF_FAILED(GetBaseFilterInterface()->Pause());
+    }
+    if (filterState != State_Running) {
+        HRESULT failure = S_OK;
+        ForEachConnectedPin(*this, [&failure, tStart](CBasePin* pin) {
+            failure = pin->StartRunning(tStart);
+            return SUCCEEDED(failure);
+        });
+        if (FAILED(failure))
+            return failure;
+    }
+    filterState = State_Running;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::GetState(DWORD /*dwMilliSecsTimeout*/, FILTER_STATE* State)
+{
+    if (State == nullptr)
+        return E_POINTER;
+    *State = filterState;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::SetSyncSource(IReferenceClock* pClock)
+{
+    CLockGuard guard(filterLock);
+    // The new clock is referenced before the old one is released, so setting the current clock again is safe.
+    if (pClock != nullptr)
+        pClock->AddRef();
+    IReferenceClock* previous = referenceClock;
+    referenceClock = pClock;
+    if (previous != nullptr)
+        previous->Release();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::GetSyncSource(IReferenceClock** pClock)
+{
+    if (pClock == nullptr)
+        return E_POINTER;
+    CLockGuard guard(filterLock);
+    if (referenceClock != nullptr)
+        referenceClock->AddRef();
+    *pClock = referenceClock;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::EnumPins(IEnumPins** ppEnum)
+{
+    if (ppEnum == nullptr)
+        return E_POINTER;
+    *ppEnum = new (std::nothrow) CEnumPins(this, nullptr);
+    return *ppEnum != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::FindPin(LPCWSTR Id, IPin** ppPin)
+{
+    if (ppPin == nullptr)
+        return E_POINTER;
+    *ppPin = nullptr;
+    // A null id names no pin; comparing it would match a pin whose name could not be copied.
+    if (Id == nullptr)
+        return E_POINTER;
+    CLockGuard guard(filterLock);
+    int pinCount = CountPins();
+    for (int index = 0; index < pinCount; ++index) {
+        CBasePin* pin = GetPinAt(index);
+        if (pin == nullptr)
+            break;
+        if (lstrcmpW(pin->Name(), Id) == 0) {
+            IPin* found = pin->GetPinInterface();
+            found->AddRef();
+            *ppPin = found;
+            return S_OK;
+        }
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo)
+{
+    if (pInfo == nullptr)
+        return E_POINTER;
+    // The name is copied under the lock: a JoinFilterGraph on another thread frees and replaces it.
+    CLockGuard guard(filterLock);
+    const size_t capacity = sizeof(pInfo->achName) / sizeof(pInfo->achName[0]);
+    size_t length = 0;
+    if (nameInGraph != nullptr) {
+        while (length < capacity - 1 && nameInGraph[length] != L'\0')
+            ++length;
+        std::memcpy(pInfo->achName, nameInGraph, length * sizeof(wchar_t));
+    }
+    pInfo->achName[length] = L'\0';
+    // The caller owns this reference; the filter itself holds none.
+    pInfo->pGraph = graph;
+    if (graph != nullptr)
+        graph->AddRef();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName)
+{
+    CLockGuard guard(filterLock);
+    graph = pGraph;
+    eventSink = nullptr;
+    if (pGraph != nullptr) {
+        IMediaEventSink* sink = nullptr;
+        if (SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))) &&
+            sink != nullptr) {
+            // Kept without a reference: the graph owns the filter and outlives its membership.
+            eventSink = sink;
+            sink->Release();
+        }
+    }
+    delete[] nameInGraph;
+    nameInGraph = nullptr;
+
+    if (pName != nullptr) {
+        size_t length = 0;
+        while (length < maximumNameLength && pName[length] != L'\0')
+            ++length;
+        if (length == maximumNameLength)
+            return E_INVALIDARG;
+        wchar_t* copy = new (std::nothrow) wchar_t[length + 1];
+        if (copy == nullptr)
+            return E_OUTOFMEMORY;
+        std::memcpy(copy, pName, (length + 1) * sizeof(wchar_t));
+        nameInGraph = copy;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::QueryVendorInfo(LPWSTR* /*pVendorInfo*/)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::Register()
+{
+    const FilterSetupRecord* record = GetFilterSetupData();
+    if (record == nullptr)
+        return S_FALSE;
+    return UpdateMapperEntry(record, TRUE);
+}
+
+HRESULT STDMETHODCALLTYPE CBaseFilter::Unregister()
+{
+    const FilterSetupRecord* record = GetFilterSetupData();
+    if (record == nullptr)
+        return S_FALSE;
+    return UpdateMapperEntry(record, FALSE);
+}
+
+HRESULT CBaseFilter::SendGraphEvent(LONG code, LONG_PTR param1, LONG_PTR param2)
+{
+    IMediaEventSink* sink = eventSink;
+    if (sink == nullptr)
+        return E_NOTIMPL;
+    // The graph counts completions per renderer: EC_COMPLETE names this filter, whatever the caller passed.
+    // No reference is added; the graph uses the pointer only during the call.
+    if (code == EC_COMPLETE)
+        param2 = reinterpret_cast<LONG_PTR>(GetBaseFilterInterface());
+    return sink->Notify(code, param1, param2);
+}
