@@ -12,7 +12,9 @@
 CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source)
     : position(0), enumeratedPin(pin), cachedVersion(0), refCount(1)
 {
-    enumeratedPin->GetPinInterface()->AddRef();
+    // The pin's own count, which is what its IPin's AddRef and Release reach (a pin is never aggregated) and
+    // which the pin passes on to its filter.
+    enumeratedPin->NonDelegatingAddRef();
     if (source != nullptr) {
         position = source->position;
         cachedVersion = source->cachedVersion;
@@ -24,7 +26,7 @@ CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source)
 CEnumMediaTypes::~CEnumMediaTypes()
 {
     // Last use of the pin: this release may destroy its filter.
-    enumeratedPin->GetPinInterface()->Release();
+    enumeratedPin->NonDelegatingRelease();
 }
 
 bool CEnumMediaTypes::OutOfSync() const

@@ -29,7 +29,7 @@ private:
     bool OutOfSync() const;
 
     LONG position;
-    CBasePin* const enumeratedPin;  // counted through its IPin
+    CBasePin* const enumeratedPin;  // counted (the pin's count is its filter's)
     LONG cachedVersion;
     volatile LONG refCount;
 };
