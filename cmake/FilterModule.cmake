@@ -33,7 +33,5 @@ function(add_filter_module name)
   target_link_options(${name} PRIVATE -static -Wl,--enable-stdcall-fixup ${entry_points})
   add_test(NAME ${name}_imports
            COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${name}>
-                   -P ${_FILTER_MODULE_DIR}/CheckModuleImports.cmake)
+                   -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckModuleImports.cmake)
 endfunction()
-
-set(_FILTER_MODULE_DIR ${CMAKE_CURRENT_LIST_DIR})

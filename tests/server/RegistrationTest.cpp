@@ -1,0 +1,348 @@
+// Registration against Wine's registry and filter mapper: the key-tree deletion, the registration routine
+// in-process with this program's class table (with test doubles standing in for the filter mappers), and
+// server_test_module.dll registered and unregistered by regsvr32 the way an installer does it.
+#include <gtest/gtest.h>
+
+#include <olectl.h>
+#include <strmif.h>
+#include <uuids.h>
+
+#include "CTestObject.h"
+#include "ClassTableEntry.h"
+#include "ComPtr.h"
+#include "FakeClassFactory.h"
+#include "FakeFilterMapper.h"
+#include "RegistrySupport.h"
+#include "ServerRegistration.h"
+#include "ServerTestModule.h"
+
+namespace {
+
+// {9C2E4A17-3B5D-4E6F-8A9B-1C2D3E4F5A01} .. 03
+constexpr CLSID CLSID_WithRecord = {0x9c2e4a17, 0x3b5d, 0x4e6f, {0x8a, 0x9b, 0x1c, 0x2d, 0x3e, 0x4f, 0x5a, 0x01}};
+constexpr CLSID CLSID_ServerOnly = {0x9c2e4a17, 0x3b5d, 0x4e6f, {0x8a, 0x9b, 0x1c, 0x2d, 0x3e, 0x4f, 0x5a, 0x02}};
+constexpr CLSID CLSID_SecondRecord = {0x9c2e4a17, 0x3b5d, 0x4e6f, {0x8a, 0x9b, 0x1c, 0x2d, 0x3e, 0x4f, 0x5a, 0x03}};
+const CLSID* const allClasses[] = {&CLSID_WithRecord, &CLSID_ServerOnly, &CLSID_SecondRecord};
+
+const REGPINTYPES anyType[] = {{&MEDIATYPE_NULL, &MEDIASUBTYPE_NULL}};
+const REGPINTYPES twoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
+const REGFILTERPINS onePin[] = {
+    {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, L"Output", 1, anyType}};
+const REGFILTERPINS twoPins[] = {
+    {const_cast<LPWSTR>(L"In"), TRUE, FALSE, TRUE, FALSE, &CLSID_NULL, L"Out", 2, twoTypes},
+    {const_cast<LPWSTR>(L"Out"), FALSE, TRUE, FALSE, TRUE, &CLSID_WithRecord, L"In", 0, nullptr}};
+const FilterSetupRecord withRecordSetup = {&CLSID_WithRecord, L"TARN_RegistrationTestA", 0x00200000, 1, onePin};
+const FilterSetupRecord secondSetup = {&CLSID_SecondRecord, L"TARN_RegistrationTestC", 0x00600000, 2, twoPins};
+
+INonDelegatingUnknown* CreateTestObject(IUnknown* outer, HRESULT*)
+{
+    return new (std::nothrow) CTestObject(outer);
+}
+
+}  // namespace
+
+const ClassTableEntry classTable[] = {
+    {L"Registration test A", &CLSID_WithRecord, CreateTestObject, nullptr, &withRecordSetup},
+    {L"Registration test B", &CLSID_ServerOnly, CreateTestObject, nullptr, nullptr},
+    {L"Registration test C", &CLSID_SecondRecord, CreateTestObject, nullptr, &secondSetup},
+};
+const int classTableCount = 3;
+
+namespace {
+
+const std::wstring scratchKey = L"tarn_server_test_scratch";
+const std::wstring scratchLockedKey = scratchKey + L"\\Locked";
+
+// A key that a test locked is unlocked before its tree is removed, also when the test failed half-way.
+void UnlockIfPresent(const std::wstring& lockedKey)
+{
+    if (KeyExists(lockedKey))
+        AllowEveryone(lockedKey);
+}
+
+// Removes what a test may have left.
+void RemoveLeftovers()
+{
+    UnlockIfPresent(scratchLockedKey);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, scratchKey.c_str());
+    for (const CLSID* classId : allClasses)
+        DeleteKeyTree(HKEY_CLASSES_ROOT, ClassKeyName(*classId).c_str());
+}
+
+}  // namespace
+
+TEST(DeleteKeyTree, RefusesAnEmptyNameAndTakesAMissingKeyAsDone)
+{
+    EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, L""), E_FAIL);
+    EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, L"tarn_server_test_never_created"), S_OK);
+}
+
+TEST(DeleteKeyTree, RemovesEveryLevelBelowTheKey)
+{
+    CreateKeyWithValue(scratchKey + L"\\A\\A1\\A11");
+    CreateKeyWithValue(scratchKey + L"\\A\\A2");
+    CreateKeyWithValue(scratchKey + L"\\B");
+    EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, scratchKey.c_str()), S_OK);
+    EXPECT_FALSE(KeyExists(scratchKey));
+}
+
+TEST(DeleteKeyTree, EndsAtASubKeyItCannotDeleteAndStillRemovesTheOthers)
+{
+    // Wine refuses to enumerate a key whose security denies everyone, so its own sub-key stays and with it
+    // the key itself: it is found again at the same index after every attempt.
+    RemoveLeftovers();
+    CreateKeyWithValue(scratchKey + L"\\Alpha\\Deep");
+    CreateKeyWithValue(scratchLockedKey + L"\\Inner");
+    CreateKeyWithValue(scratchKey + L"\\Zeta");
+    DenyEveryone(scratchLockedKey);
+
+    EXPECT_EQ(DeleteKeyTree(HKEY_CLASSES_ROOT, scratchKey.c_str()), S_OK);
+    EXPECT_FALSE(KeyExists(scratchKey + L"\\Alpha"));
+    EXPECT_FALSE(KeyExists(scratchKey + L"\\Zeta"));
+    EXPECT_TRUE(KeyExists(scratchLockedKey));
+    RemoveLeftovers();
+    EXPECT_FALSE(KeyExists(scratchKey));
+}
+
+// The registration routine in this process, with doubles registered as the platform's filter mapper
+// classes, so each mapper conversation can be checked call by call. Both mapper classes fail to create
+// unless a test hands out the fake mapper.
+class RegistrationWithMapperDoubles : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveLeftovers();
+        ASSERT_EQ(CoRegisterClassObject(CLSID_FilterMapper2, mapper2Factory.AsUnknown(), CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &mapper2Cookie),
+                  S_OK);
+        ASSERT_EQ(CoRegisterClassObject(CLSID_FilterMapper, mapperFactory.AsUnknown(), CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &mapperCookie),
+                  S_OK);
+    }
+    void TearDown() override
+    {
+        // Before the doubles go: COM holds the factories until they are revoked.
+        if (mapper2Cookie != 0)
+            CoRevokeClassObject(mapper2Cookie);
+        if (mapperCookie != 0)
+            CoRevokeClassObject(mapperCookie);
+        RemoveLeftovers();
+    }
+
+    static void ExpectServerKeysOfAllClasses()
+    {
+        const wchar_t* names[] = {L"Registration test A", L"Registration test B", L"Registration test C"};
+        for (int i = 0; i < 3; ++i) {
+            const std::wstring key = ClassKeyName(*allClasses[i]);
+            EXPECT_EQ(ReadString(key, nullptr), std::wstring(names[i]));
+            EXPECT_EQ(ReadString(key + L"\\InprocServer32", nullptr),
+                      PathNextToTestProgram(L"server_registration_test.exe"));
+            EXPECT_EQ(ReadString(key + L"\\InprocServer32", L"ThreadingModel"), std::wstring(L"Both"));
+        }
+    }
+
+    FakeFilterMapper mapper;
+    FakeClassFactory mapper2Factory;
+    FakeClassFactory mapperFactory;
+    DWORD mapper2Cookie = 0;
+    DWORD mapperCookie = 0;
+};
+
+TEST_F(RegistrationWithMapperDoubles, FallsBackToTheOldMapperPinByPinAndTypeByType)
+{
+    mapperFactory.HandOut(mapper.AsUnknown());
+
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    ExpectServerKeysOfAllClasses();
+    const std::wstring a = FakeFilterMapper::Text(CLSID_WithRecord), c = FakeFilterMapper::Text(CLSID_SecondRecord);
+    const std::wstring null = FakeFilterMapper::Text(GUID_NULL);
+    const std::vector<std::wstring> registration = {
+        L"UnregisterFilter " + a,
+        L"RegisterFilter " + a + L" TARN_RegistrationTestA 00200000",
+        L"RegisterPin " + a + L" Input 0000 " + null + L" Output",
+        L"RegisterPinType " + a + L" Input " + null + L" " + null,
+        L"UnregisterFilter " + c,
+        L"RegisterFilter " + c + L" TARN_RegistrationTestC 00600000",
+        L"RegisterPin " + c + L" In 1010 " + null + L" Out",
+        L"RegisterPinType " + c + L" In " + FakeFilterMapper::Text(MEDIATYPE_Video) + L" " +
+            FakeFilterMapper::Text(MEDIASUBTYPE_YUY2),
+        L"RegisterPinType " + c + L" In " + FakeFilterMapper::Text(MEDIATYPE_Audio) + L" " +
+            FakeFilterMapper::Text(MEDIASUBTYPE_PCM),
+        L"RegisterPin " + c + L" Out 0101 " + a + L" In",
+    };
+    EXPECT_EQ(mapper.calls, registration);
+
+    // The mapper's "not registered" answer to UnregisterFilter counts as success.
+    mapper.calls.clear();
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(mapper.calls, (std::vector<std::wstring>{L"UnregisterFilter " + a, L"UnregisterFilter " + c}));
+    for (const CLSID* classId : allClasses)
+        EXPECT_FALSE(KeyExists(ClassKeyName(*classId)));
+}
+
+TEST_F(RegistrationWithMapperDoubles, WithoutAnyMapperFailsAndUnregistrationKeepsTheKeys)
+{
+    constexpr HRESULT oldMapperMissing = static_cast<HRESULT>(0x80040154);
+    mapper2Factory.FailWith(E_OUTOFMEMORY);
+    mapperFactory.FailWith(oldMapperMissing);
+
+    EXPECT_EQ(DllRegisterServer(), oldMapperMissing);
+    ExpectServerKeysOfAllClasses();
+    EXPECT_EQ(DllUnregisterServer(), oldMapperMissing);
+    ExpectServerKeysOfAllClasses();
+    EXPECT_EQ(mapper2Factory.creations, 2);
+    EXPECT_EQ(mapperFactory.creations, 2);
+}
+
+TEST_F(RegistrationWithMapperDoubles, AMapperFailureEndsRegistrationAtThatClass)
+{
+    mapperFactory.HandOut(mapper.AsUnknown());
+    mapper.FailOn(L"RegisterPinType", E_ACCESSDENIED);
+
+    EXPECT_EQ(DllRegisterServer(), E_ACCESSDENIED);
+    ASSERT_EQ(mapper.calls.size(), 4u);
+    EXPECT_EQ(mapper.calls.back().rfind(L"RegisterPinType " + FakeFilterMapper::Text(CLSID_WithRecord), 0), 0u);
+}
+
+TEST(Registration, LeavesTheCallersApartmentAsItWas)
+{
+    // This thread is in the multithreaded apartment, so registration's own CoInitialize is refused with
+    // RPC_E_CHANGED_MODE; undoing it anyway would take this thread out of COM.
+    RemoveLeftovers();
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    EXPECT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_EQ(type, APTTYPE_MTA);
+    EXPECT_EQ(CountMapperEntries(CLSID_WithRecord, 0), 1);
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerOnly, 0), 0);
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
+    EXPECT_EQ(CountMapperEntries(CLSID_WithRecord, 0), 0);
+    RemoveLeftovers();
+}
+
+// server_test_module.dll, built with add_filter_module like the filter modules.
+class TestModuleRegistration : public testing::Test {
+protected:
+    void SetUp() override { RemoveModuleRegistration(); }
+    void TearDown() override { RemoveModuleRegistration(); }
+
+    void RemoveModuleRegistration()
+    {
+        UnlockIfPresent(lockedKey);
+        DeleteKeyTree(HKEY_CLASSES_ROOT, classKey.c_str());
+        DeleteKeyTree(HKEY_CLASSES_ROOT, FilterInstanceKeyName(CLSID_ServerTestModuleFilter).c_str());
+    }
+
+    const std::wstring modulePath = PathNextToTestProgram(serverTestModuleName);
+    const std::wstring classKey = ClassKeyName(CLSID_ServerTestModuleFilter);
+    const std::wstring lockedKey = classKey + L"\\Locked";
+};
+
+TEST_F(TestModuleRegistration, LoadingRunsDllMainAndInProcessRegistrationWritesTheModulePath)
+{
+    HMODULE module = LoadLibraryW(modulePath.c_str());
+    ASSERT_NE(module, nullptr);
+    auto getState = reinterpret_cast<GetTestModuleStateFunction>(GetProcAddress(module, "GetTestModuleState"));
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllRegisterServer"));
+    auto unregisterServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllUnregisterServer"));
+    ASSERT_TRUE(getState && registerServer && unregisterServer);
+    TestModuleState state = {};
+    getState(&state);
+    EXPECT_EQ(state.moduleInstance, module);
+    EXPECT_EQ(state.initRoutineLoads, 1);
+    EXPECT_EQ(state.initRoutineUnloads, 0);
+
+    EXPECT_EQ(registerServer(), S_OK);
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
+    EXPECT_EQ(unregisterServer(), S_OK);
+    EXPECT_FALSE(KeyExists(classKey));
+    FreeLibrary(module);
+}
+
+TEST_F(TestModuleRegistration, Regsvr32WritesTheServerKeysAndTheFilterMapperEntry)
+{
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    EXPECT_EQ(ReadString(classKey, nullptr), std::wstring(serverTestModuleDisplayName));
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", L"ThreadingModel"), std::wstring(L"Both"));
+
+    const std::wstring instance = FilterInstanceKeyName(CLSID_ServerTestModuleFilter);
+    EXPECT_EQ(ReadString(instance, L"FriendlyName"), std::wstring(serverTestModuleFilterName));
+    std::vector<BYTE> filterData = ReadBinary(instance, L"FilterData");
+    ASSERT_GE(filterData.size(), 8u);
+    EXPECT_EQ(*reinterpret_cast<const DWORD*>(&filterData[4]), 0x00200000u);  // merit follows the version
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 1);
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0x00200001), 0);
+
+    // COM finds and loads the module through the keys just written.
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CoCreateInstance(CLSID_ServerTestModuleFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               object.OutVoid()),
+              S_OK);
+    object.Reset();
+    CoFreeUnusedLibraries();
+}
+
+TEST_F(TestModuleRegistration, RegisteringTwiceLeavesOneMapperEntry)
+{
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 1);
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
+}
+
+TEST_F(TestModuleRegistration, UnregisteringRemovesEverythingAndCanBeRepeated)
+{
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    CreateKeyWithValue(classKey + L"\\AddedByOthers\\Deeper");
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
+    EXPECT_FALSE(KeyExists(classKey));
+    EXPECT_FALSE(KeyExists(FilterInstanceKeyName(CLSID_ServerTestModuleFilter)));
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
+}
+
+TEST_F(TestModuleRegistration, UnregisteringEndsAtASubKeyItCannotDelete)
+{
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    CreateKeyWithValue(classKey + L"\\Alpha");
+    CreateKeyWithValue(lockedKey + L"\\Inner");
+    CreateKeyWithValue(classKey + L"\\Zeta");
+    DenyEveryone(lockedKey);
+
+    // Ends (instead of retrying the locked key for ever) and reports success, as a missing key would.
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
+    EXPECT_FALSE(KeyExists(classKey + L"\\InprocServer32"));
+    EXPECT_FALSE(KeyExists(classKey + L"\\Alpha"));
+    EXPECT_FALSE(KeyExists(classKey + L"\\Zeta"));
+    EXPECT_TRUE(KeyExists(lockedKey));
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+}
+
+TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
+{
+    // A copy of the module whose full path does not fit in 260 characters: registering the cut-off path
+    // would point COM at a file that does not exist.
+    std::wstring directory = L"\\\\?\\" + PathNextToTestProgram(L"long_path_module");
+    const std::wstring level(60, L'd');
+    CreateDirectoryW(directory.c_str(), nullptr);
+    for (int i = 0; i < 4; ++i) {
+        directory += L"\\" + level;
+        CreateDirectoryW(directory.c_str(), nullptr);
+    }
+    const std::wstring longPath = directory + L"\\" + serverTestModuleName;
+    ASSERT_TRUE(CopyFileW(modulePath.c_str(), longPath.c_str(), FALSE)) << GetLastError();
+    ASSERT_GT(longPath.size() - 4, 260u);
+
+    HMODULE module = LoadLibraryW(longPath.c_str());
+    ASSERT_NE(module, nullptr) << GetLastError();
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllRegisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_FALSE(KeyExists(classKey));
+    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+    FreeLibrary(module);
+    DeleteFileW(longPath.c_str());
+}
