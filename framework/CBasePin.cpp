@@ -404,6 +404,21 @@ HRESULT STDMETHODCALLTYPE CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_T
     return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE CBasePin::EndOfStream()
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE CBasePin::BeginFlush()
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE CBasePin::EndFlush()
+{
+    return E_UNEXPECTED;
+}
+
 HRESULT STDMETHODCALLTYPE CBasePin::Notify(IBaseFilter* sender, Quality /*q*/)
 {
     if (sender == nullptr)

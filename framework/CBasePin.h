@@ -58,7 +58,11 @@ public:
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** e) override;
     HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
-    // EndOfStream, BeginFlush and EndFlush belong to the input pins.
+    // The streaming half belongs to the input pins (CBaseInputPin, CRenderedInputPin). A pin that is not an
+    // input pin is never sent stream data: E_UNEXPECTED.
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    HRESULT STDMETHODCALLTYPE BeginFlush() override;
+    HRESULT STDMETHODCALLTYPE EndFlush() override;
 
     // IQualityControl
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality q) override;
