@@ -10,9 +10,11 @@
 #       DllRegisterServer PRIVATE
 #       DllUnregisterServer PRIVATE
 #
-# (--enable-stdcall-fixup binds those names to the decorated __stdcall symbols). The C and C++ runtimes are
-# linked statically too, so the module imports only system DLLs; the ctest test <name>_imports checks that,
-# and that the automation library (OleAut32), which the module may only load at run time, is not imported.
+# (--enable-stdcall-fixup binds those names to the decorated __stdcall symbols; members marked
+# __declspec(dllexport), such as the frame record classes, are exported besides). LIBS are further static
+# libraries of the module (e.g. camera_channel). The C and C++ runtimes are linked statically too, so the
+# module imports only system DLLs; the ctest test <name>_imports checks that, and that the automation
+# library (OleAut32), which the module may only load at run time, is not imported.
 function(add_filter_module name)
   cmake_parse_arguments(M "" "DEF" "SOURCES;LIBS" ${ARGN})
   if(NOT M_DEF)

@@ -60,6 +60,14 @@ void UnlockIfPresent(const std::wstring& lockedKey)
         AllowEveryone(lockedKey);
 }
 
+// An export of a loaded module, as the function type it has.
+template <class Function>
+Function ModuleFunction(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+using RegistrationFunction = HRESULT(WINAPI*)();
+
 // Removes what a test may have left.
 void RemoveLeftovers()
 {
@@ -244,9 +252,9 @@ TEST_F(TestModuleRegistration, LoadingRunsDllMainAndInProcessRegistrationWritesT
 {
     HMODULE module = LoadLibraryW(modulePath.c_str());
     ASSERT_NE(module, nullptr);
-    auto getState = reinterpret_cast<GetTestModuleStateFunction>(GetProcAddress(module, "GetTestModuleState"));
-    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllRegisterServer"));
-    auto unregisterServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllUnregisterServer"));
+    auto getState = ModuleFunction<GetTestModuleStateFunction>(module, "GetTestModuleState");
+    auto registerServer = ModuleFunction<RegistrationFunction>(module, "DllRegisterServer");
+    auto unregisterServer = ModuleFunction<RegistrationFunction>(module, "DllUnregisterServer");
     ASSERT_TRUE(getState && registerServer && unregisterServer);
     TestModuleState state = {};
     getState(&state);
@@ -338,7 +346,7 @@ TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
 
     HMODULE module = LoadLibraryW(longPath.c_str());
     ASSERT_NE(module, nullptr) << GetLastError();
-    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllRegisterServer"));
+    auto registerServer = ModuleFunction<RegistrationFunction>(module, "DllRegisterServer");
     ASSERT_NE(registerServer, nullptr);
     EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_FALSE(KeyExists(classKey));
