@@ -1,0 +1,46 @@
+#include "ChannelSnapshot.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "PlatformProcess.h"
+
+BITMAPINFOHEADER ChannelSnapshot::Format() const
+{
+    BITMAPINFOHEADER format;
+    static_assert(sizeof format == sizeof header.format, "format is a BITMAPINFOHEADER");
+    std::memcpy(&format, header.format, sizeof format);
+    return format;
+}
+
+std::wstring ChannelSnapshot::FrameBlockName() const
+{
+    std::wstring name;
+    for (size_t i = 0; i < kFrameBlockNameUnits && header.frameBlockName[i] != 0; ++i)
+        name += static_cast<wchar_t>(header.frameBlockName[i]);
+    return name;
+}
+
+ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes)
+{
+    ChannelSnapshot snapshot;
+    wchar_t directory[MAX_PATH];
+    wchar_t dumpPath[MAX_PATH];
+    if (GetTempPathW(MAX_PATH, directory) == 0 || GetTempFileNameW(directory, L"chn", 0, dumpPath) == 0)
+        return snapshot;
+    std::wstring line = L"\"" + WindowsPath(E2E_PROBE_EXE) + L"\" \"" + dumpPath + L"\" " +
+                        std::to_wstring(frameBytes);
+    snapshot.probeResult = RunProcess(line);
+    if (snapshot.probeResult == 0) {
+        FILE* in = _wfopen(dumpPath, L"rb");
+        snapshot.frame.resize(frameBytes);
+        bool complete = in != nullptr && std::fread(&snapshot.header, sizeof snapshot.header, 1, in) == 1 &&
+                        (frameBytes == 0 || std::fread(snapshot.frame.data(), frameBytes, 1, in) == 1);
+        if (in != nullptr)
+            std::fclose(in);
+        if (!complete)
+            snapshot.probeResult = -1;
+    }
+    DeleteFileW(dumpPath);
+    return snapshot;
+}

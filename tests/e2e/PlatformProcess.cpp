@@ -1,0 +1,42 @@
+#include "PlatformProcess.h"
+
+#include <vector>
+
+std::wstring WindowsPath(const char* unixPath)
+{
+    std::wstring path = L"Z:";
+    for (const char* c = unixPath; *c != '\0'; ++c)
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    return path;
+}
+
+long RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    CloseHandle(process.hThread);
+    long result = -1;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD exitCode = 0;
+        if (GetExitCodeProcess(process.hProcess, &exitCode))
+            result = static_cast<long>(exitCode);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+long RunRegsvr32(const char* unixModulePath, bool unregister)
+{
+    std::wstring line = unregister ? L"regsvr32.exe /s /u \"" : L"regsvr32.exe /s \"";
+    line += WindowsPath(unixModulePath);
+    line += L"\"";
+    return RunProcess(line);
+}

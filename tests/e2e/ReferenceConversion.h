@@ -1,0 +1,39 @@
+// The tests' own statement of what a reader must find in the frame block for a packed 4:2:2 (Y0 U Y1 V)
+// picture: 24-bit blue-green-red, bottom row first, rows of width x 3 bytes without padding. Written from the
+// conversion formula alone (single precision, truncation toward zero, then clamping; both pixels of a group
+// take the colour of Y0), independent of the modules' code.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+inline BYTE ReferenceChannelByte(float value)
+{
+    const int truncated = static_cast<int>(value);
+    return static_cast<BYTE>(truncated < 0 ? 0 : truncated > 255 ? 255 : truncated);
+}
+
+inline std::vector<BYTE> ReferenceBottomUpBgr(const BYTE* packed, int width, int height)
+{
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    std::vector<BYTE> picture(rowBytes * static_cast<size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        const BYTE* source = packed + static_cast<size_t>(row) * width * 2;
+        BYTE* target = picture.data() + static_cast<size_t>(height - 1 - row) * rowBytes;
+        for (int group = 0; group < width / 2; ++group) {
+            const BYTE* yuyv = source + group * 4;
+            const float y = (static_cast<float>(yuyv[0]) - 16.0f) * 1.164f;
+            const float u = static_cast<float>(yuyv[1]) - 128.0f;
+            const float v = static_cast<float>(yuyv[3]) - 128.0f;
+            const BYTE blue = ReferenceChannelByte((u * 2.018f) + y);
+            const BYTE green = ReferenceChannelByte((y - (v * 0.813f)) - (u * 0.391f));
+            const BYTE red = ReferenceChannelByte((v * 1.596f) + y);
+            BYTE* pixels = target + group * 6;
+            pixels[0] = pixels[3] = blue;
+            pixels[1] = pixels[4] = green;
+            pixels[2] = pixels[5] = red;
+        }
+    }
+    return picture;
+}

@@ -1,0 +1,265 @@
+#include "TestSourceFilter.h"
+
+#include <vfwmsgs.h>
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "ComPtr.h"
+#include "HResult.h"
+#include "TestSourcePinEnumerator.h"
+
+TestSourceFilter::TestSourceFilter() : pin(this) {}
+
+TestSourceFilter::~TestSourceFilter()
+{
+    JoinStreamingThread();
+    if (clock != nullptr)
+        clock->Release();
+}
+
+HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPersist) ||
+        IsEqualGUID(riid, IID_IMediaFilter) || IsEqualGUID(riid, IID_IBaseFilter)) {
+        *ppv = static_cast<IBaseFilter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG TestSourceFilter::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&references));
+}
+
+ULONG TestSourceFilter::Release()
+{
+    LONG now = InterlockedDecrement(&references);
+    if (now == 0)
+        delete this;
+    return static_cast<ULONG>(now);
+}
+
+HRESULT TestSourceFilter::GetClassID(CLSID* classId)
+{
+    if (classId == nullptr)
+        return E_POINTER;
+    *classId = CLSID_TestSourceFilter;
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::Stop()
+{
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        state = State_Stopped;
+        streamStartedThisRun = false;
+        // A streaming thread waiting for a buffer gets VFW_E_NOT_COMMITTED and ends.
+        pin.DecommitAllocator();
+    }
+    JoinStreamingThread();
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::Pause()
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (state == State_Stopped)
+        RETURN_IF_FAILED(pin.CommitAllocator());
+    state = State_Paused;
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::Run(REFERENCE_TIME)
+{
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        if (state == State_Stopped)
+            RETURN_IF_FAILED(pin.CommitAllocator());
+        state = State_Running;
+        if (streamStartedThisRun || (queuedFrames.empty() && !endStreamAfterQueue))
+            return S_OK;
+        streamStartedThisRun = true;
+    }
+    // A thread from an earlier run has finished its queue (or was ended by Stop); join it before starting anew.
+    JoinStreamingThread();
+    std::vector<std::vector<BYTE>> frames;
+    bool endStream;
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        frames = std::move(queuedFrames);
+        queuedFrames.clear();
+        endStream = endStreamAfterQueue;
+        streamingResult = S_OK;
+    }
+    streamingThread = std::thread(&TestSourceFilter::StreamQueuedFrames, this, std::move(frames), endStream);
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::GetState(DWORD, FILTER_STATE* current)
+{
+    if (current == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    *current = state;
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::SetSyncSource(IReferenceClock* newClock)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (newClock != nullptr)
+        newClock->AddRef();
+    if (clock != nullptr)
+        clock->Release();
+    clock = newClock;
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::GetSyncSource(IReferenceClock** current)
+{
+    if (current == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    *current = clock;
+    if (clock != nullptr)
+        clock->AddRef();
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::EnumPins(IEnumPins** enumerator)
+{
+    if (enumerator == nullptr)
+        return E_POINTER;
+    *enumerator = new (std::nothrow) TestSourcePinEnumerator(this, &pin);
+    return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT TestSourceFilter::FindPin(LPCWSTR id, IPin** found)
+{
+    if (id == nullptr || found == nullptr)
+        return E_POINTER;
+    *found = nullptr;
+    if (lstrcmpW(id, L"Output") != 0)
+        return VFW_E_NOT_FOUND;
+    *found = &pin;
+    pin.AddRef();
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    std::memcpy(info->achName, name, sizeof name);
+    info->pGraph = graph;
+    if (graph != nullptr)
+        graph->AddRef();
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newName)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    graph = newGraph;
+    std::memset(name, 0, sizeof name);
+    if (newName != nullptr)
+        lstrcpynW(name, newName, MAX_FILTER_NAME);
+    return S_OK;
+}
+
+HRESULT TestSourceFilter::QueryVendorInfo(LPWSTR*)
+{
+    return E_NOTIMPL;
+}
+
+void TestSourceFilter::QueueFrame(std::vector<BYTE> frame)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    queuedFrames.push_back(std::move(frame));
+}
+
+void TestSourceFilter::SetEndOfStreamAfterQueue(bool endStream)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    endStreamAfterQueue = endStream;
+}
+
+HRESULT TestSourceFilter::WaitForStreaming()
+{
+    JoinStreamingThread();
+    std::lock_guard<std::mutex> guard(stateLock);
+    return streamingResult;
+}
+
+HRESULT TestSourceFilter::Deliver(const std::vector<BYTE>& frame)
+{
+    ComPtr<IPin> peer;
+    ComPtr<IMemInputPin> peerInput;
+    ComPtr<IMemAllocator> samples;
+    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
+    return DeliverThrough(peerInput.Get(), samples.Get(), frame);
+}
+
+HRESULT TestSourceFilter::DeliverEndOfStream()
+{
+    ComPtr<IPin> peer;
+    ComPtr<IMemInputPin> peerInput;
+    ComPtr<IMemAllocator> samples;
+    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
+    return peer->EndOfStream();
+}
+
+HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples,
+                                         const std::vector<BYTE>& frame)
+{
+    ComPtr<IMediaSample> sample;
+    RETURN_IF_FAILED(samples->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+    BYTE* buffer = nullptr;
+    RETURN_IF_FAILED(sample->GetPointer(&buffer));
+    const long size = sample->GetSize();
+    if (frame.size() > static_cast<size_t>(size))
+        return E_INVALIDARG;
+    // Bytes of the buffer beyond the frame are marked, so a test can tell what a peer read past the data.
+    std::memcpy(buffer, frame.data(), frame.size());
+    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(size) - frame.size());
+    RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(frame.size())));
+    RETURN_IF_FAILED(sample->SetSyncPoint(TRUE));
+    return peerInput->Receive(sample.Get());
+}
+
+void TestSourceFilter::StreamQueuedFrames(std::vector<std::vector<BYTE>> frames, bool endStream)
+{
+    // The delivery path is taken once: Stop decommits the allocator, which ends a wait for a buffer, and the
+    // references keep the peer alive until the thread is done with it.
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HRESULT result = S_OK;
+    {
+        ComPtr<IPin> peer;
+        ComPtr<IMemInputPin> peerInput;
+        ComPtr<IMemAllocator> samples;
+        result = pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out());
+        for (size_t i = 0; SUCCEEDED(result) && i < frames.size(); ++i)
+            result = DeliverThrough(peerInput.Get(), samples.Get(), frames[i]);
+        if (SUCCEEDED(result) && endStream)
+            result = peer->EndOfStream();
+    }
+    {
+        std::lock_guard<std::mutex> guard(stateLock);
+        streamingResult = result;
+    }
+    CoUninitialize();
+}
+
+void TestSourceFilter::JoinStreamingThread()
+{
+    if (streamingThread.joinable())
+        streamingThread.join();
+}

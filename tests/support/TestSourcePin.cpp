@@ -1,0 +1,327 @@
+#include "TestSourcePin.h"
+
+#include <amvideo.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "ComPtr.h"
+#include "HResult.h"
+#include "TestSourceFilter.h"
+#include "TestSourceTypeEnumerator.h"
+
+namespace {
+
+const wchar_t kPinName[] = L"Output";
+
+// The size of one frame of `type`, for allocator buffers the script did not size itself.
+long FrameSizeOf(const AM_MEDIA_TYPE& type)
+{
+    if (type.lSampleSize > 1)
+        return static_cast<long>(type.lSampleSize);
+    if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
+        type.pbFormat != nullptr) {
+        const auto* video = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+        return static_cast<long>(video->bmiHeader.biSizeImage);
+    }
+    return 0;
+}
+
+}  // namespace
+
+TestSourcePin::~TestSourcePin()
+{
+    // The graph disconnects every pin before it lets a filter go; this only covers a test that never put the
+    // filter into a graph.
+    if (allocator != nullptr)
+        allocator->Release();
+    if (connectedInput != nullptr)
+        connectedInput->Release();
+    if (connectedPin != nullptr)
+        connectedPin->Release();
+}
+
+HRESULT TestSourcePin::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPin)) {
+        *ppv = static_cast<IPin*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG TestSourcePin::AddRef()
+{
+    return filter->AddRef();
+}
+
+ULONG TestSourcePin::Release()
+{
+    return filter->Release();
+}
+
+void TestSourcePin::OfferType(const AM_MEDIA_TYPE& type)
+{
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    offeredTypes.emplace_back();
+    offeredTypes.back() = type;
+}
+
+void TestSourcePin::SetBuffers(long count, long size)
+{
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    bufferCount = count;
+    bufferSize = size;
+}
+
+HRESULT TestSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
+{
+    if (receivePin == nullptr)
+        return E_POINTER;
+    const bool typeFixed = type != nullptr && !MediaTypeIsIncomplete(type);
+    std::vector<COwnedMediaType> candidates;
+    {
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        if (connectedPin != nullptr)
+            return VFW_E_ALREADY_CONNECTED;
+        if (filter->StateLocked() != State_Stopped)
+            return VFW_E_NOT_STOPPED;
+        // A complete type from the caller is the only candidate; a partial one filters the offered list.
+        if (typeFixed) {
+            candidates.emplace_back();
+            candidates.back() = *type;
+        } else {
+            for (const COwnedMediaType& offered : offeredTypes)
+                if (type == nullptr || MediaTypeFitsTemplate(&offered, type))
+                    candidates.push_back(offered);
+        }
+    }
+    // The peer may call back into this pin while it decides, so no lock is held across ReceiveConnection.
+    HRESULT last = VFW_E_NO_ACCEPTABLE_TYPES;
+    for (const COwnedMediaType& candidate : candidates) {
+        last = TryConnection(receivePin, candidate);
+        if (SUCCEEDED(last))
+            return S_OK;
+    }
+    // A fixed type reports why the peer refused it; a search reports that nothing fitted.
+    return typeFixed ? last : VFW_E_NO_ACCEPTABLE_TYPES;
+}
+
+HRESULT TestSourcePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type)
+{
+    RETURN_IF_FAILED(receivePin->ReceiveConnection(this, &type));
+    ComPtr<IMemInputPin> peerInput;
+    HRESULT hr = receivePin->QueryInterface(IID_IMemInputPin, peerInput.OutVoid());
+    ComPtr<IMemAllocator> samples;
+    if (SUCCEEDED(hr)) {
+        {
+            // The allocator's size comes from the type when the script did not fix one.
+            std::lock_guard<std::mutex> guard(filter->stateLock);
+            connectionType = type;
+        }
+        hr = HandOverAllocator(peerInput.Get(), samples.Out());
+    }
+    if (FAILED(hr)) {
+        receivePin->Disconnect();
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        connectionType = COwnedMediaType();
+        return hr;
+    }
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    connectedPin = receivePin;
+    connectedPin->AddRef();
+    connectedInput = peerInput.Detach();
+    allocator = samples.Detach();
+    return S_OK;
+}
+
+HRESULT TestSourcePin::HandOverAllocator(IMemInputPin* peerInput, IMemAllocator** created)
+{
+    ALLOCATOR_PROPERTIES wanted = {};
+    {
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        wanted.cBuffers = bufferCount;
+        wanted.cbBuffer = bufferSize > 0 ? bufferSize : FrameSizeOf(connectionType);
+        wanted.cbAlign = 1;
+    }
+    if (wanted.cbBuffer <= 0)
+        return VFW_E_SIZENOTSET;
+    ComPtr<IMemAllocator> samples;
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                      samples.OutVoid()));
+    ALLOCATOR_PROPERTIES actual = {};
+    RETURN_IF_FAILED(samples->SetProperties(&wanted, &actual));
+    // The samples' GetSize must report exactly the scripted size: tests compare what the peer publishes
+    // against it.
+    if (actual.cbBuffer != wanted.cbBuffer || actual.cBuffers < wanted.cBuffers)
+        return VFW_E_SIZENOTSET;
+    RETURN_IF_FAILED(peerInput->NotifyAllocator(samples.Get(), FALSE));
+    *created = samples.Detach();
+    return S_OK;
+}
+
+HRESULT TestSourcePin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*)
+{
+    // An output pin connects; it is never connected to.
+    return E_UNEXPECTED;
+}
+
+HRESULT TestSourcePin::Disconnect()
+{
+    IPin* peer;
+    IMemInputPin* peerInput;
+    IMemAllocator* samples;
+    {
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        if (filter->StateLocked() != State_Stopped)
+            return VFW_E_NOT_STOPPED;
+        if (connectedPin == nullptr)
+            return S_FALSE;
+        peer = connectedPin;
+        peerInput = connectedInput;
+        samples = allocator;
+        connectedPin = nullptr;
+        connectedInput = nullptr;
+        allocator = nullptr;
+        connectionType = COwnedMediaType();
+    }
+    // Released outside the lock: the last reference on a peer may run its destructor.
+    samples->Decommit();
+    samples->Release();
+    peerInput->Release();
+    peer->Release();
+    return S_OK;
+}
+
+HRESULT TestSourcePin::ConnectedTo(IPin** pin)
+{
+    if (pin == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    *pin = connectedPin;
+    if (connectedPin == nullptr)
+        return VFW_E_NOT_CONNECTED;
+    connectedPin->AddRef();
+    return S_OK;
+}
+
+HRESULT TestSourcePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
+{
+    if (type == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    if (connectedPin == nullptr) {
+        MediaTypeReset(type);
+        return VFW_E_NOT_CONNECTED;
+    }
+    return MediaTypeDuplicate(type, &connectionType);
+}
+
+HRESULT TestSourcePin::QueryPinInfo(PIN_INFO* info)
+{
+    if (info == nullptr)
+        return E_POINTER;
+    info->pFilter = filter;
+    filter->AddRef();
+    info->dir = PINDIR_OUTPUT;
+    std::memcpy(info->achName, kPinName, sizeof kPinName);
+    return S_OK;
+}
+
+HRESULT TestSourcePin::QueryDirection(PIN_DIRECTION* direction)
+{
+    if (direction == nullptr)
+        return E_POINTER;
+    *direction = PINDIR_OUTPUT;
+    return S_OK;
+}
+
+HRESULT TestSourcePin::QueryId(LPWSTR* id)
+{
+    if (id == nullptr)
+        return E_POINTER;
+    *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof kPinName));
+    if (*id == nullptr)
+        return E_OUTOFMEMORY;
+    std::memcpy(*id, kPinName, sizeof kPinName);
+    return S_OK;
+}
+
+HRESULT TestSourcePin::QueryAccept(const AM_MEDIA_TYPE* type)
+{
+    if (type == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    for (const COwnedMediaType& offered : offeredTypes)
+        if (MediaTypeFitsTemplate(type, &offered))
+            return S_OK;
+    return S_FALSE;
+}
+
+HRESULT TestSourcePin::EnumMediaTypes(IEnumMediaTypes** enumerator)
+{
+    if (enumerator == nullptr)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    *enumerator = new (std::nothrow) TestSourceTypeEnumerator(offeredTypes);
+    return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT TestSourcePin::QueryInternalConnections(IPin**, ULONG*)
+{
+    return E_NOTIMPL;
+}
+
+// Stream control travels downstream: an output pin is never told about the end of a stream or a flush.
+HRESULT TestSourcePin::EndOfStream()
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT TestSourcePin::BeginFlush()
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT TestSourcePin::EndFlush()
+{
+    return E_UNEXPECTED;
+}
+
+HRESULT TestSourcePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
+{
+    return S_OK;
+}
+
+// Called by the filter with stateLock held: commit and decommit do not call back into this pin.
+HRESULT TestSourcePin::CommitAllocator()
+{
+    return allocator != nullptr ? allocator->Commit() : S_OK;
+}
+
+void TestSourcePin::DecommitAllocator()
+{
+    if (allocator != nullptr)
+        allocator->Decommit();
+}
+
+HRESULT TestSourcePin::TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples)
+{
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    if (connectedPin == nullptr)
+        return VFW_E_NOT_CONNECTED;
+    *peerPin = connectedPin;
+    connectedPin->AddRef();
+    *peerInput = connectedInput;
+    connectedInput->AddRef();
+    *samples = allocator;
+    allocator->AddRef();
+    return S_OK;
+}

@@ -1,0 +1,73 @@
+// The output pin ("Output") of TestSourceFilter, written directly on the platform's IPin: offers the filter's
+// scripted media types in order, connects by the peer's ReceiveConnection and hands the peer the platform's
+// standard allocator (CLSID_MemoryAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
+// on its own): AddRef and Release go to the filter. Called on the control thread (connection) and read by the
+// filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field.
+#pragma once
+
+#include <windows.h>
+#include <strmif.h>
+
+#include <vector>
+
+#include "COwnedMediaType.h"
+
+class TestSourceFilter;
+
+class TestSourcePin final : public IPin {
+public:
+    explicit TestSourcePin(TestSourceFilter* filter) : filter(filter) {}
+    ~TestSourcePin();
+    TestSourcePin(const TestSourcePin&) = delete;
+    TestSourcePin& operator=(const TestSourcePin&) = delete;
+
+    // IUnknown: the pin's count is the filter's.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IPin
+    HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE Disconnect() override;
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
+    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override;
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** enumerator) override;
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    HRESULT STDMETHODCALLTYPE BeginFlush() override;
+    HRESULT STDMETHODCALLTYPE EndFlush() override;
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+
+    // Scripting, before the pin is connected.
+    void OfferType(const AM_MEDIA_TYPE& type);
+    // The allocator's buffers: count and size (the size every sample reports through GetSize).
+    void SetBuffers(long count, long size);
+
+    // Commit and decommit the allocator with the filter's state (no-ops while unconnected).
+    HRESULT CommitAllocator();
+    void DecommitAllocator();
+    // New references to what delivery needs: the peer's IPin and IMemInputPin and the allocator. Fails with
+    // VFW_E_NOT_CONNECTED while unconnected.
+    HRESULT TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples);
+
+private:
+    HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
+    HRESULT HandOverAllocator(IMemInputPin* peerInput, IMemAllocator** allocator);
+
+    TestSourceFilter* const filter;  // owner: not counted (the pin is part of it)
+    std::vector<COwnedMediaType> offeredTypes;
+    long bufferCount = 1;
+    long bufferSize = 0;  // 0: the connection type's lSampleSize, or the bmiHeader's biSizeImage
+
+    // Connection state: counted references, all set together by a successful Connect, all released by
+    // Disconnect.
+    IPin* connectedPin = nullptr;
+    IMemInputPin* connectedInput = nullptr;
+    IMemAllocator* allocator = nullptr;
+    COwnedMediaType connectionType;
+};
