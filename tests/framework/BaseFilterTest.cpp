@@ -1,0 +1,443 @@
+// The base filter: its state machine over the pins, pin lookup, graph membership and events, the clock.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <evcode.h>
+#include <strmif.h>
+#include <vfwmsgs.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "AllocationFailure.h"
+#include "ComPtr.h"
+#include "FakeClock.h"
+#include "FakeGraph.h"
+#include "TestFilter.h"
+
+using Calls = std::vector<std::string>;
+
+namespace {
+
+// What the filter's pins are connected to: another test filter's pin, referenced the way a real connection
+// references its peer.
+struct Peer {
+    ComPtr<TestFilter> filter{new TestFilter({L"Out"})};
+    IPin* Pin() const { return filter->Pin(0)->GetPinInterface(); }
+    // Every connection made to it has been given back.
+    void ExpectUnheld() { EXPECT_EQ(filter->References(), 1); }
+};
+
+FILTER_STATE StateOf(TestFilter* filter)
+{
+    FILTER_STATE state = static_cast<FILTER_STATE>(-1);
+    EXPECT_EQ(filter->GetState(0, &state), S_OK);
+    return state;
+}
+
+}  // namespace
+
+// ---- State machine ----
+
+TEST(BaseFilterStateTest, RunFromStoppedPausesThroughTheInterfaceThenRunsPinsAtTheSameTime)
+{
+    Peer upstream;
+    {
+        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+        filter->Pin(0)->SetConnected(upstream.Pin());
+
+        EXPECT_EQ(filter->Run(1234), S_OK);
+
+        EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "A.Activate", "A.StartRunning"}));
+        EXPECT_EQ(filter->Pin(0)->startTimes, std::vector<REFERENCE_TIME>{1234});
+        EXPECT_EQ(StateOf(filter.Get()), State_Running);
+    }
+    upstream.ExpectUnheld();
+}
+
+TEST(BaseFilterStateTest, RunWhileRunningCallsNoPinAndOnlyMovesTheStreamTimeOrigin)
+{
+    FakeClock clock;
+    Peer upstream;
+    {
+        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+        filter->Pin(0)->SetConnected(upstream.Pin());
+        ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
+        clock.now = 5000000;
+        ASSERT_EQ(filter->Run(1000000), S_OK);
+        filter->calls.clear();
+
+        EXPECT_EQ(filter->Run(2000000), S_OK);
+
+        EXPECT_TRUE(filter->calls.empty());
+        EXPECT_EQ(filter->Pin(0)->startTimes, std::vector<REFERENCE_TIME>{1000000});
+        EXPECT_EQ(StateOf(filter.Get()), State_Running);
+        REFERENCE_TIME streamTime = 0;
+        EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
+        EXPECT_EQ(streamTime, 3000000);
+    }
+    clock.ExpectBalanced();
+    upstream.ExpectUnheld();
+}
+
+TEST(BaseFilterStateTest, RunFromPausedRunsPinsWithoutPausingAgain)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+    filter->Pin(0)->SetConnected(upstream.Pin());
+    ASSERT_EQ(filter->Pause(), S_OK);
+    filter->calls.clear();
+
+    EXPECT_EQ(filter->Run(77), S_OK);
+
+    EXPECT_EQ(filter->calls, (Calls{"A.StartRunning"}));
+    EXPECT_EQ(StateOf(filter.Get()), State_Running);
+}
+
+TEST(BaseFilterStateTest, PauseWhileRunningOrPausedAndStopWhileStoppedCallNoPin)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+    filter->Pin(0)->SetConnected(upstream.Pin());
+
+    EXPECT_EQ(filter->Stop(), S_OK);
+    EXPECT_TRUE(filter->calls.empty());
+    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
+
+    ASSERT_EQ(filter->Run(0), S_OK);
+    filter->calls.clear();
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "Filter.Pause"}));
+    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
+
+    filter->calls.clear();
+    EXPECT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(filter->calls, (Calls{"A.Deactivate"}));
+    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
+}
+
+TEST(BaseFilterStateTest, UnconnectedPinIsNeverCalled)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
+    filter->Pin(1)->SetConnected(upstream.Pin());
+
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(filter->Run(5), S_OK);
+    EXPECT_EQ(filter->Stop(), S_OK);
+
+    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "B.Activate", "B.StartRunning", "B.Deactivate"}));
+}
+
+TEST(BaseFilterStateTest, StopReturnsTheFirstDeactivateFailureAfterStoppingEveryPin)
+{
+    const HRESULT failureA = VFW_E_RUNTIME_ERROR;
+    const HRESULT failureB = E_UNEXPECTED;
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
+    filter->Pin(0)->SetConnected(upstream.Pin());
+    filter->Pin(1)->SetConnected(upstream.Pin());
+    ASSERT_EQ(filter->Run(0), S_OK);
+    filter->Pin(0)->deactivateResult = failureA;
+    filter->Pin(1)->deactivateResult = failureB;
+
+    EXPECT_EQ(filter->Stop(), failureA);
+
+    EXPECT_EQ(filter->Pin(0)->deactivateCalls, 1);
+    EXPECT_EQ(filter->Pin(1)->deactivateCalls, 1);
+    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
+}
+
+TEST(BaseFilterStateTest, PauseStopsAtTheFirstActivateFailureAndStaysStopped)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B", L"C"}));
+    for (size_t i = 0; i < 3; ++i)
+        filter->Pin(i)->SetConnected(upstream.Pin());
+    filter->Pin(1)->activateResult = VFW_E_NO_ALLOCATOR;
+
+    EXPECT_EQ(filter->Pause(), VFW_E_NO_ALLOCATOR);
+
+    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "A.Activate", "B.Activate"}));
+    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
+}
+
+TEST(BaseFilterStateTest, FailedRunKeepsItsStartTimeAndTheStateItReached)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
+    filter->Pin(0)->SetConnected(upstream.Pin());
+    filter->Pin(1)->SetConnected(upstream.Pin());
+
+    // A failing Pause leaves the filter stopped.
+    filter->Pin(0)->activateResult = E_OUTOFMEMORY;
+    EXPECT_EQ(filter->Run(100), E_OUTOFMEMORY);
+    EXPECT_EQ(filter->StartTime(), 100);
+    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
+    EXPECT_TRUE(filter->Pin(0)->startTimes.empty());
+
+    // A failing pin start leaves it paused, with the later pins not started.
+    filter->Pin(0)->activateResult = S_OK;
+    filter->Pin(0)->startRunningResult = VFW_E_RUNTIME_ERROR;
+    EXPECT_EQ(filter->Run(200), VFW_E_RUNTIME_ERROR);
+    EXPECT_EQ(filter->StartTime(), 200);
+    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
+    EXPECT_TRUE(filter->Pin(1)->startTimes.empty());
+}
+
+TEST(BaseFilterStateTest, MissingPinEndsTheWalkWithoutFailing)
+{
+    Peer upstream;
+    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
+    filter->Pin(1)->SetConnected(upstream.Pin());
+    filter->missingPinAt = 0;
+
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
+    EXPECT_EQ(filter->Pin(1)->activateCalls, 0);
+
+    IPin* found = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(filter->FindPin(L"B", &found), VFW_E_NOT_FOUND);
+    EXPECT_EQ(found, nullptr);
+}
+
+// ---- Pins ----
+
+TEST(BaseFilterPinsTest, FindPinMatchesTheExactNameAndAddsOneReferenceToTheFilter)
+{
+    ComPtr<TestFilter> filter(new TestFilter({L"In", L"Input", L"Input"}));
+    LONG before = filter->References();
+
+    IPin* found = nullptr;
+    ASSERT_EQ(filter->FindPin(L"Input", &found), S_OK);
+    EXPECT_EQ(found, filter->Pin(1)->GetPinInterface());
+    EXPECT_EQ(filter->References(), before + 1);
+    found->Release();
+    EXPECT_EQ(filter->References(), before);
+
+    found = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(filter->FindPin(L"input", &found), VFW_E_NOT_FOUND);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(filter->FindPin(L"Input", nullptr), E_POINTER);
+    EXPECT_EQ(filter->FindPin(nullptr, &found), E_POINTER);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(filter->References(), before);
+}
+
+TEST(BaseFilterPinsTest, EnumPinsReportsOutOfMemory)
+{
+    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+    LONG before = filter->References();
+    IEnumPins* pins = reinterpret_cast<IEnumPins*>(1);
+    {
+        AllocationFailureScope failure(0);
+        EXPECT_EQ(filter->EnumPins(&pins), E_OUTOFMEMORY);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
+    EXPECT_EQ(pins, nullptr);
+    EXPECT_EQ(filter->References(), before);
+    EXPECT_EQ(filter->EnumPins(nullptr), E_POINTER);
+}
+
+// ---- Graph membership and events ----
+
+TEST(BaseFilterGraphTest, QueryFilterInfoCutsALongNameTo127CharactersAndHandsOutTheGraph)
+{
+    FakeGraph graph;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        std::wstring name;
+        for (int i = 0; i < 200; ++i)
+            name.push_back(static_cast<wchar_t>(L'a' + i % 26));
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), name.c_str()), S_OK);
+        EXPECT_EQ(graph.References(), 0);  // the graph is held without a reference
+
+        FILTER_INFO info;
+        std::fill(std::begin(info.achName), std::end(info.achName), L'#');
+        ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+
+        EXPECT_EQ(std::wstring(info.achName), name.substr(0, 127));
+        EXPECT_EQ(info.pGraph, graph.AsGraph());
+        EXPECT_EQ(graph.References(), 1);
+        info.pGraph->Release();
+        EXPECT_EQ(filter->QueryFilterInfo(nullptr), E_POINTER);
+    }
+    graph.ExpectBalanced();
+}
+
+TEST(BaseFilterGraphTest, QueryFilterInfoBeforeJoiningIsEmpty)
+{
+    ComPtr<TestFilter> filter(new TestFilter());
+    FILTER_INFO info;
+    info.achName[0] = L'#';
+    info.pGraph = reinterpret_cast<IFilterGraph*>(1);
+
+    ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+
+    EXPECT_EQ(info.achName[0], L'\0');
+    EXPECT_EQ(info.pGraph, nullptr);
+}
+
+TEST(BaseFilterGraphTest, LeavingTheGraphDropsTheEventSinkAndTheName)
+{
+    FakeGraph graph;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
+        EXPECT_EQ(filter->GetEventSink(), graph.AsEventSink());
+
+        ASSERT_EQ(filter->JoinFilterGraph(nullptr, nullptr), S_OK);
+
+        EXPECT_EQ(filter->GetEventSink(), nullptr);
+        EXPECT_EQ(filter->SendGraphEvent(EC_ERRORABORT, E_FAIL, 0), E_NOTIMPL);
+        EXPECT_TRUE(graph.events.empty());
+        FILTER_INFO info;
+        ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+        EXPECT_EQ(info.achName[0], L'\0');
+        EXPECT_EQ(info.pGraph, nullptr);
+    }
+    graph.ExpectBalanced();
+}
+
+TEST(BaseFilterGraphTest, GraphWithoutEventSinkDropsEvents)
+{
+    FakeGraph graph;
+    graph.Refuse(IID_IMediaEventSink);
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
+        EXPECT_EQ(filter->SendGraphEvent(EC_COMPLETE, S_OK, 0), E_NOTIMPL);
+    }
+    EXPECT_TRUE(graph.events.empty());
+    graph.ExpectBalanced();
+}
+
+TEST(BaseFilterGraphTest, NameThatCannotBeCopiedLeavesNoNameButTheMembershipChanged)
+{
+    FakeGraph graph;
+    ComPtr<TestFilter> filter(new TestFilter());
+    ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Old"), S_OK);
+    {
+        AllocationFailureScope failure(0);
+        EXPECT_EQ(filter->JoinFilterGraph(nullptr, L"New"), E_OUTOFMEMORY);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
+    FILTER_INFO info;
+    ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+    EXPECT_EQ(info.achName[0], L'\0');
+    EXPECT_EQ(info.pGraph, nullptr);
+    EXPECT_EQ(filter->GetEventSink(), nullptr);
+}
+
+TEST(BaseFilterGraphTest, CompleteEventCarriesTheFiltersOwnBaseFilter)
+{
+    FakeGraph graph;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
+        LONG before = filter->References();
+
+        EXPECT_EQ(filter->SendGraphEvent(EC_COMPLETE, S_OK, 0x1234), S_OK);
+        graph.notifyResult = E_FAIL;
+        EXPECT_EQ(filter->SendGraphEvent(EC_ERRORABORT, VFW_E_RUNTIME_ERROR, 0x1234), E_FAIL);
+
+        ASSERT_EQ(graph.events.size(), 2u);
+        EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
+        EXPECT_EQ(graph.events[0].param1, S_OK);
+        EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(filter.Get())));
+        EXPECT_EQ(graph.events[1].code, EC_ERRORABORT);
+        EXPECT_EQ(graph.events[1].param1, VFW_E_RUNTIME_ERROR);
+        EXPECT_EQ(graph.events[1].param2, 0x1234);
+        EXPECT_EQ(filter->References(), before);
+    }
+    graph.ExpectBalanced();
+}
+
+// ---- Clock ----
+
+TEST(BaseFilterClockTest, SettingTheCurrentClockAgainKeepsOneReference)
+{
+    FakeClock clock;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
+        ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
+        EXPECT_EQ(clock.References(), 1);
+        EXPECT_EQ(clock.lastReleases, 0);  // never let go of in between
+
+        IReferenceClock* current = nullptr;
+        ASSERT_EQ(filter->GetSyncSource(&current), S_OK);
+        EXPECT_EQ(current, &clock);
+        EXPECT_EQ(clock.References(), 2);
+        current->Release();
+
+        ASSERT_EQ(filter->SetSyncSource(nullptr), S_OK);
+        EXPECT_EQ(clock.References(), 0);
+        EXPECT_EQ(clock.lastReleases, 1);
+        REFERENCE_TIME streamTime = 0;
+        EXPECT_EQ(filter->GetStreamTime(streamTime), VFW_E_NO_CLOCK);
+        current = &clock;
+        EXPECT_EQ(filter->GetSyncSource(&current), S_OK);
+        EXPECT_EQ(current, nullptr);
+        EXPECT_EQ(filter->GetSyncSource(nullptr), E_POINTER);
+    }
+    clock.ExpectBalanced();
+}
+
+TEST(BaseFilterClockTest, StreamTimeIsClockTimeSinceTheStartOfTheLastRun)
+{
+    FakeClock clock;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
+        clock.now = 5000000;
+        ASSERT_EQ(filter->Run(2000000), S_OK);
+
+        REFERENCE_TIME streamTime = 0;
+        EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
+        EXPECT_EQ(streamTime, 3000000);
+
+        clock.getTimeResult = E_FAIL;
+        EXPECT_EQ(filter->GetStreamTime(streamTime), E_FAIL);
+        // The filter is destroyed still holding the clock: its destructor gives the reference back.
+    }
+    clock.ExpectBalanced();
+}
+
+// ---- Identity ----
+
+TEST(BaseFilterInterfaceTest, FilterInterfacesShareOnePointerAndOthersAreRefused)
+{
+    ComPtr<TestFilter> filter(new TestFilter());
+    IBaseFilter* baseFilter = filter.Get();
+    LONG before = filter->References();
+
+    void* answer = nullptr;
+    ASSERT_EQ(baseFilter->QueryInterface(IID_IMediaFilter, &answer), S_OK);
+    EXPECT_EQ(answer, static_cast<void*>(baseFilter));
+    static_cast<IUnknown*>(answer)->Release();
+    ASSERT_EQ(baseFilter->QueryInterface(IID_IPersist, &answer), S_OK);
+    EXPECT_EQ(answer, static_cast<void*>(baseFilter));
+    static_cast<IUnknown*>(answer)->Release();
+    ASSERT_EQ(baseFilter->QueryInterface(IID_IAMovieSetup, &answer), S_OK);
+    EXPECT_EQ(answer, static_cast<void*>(static_cast<IAMovieSetup*>(filter.Get())));
+    static_cast<IUnknown*>(answer)->Release();
+
+    answer = &answer;
+    EXPECT_EQ(baseFilter->QueryInterface(IID_IPin, &answer), E_NOINTERFACE);
+    EXPECT_EQ(answer, nullptr);
+    EXPECT_EQ(baseFilter->QueryInterface(IID_IBaseFilter, nullptr), E_POINTER);
+    EXPECT_EQ(filter->References(), before);
+
+    CLSID classId = GUID_NULL;
+    EXPECT_EQ(filter->GetClassID(&classId), S_OK);
+    EXPECT_TRUE(IsEqualGUID(classId, CLSID_TestFilter));
+    EXPECT_EQ(filter->GetState(0, nullptr), E_POINTER);
+    LPWSTR vendor = nullptr;
+    EXPECT_EQ(filter->QueryVendorInfo(&vendor), E_NOTIMPL);
+    EXPECT_EQ(vendor, nullptr);
+}
