@@ -117,7 +117,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::NotifyAllocator(IMemAllocator* newAlloc
     allocator = newAllocator;
     if (previous != nullptr)
         previous->Release();
-    readOnly = static_cast<BYTE>(newReadOnly) != 0;
+    // Any nonzero BOOL is TRUE: cutting the flag to its low byte would turn a read-only allocator writable.
+    readOnly = newReadOnly != FALSE;
     return S_OK;
 }
 

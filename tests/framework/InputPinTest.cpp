@@ -1,0 +1,503 @@
+// The input pins: the receive-state check, sample delivery (properties, mid-stream type changes, batches),
+// the allocator, flushing and deactivation, and end of stream turned into EC_COMPLETE once per run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <windows.h>
+
+#include <evcode.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include "ComPtr.h"
+#include "CountingDouble.h"
+#include "FakeAllocator.h"
+#include "FakeGraph.h"
+#include "FakeMediaSample.h"
+#include "FakeUpstreamPin.h"
+#include "PinTestFilter.h"
+
+namespace {
+
+struct TypeAttachment : CountingDouble<IUnknown> {};
+
+class InputPinTest : public testing::Test {
+protected:
+    InputPinTest() { filter->JoinFilterGraph(graph.AsGraph(), L"Sink"); }
+    ~InputPinTest() override
+    {
+        filter->Stop();
+        if (pin->IsConnected()) {
+            EXPECT_EQ(pin->Disconnect(), S_OK);
+        }
+        filter->JoinFilterGraph(nullptr, nullptr);
+    }
+
+    COwnedMediaType Type(REFGUID subtype)
+    {
+        COwnedMediaType type = MakeVideoType(subtype);
+        type.pUnk = attachment.AsUnknown();
+        attachment.AddRef();
+        return type;
+    }
+    // Connects the pin as an upstream pin would (YUY2) and hands it an allocator, so that stopping the
+    // filter deactivates it cleanly.
+    void Connect()
+    {
+        COwnedMediaType type = Type(MEDIASUBTYPE_YUY2);
+        ASSERT_EQ(pin->ReceiveConnection(&upstream, &type), S_OK);
+        ASSERT_EQ(memInput->NotifyAllocator(&allocator, FALSE), S_OK);
+    }
+    void Run()
+    {
+        ASSERT_EQ(filter->Run(0), S_OK);
+    }
+    size_t CompletionsRaised() const
+    {
+        size_t count = 0;
+        for (const FakeGraph::Event& event : graph.events)
+            count += event.code == EC_COMPLETE ? 1 : 0;
+        return count;
+    }
+    // Refuses every type but the connection's YUY2.
+    void AcceptOnlyYuy2()
+    {
+        pin->checkType = [](const AM_MEDIA_TYPE* type) {
+            return IsEqualGUID(type->subtype, MEDIASUBTYPE_YUY2) ? S_OK : S_FALSE;
+        };
+    }
+
+    // Doubles first: the filter (declared last) goes first and gives its references back.
+    TypeAttachment attachment;
+    FakeGraph graph;
+    FakeAllocator allocator;
+    FakeUpstreamPin upstream;
+    PinTestFilter::Ref filter = PinTestFilter::Create();
+    ScriptedInputPin* pin = filter->Pin();
+    IMemInputPin* memInput = filter->MemInputPin();
+};
+
+// --- Receive state ---
+
+TEST_F(InputPinTest, ReceiveStateChecksStoppedThenFlushingThenRuntimeError)
+{
+    pin->SetRuntimeError();
+    pin->BeginFlush();
+    EXPECT_EQ(pin->CheckReceiveState(), VFW_E_WRONG_STATE);
+    filter->ForceState(State_Paused);
+    EXPECT_EQ(pin->CheckReceiveState(), S_FALSE);
+    EXPECT_EQ(pin->EndFlush(), S_OK);  // clears both
+    EXPECT_EQ(pin->CheckReceiveState(), S_OK);
+    pin->SetRuntimeError();
+    EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
+    filter->ForceState(State_Running);
+    EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
+    filter->ForceState(State_Stopped);
+}
+
+TEST_F(InputPinTest, ReceiveLeavesTheSampleAloneWhenStoppedOrFlushing)
+{
+    FakeMediaSample sample;
+    EXPECT_EQ(memInput->Receive(&sample), VFW_E_WRONG_STATE);
+    filter->ForceState(State_Paused);
+    pin->BeginFlush();
+    EXPECT_EQ(memInput->Receive(&sample), S_FALSE);
+    EXPECT_EQ(sample.sampleCalls, 0);
+    EXPECT_EQ(sample.queryInterfaceCalls, 0);
+    EXPECT_EQ(memInput->Receive(nullptr), E_POINTER);
+    filter->ForceState(State_Stopped);
+}
+
+// --- Sample properties ---
+
+TEST_F(InputPinTest, ReceiveOfAPlainSampleBuildsTheProperties)
+{
+    filter->ForceState(State_Paused);
+    FakeMediaSample sample(false, 64);
+    sample.syncPoint = true;
+    sample.timeResult = S_OK;
+    sample.timeStart = 100;
+    sample.timeStop = 200;
+    sample.actualLength = 40;
+
+    EXPECT_EQ(memInput->Receive(&sample), S_OK);
+
+    const AM_SAMPLE2_PROPERTIES& props = pin->SampleProps();
+    EXPECT_EQ(props.dwSampleFlags, 0x111u);
+    EXPECT_EQ(props.cbData, sizeof(AM_SAMPLE2_PROPERTIES));
+    EXPECT_EQ(props.dwTypeSpecificFlags, 0u);
+    EXPECT_EQ(props.dwStreamId, static_cast<DWORD>(AM_STREAM_MEDIA));
+    EXPECT_EQ(props.tStart, 100);
+    EXPECT_EQ(props.tStop, 200);
+    EXPECT_EQ(props.lActual, 40);
+    EXPECT_EQ(props.cbBuffer, 64);
+    EXPECT_EQ(props.pbBuffer, sample.Data());
+    EXPECT_EQ(props.pMediaType, nullptr);
+
+    // A second sample's record owes nothing to the first: untimed, preroll and discontinuity only.
+    FakeMediaSample next(false, 16);
+    next.preroll = true;
+    next.discontinuity = true;
+    next.pointerResult = E_FAIL;  // not examined: the record just has no buffer
+    EXPECT_EQ(memInput->Receive(&next), S_OK);
+    EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_PREROLL | AM_SAMPLE_DATADISCONTINUITY));
+    EXPECT_EQ(pin->SampleProps().pbBuffer, nullptr);
+    EXPECT_EQ(pin->SampleProps().cbBuffer, 16);
+    sample.ExpectBalanced();
+    next.ExpectBalanced();
+    filter->ForceState(State_Stopped);
+}
+
+TEST_F(InputPinTest, ReceiveTakesThePropertiesOfASampleThatHasThem)
+{
+    filter->ForceState(State_Running);
+    FakeMediaSample sample(true, 32);
+    sample.typeSpecificFlags = 0x55;
+    sample.streamId = 7;
+    sample.timeResult = S_OK;
+    sample.timeStart = 9;
+    sample.timeStop = 10;
+
+    EXPECT_EQ(memInput->Receive(&sample), S_OK);
+    EXPECT_EQ(pin->SampleProps().dwTypeSpecificFlags, 0x55u);
+    EXPECT_EQ(pin->SampleProps().dwStreamId, 7u);
+    EXPECT_EQ(pin->SampleProps().tStart, 9);
+    EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID));
+    EXPECT_EQ(sample.sampleCalls, 1);  // GetProperties only
+
+    sample.propertiesResult = E_UNEXPECTED;
+    EXPECT_EQ(memInput->Receive(&sample), E_UNEXPECTED);
+    sample.ExpectBalanced();
+    filter->ForceState(State_Stopped);
+}
+
+// --- Mid-stream type changes ---
+
+TEST_F(InputPinTest, AcceptedTypeChangeIsTestedAndFreed)
+{
+    Connect();
+    filter->ForceState(State_Running);
+    LONG attachmentBefore = attachment.References();
+    FakeMediaSample sample;
+    sample.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    LONG attachmentWithSample = attachment.References();
+    ASSERT_GT(attachmentWithSample, attachmentBefore);
+
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(memInput->Receive(&sample), S_OK);
+        // Each copy handed out was freed again: no record per type change is left behind.
+        EXPECT_EQ(attachment.References(), attachmentWithSample);
+        EXPECT_EQ(pin->SampleProps().pMediaType, nullptr);
+        EXPECT_TRUE(pin->SampleProps().dwSampleFlags & AM_SAMPLE_TYPECHANGED);
+    }
+    EXPECT_EQ(sample.typesHandedOut, 3);
+    EXPECT_EQ(pin->checkedSubtypes.back(), MEDIASUBTYPE_RGB24);
+    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_TRUE(graph.events.empty());
+    filter->ForceState(State_Stopped);
+}
+
+TEST_F(InputPinTest, TypeOfASampleWithPropertiesStaysTheSamples)
+{
+    filter->ForceState(State_Running);
+    FakeMediaSample sample(true);
+    sample.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    LONG attachmentWithSample = attachment.References();
+
+    EXPECT_EQ(memInput->Receive(&sample), S_OK);
+    EXPECT_EQ(attachment.References(), attachmentWithSample);
+    EXPECT_EQ(pin->checkedSubtypes.size(), 1u);
+    EXPECT_NE(pin->SampleProps().pMediaType, nullptr);
+    filter->ForceState(State_Stopped);
+}
+
+TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlush)
+{
+    Connect();
+    Run();
+    AcceptOnlyYuy2();
+    FakeMediaSample changed;
+    changed.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    LONG attachmentWithSample = attachment.References();
+    FakeMediaSample plain;
+
+    EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
+
+    EXPECT_EQ(pin->endOfStreamCalls, 1);
+    EXPECT_FALSE(pin->IsAtEndOfStream());
+    ASSERT_EQ(graph.events.size(), 1u);  // no EC_COMPLETE
+    EXPECT_EQ(graph.events[0].code, EC_ERRORABORT);
+    EXPECT_EQ(graph.events[0].param1, static_cast<LONG_PTR>(VFW_E_TYPE_NOT_ACCEPTED));
+    EXPECT_EQ(graph.events[0].param2, 0);
+    EXPECT_EQ(attachment.References(), attachmentWithSample);
+    EXPECT_EQ(pin->SampleProps().pMediaType, nullptr);
+
+    EXPECT_EQ(memInput->Receive(&plain), VFW_E_RUNTIME_ERROR);
+    EXPECT_EQ(pin->EndOfStream(), VFW_E_RUNTIME_ERROR);
+    EXPECT_EQ(CompletionsRaised(), 0u);
+
+    pin->BeginFlush();
+    pin->EndFlush();
+    EXPECT_EQ(memInput->Receive(&plain), S_OK);
+    EXPECT_EQ(graph.events.size(), 1u);
+}
+
+TEST_F(InputPinTest, RefusedTypeChangeIsClearedByStopping)
+{
+    Connect();
+    Run();
+    AcceptOnlyYuy2();
+    FakeMediaSample changed(true);  // the IMediaSample2 path refuses the same way
+    changed.SetChangedType(Type(MEDIASUBTYPE_RGB32));
+    FakeMediaSample plain;
+
+    EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
+    EXPECT_EQ(filter->Stop(), S_OK);
+    Run();
+    EXPECT_EQ(memInput->Receive(&plain), S_OK);
+    EXPECT_EQ(allocator.decommitCalls, 1);
+}
+
+TEST_F(InputPinTest, RefusedTypeChangeWithoutEventSinkStillFails)
+{
+    filter->JoinFilterGraph(nullptr, nullptr);
+    filter->ForceState(State_Running);
+    AcceptOnlyYuy2();
+    FakeMediaSample changed;
+    changed.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+
+    EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
+    EXPECT_TRUE(pin->HasRuntimeError());
+    EXPECT_TRUE(graph.events.empty());
+    filter->ForceState(State_Stopped);
+}
+
+TEST_F(InputPinTest, TypeChangeWithoutATypeIsRefusedWithoutCheckingIt)
+{
+    filter->ForceState(State_Running);
+    for (bool withProperties : {false, true}) {
+        pin->EndFlush();
+        FakeMediaSample broken(withProperties);
+        broken.typeChangeWithoutType = true;
+        EXPECT_EQ(memInput->Receive(&broken), VFW_E_INVALIDMEDIATYPE) << withProperties;
+        EXPECT_TRUE(pin->checkedSubtypes.empty());
+    }
+    EXPECT_EQ(graph.events.size(), 2u);
+    filter->ForceState(State_Stopped);
+}
+
+// --- Batches ---
+
+TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
+{
+    filter->ForceState(State_Paused);
+    FakeMediaSample first, second, third;
+    IMediaSample* samples[] = {&first, &second, &third};
+    long processed = -1;
+
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 3, &processed), S_OK);
+    EXPECT_EQ(processed, 3);
+
+    pin->receiveResults = {S_OK, S_FALSE};
+    LONG callsBefore = pin->receiveCalls;
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 3, &processed), S_FALSE);
+    EXPECT_EQ(processed, 1);
+    EXPECT_EQ(pin->receiveCalls, callsBefore + 2);
+
+    processed = -1;
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 0, &processed), S_OK);
+    EXPECT_EQ(processed, 0);
+
+    filter->ForceState(State_Stopped);
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 3, &processed), VFW_E_WRONG_STATE);
+    EXPECT_EQ(processed, 0);
+}
+
+TEST_F(InputPinTest, ReceiveMultipleRefusesNullPointers)
+{
+    filter->ForceState(State_Paused);
+    FakeMediaSample sample;
+    IMediaSample* samples[] = {&sample};
+    long processed = 0;
+    LONG callsBefore = pin->receiveCalls;
+
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 1, nullptr), E_POINTER);
+    EXPECT_EQ(memInput->ReceiveMultiple(nullptr, 1, &processed), E_POINTER);
+    EXPECT_EQ(pin->receiveCalls, callsBefore);
+    filter->ForceState(State_Stopped);
+}
+
+// --- Allocator ---
+
+TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceUntilReleased)
+{
+    ComPtr<IMemAllocator> first, second, third;
+    ASSERT_EQ(memInput->GetAllocator(first.Out()), S_OK);
+    ASSERT_EQ(memInput->GetAllocator(second.Out()), S_OK);
+    EXPECT_EQ(first.Get(), second.Get());
+    EXPECT_EQ(pin->HeldAllocator(), first.Get());
+    // A working allocator of the platform's: it takes buffer requirements.
+    ALLOCATOR_PROPERTIES wanted = {1, 16, 1, 0};
+    ALLOCATOR_PROPERTIES actual = {};
+    EXPECT_EQ(first->SetProperties(&wanted, &actual), S_OK);
+    EXPECT_EQ(actual.cbBuffer, 16);
+
+    EXPECT_EQ(pin->ReleaseConnection(), S_OK);
+    EXPECT_EQ(pin->HeldAllocator(), nullptr);
+    ASSERT_EQ(memInput->GetAllocator(third.Out()), S_OK);
+    EXPECT_NE(third.Get(), first.Get());  // `first` is still held, so its address cannot be reused
+    EXPECT_EQ(memInput->GetAllocator(nullptr), E_POINTER);
+}
+
+// Remembers the lowest count others held on it after any Release: 0 means the allocator was, for a moment,
+// held by nobody (a real one would have been destroyed).
+struct WatchedAllocator : FakeAllocator {
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG result = FakeAllocator::Release();
+        lowest = std::min(lowest, References());
+        return result;
+    }
+    LONG lowest = 1000;
+};
+
+TEST_F(InputPinTest, NotifyAllocatorReplacesTheHeldAllocator)
+{
+    WatchedAllocator held;
+    FakeAllocator other;
+    ASSERT_EQ(memInput->NotifyAllocator(&held, TRUE), S_OK);
+    EXPECT_TRUE(pin->IsReadOnly());
+    EXPECT_EQ(held.References(), 1);
+
+    // The allocator already held: its count stays where it was and never drops to nobody.
+    ASSERT_EQ(memInput->NotifyAllocator(&held, FALSE), S_OK);
+    EXPECT_EQ(held.References(), 1);
+    EXPECT_EQ(held.lowest, 1);
+    EXPECT_FALSE(pin->IsReadOnly());
+
+    ComPtr<IMemAllocator> handedOut;
+    ASSERT_EQ(memInput->GetAllocator(handedOut.Out()), S_OK);
+    EXPECT_EQ(handedOut.Get(), static_cast<IMemAllocator*>(&held));
+    handedOut.Reset();
+
+    // Any nonzero flag means read-only, also one whose low byte is 0.
+    ASSERT_EQ(memInput->NotifyAllocator(&other, 0x100), S_OK);
+    EXPECT_TRUE(pin->IsReadOnly());
+    held.ExpectBalanced();
+    EXPECT_EQ(memInput->NotifyAllocator(nullptr, FALSE), E_POINTER);
+
+    EXPECT_EQ(pin->ReleaseConnection(), S_OK);
+    EXPECT_EQ(other.decommitCalls, 1);
+    other.ExpectBalanced();
+}
+
+TEST_F(InputPinTest, DeactivateWithoutAllocatorKeepsFlushing)
+{
+    pin->SetRuntimeError();
+    pin->BeginFlush();
+    EXPECT_EQ(pin->Deactivate(), VFW_E_NO_ALLOCATOR);
+    EXPECT_FALSE(pin->HasRuntimeError());
+    EXPECT_TRUE(pin->IsFlushing());
+
+    ASSERT_EQ(memInput->NotifyAllocator(&allocator, FALSE), S_OK);
+    allocator.decommitResult = E_UNEXPECTED;
+    EXPECT_EQ(pin->Deactivate(), E_UNEXPECTED);
+    EXPECT_FALSE(pin->IsFlushing());
+    EXPECT_EQ(allocator.decommitCalls, 1);
+    allocator.decommitResult = S_OK;
+    EXPECT_EQ(pin->ReleaseConnection(), S_OK);
+}
+
+TEST_F(InputPinTest, ReceiveCanBlockWithoutOutputPins)
+{
+    EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
+    EXPECT_EQ(memInput->GetAllocatorRequirements(nullptr), E_NOTIMPL);
+}
+
+// --- End of stream ---
+
+TEST_F(InputPinTest, EndOfStreamWhileRunningCompletesOnce)
+{
+    Connect();
+    Run();
+    EXPECT_EQ(pin->EndOfStream(), S_OK);
+    ASSERT_EQ(graph.events.size(), 1u);
+    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
+    EXPECT_EQ(graph.events[0].param1, static_cast<LONG_PTR>(S_OK));
+    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
+
+    EXPECT_EQ(pin->EndOfStream(), S_OK);
+    EXPECT_EQ(graph.events.size(), 1u);
+}
+
+TEST_F(InputPinTest, EndOfStreamWhilePausedCompletesAtNextRun)
+{
+    Connect();
+    ASSERT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(pin->EndOfStream(), S_OK);
+    EXPECT_TRUE(graph.events.empty());
+    Run();
+    EXPECT_EQ(CompletionsRaised(), 1u);
+}
+
+TEST_F(InputPinTest, EveryRunReportsAStandingEndOfStream)
+{
+    Connect();
+    Run();
+    ASSERT_EQ(pin->EndOfStream(), S_OK);
+    for (int run = 2; run <= 3; ++run) {
+        ASSERT_EQ(filter->Pause(), S_OK);
+        Run();
+        EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(run));
+    }
+}
+
+TEST_F(InputPinTest, FlushWithdrawsTheEndOfStream)
+{
+    Connect();
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_EQ(pin->EndOfStream(), S_OK);
+    EXPECT_EQ(pin->BeginFlush(), S_OK);
+    EXPECT_EQ(pin->EndFlush(), S_OK);
+    Run();
+    EXPECT_EQ(CompletionsRaised(), 0u);
+
+    EXPECT_EQ(pin->EndOfStream(), S_OK);
+    EXPECT_EQ(CompletionsRaised(), 1u);
+}
+
+TEST_F(InputPinTest, NewActivationWithdrawsTheEndOfStream)
+{
+    Connect();
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_EQ(pin->EndOfStream(), S_OK);
+    ASSERT_EQ(filter->Stop(), S_OK);
+    Run();
+    EXPECT_EQ(pin->activateCalls, 2);
+    EXPECT_EQ(CompletionsRaised(), 0u);
+}
+
+TEST_F(InputPinTest, EndOfStreamIsRefusedWhileFlushingOrStopped)
+{
+    Connect();
+    EXPECT_EQ(pin->EndOfStream(), VFW_E_WRONG_STATE);
+    EXPECT_FALSE(pin->IsAtEndOfStream());
+
+    ASSERT_EQ(filter->Pause(), S_OK);
+    ASSERT_EQ(pin->EndOfStream(), S_OK);
+    pin->BeginFlush();
+    EXPECT_EQ(pin->EndOfStream(), S_FALSE);
+    EXPECT_TRUE(pin->IsAtEndOfStream());  // unchanged until EndFlush
+    pin->EndFlush();
+    EXPECT_FALSE(pin->IsAtEndOfStream());
+
+    pin->BeginFlush();
+    EXPECT_EQ(pin->EndOfStream(), S_FALSE);
+    EXPECT_FALSE(pin->IsAtEndOfStream());
+    pin->EndFlush();
+    Run();
+    EXPECT_EQ(CompletionsRaised(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The rendered input pin inside the platform's own filter graph: end of stream reaches the graph's event
+// sink as EC_COMPLETE, and a real upstream (File Source + AVI Splitter over a small raw YUY2 clip) connects
+// to the pin, gets its allocator, streams every frame through Receive on its own thread and completes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <control.h>
+#include <evcode.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <string>
+
+#include "ComPtr.h"
+#include "PinTestFilter.h"
+
+namespace {
+
+ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted)
+{
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.Out())))
+        return {};
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.Out(), nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted)
+            return pin;
+    }
+    return {};
+}
+
+struct GraphEvent {
+    long code;
+    LONG_PTR param1;
+    LONG_PTR param2;
+};
+
+class RealGraphPinTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   graph.OutVoid()),
+                  S_OK);
+        ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.OutVoid()), S_OK);
+        ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.OutVoid()), S_OK);
+        ASSERT_EQ(graph->AddFilter(filter->GetBaseFilterInterface(), L"Pin test"), S_OK);
+        // The graph's own completion logic counts only the renderers it recognises; with default handling
+        // cancelled, every EC_COMPLETE a filter raises reaches the application as it was sent.
+        ASSERT_EQ(events->CancelDefaultHandling(EC_COMPLETE), S_OK);
+    }
+    // Reads events until one with `code` arrives or `timeoutMs` have passed; returns how many with that code
+    // were read (0 or 1) and keeps it in `found`.
+    int ReadEventsUntil(long code, DWORD timeoutMs, GraphEvent* found)
+    {
+        DWORD start = GetTickCount();
+        do {
+            GraphEvent event = {};
+            // Short waits, polled: Wine's graph answers a long wait on an empty queue with E_ABORT at once.
+            if (events->GetEvent(&event.code, &event.param1, &event.param2, 50) != S_OK)
+                continue;
+            events->FreeEventParams(event.code, event.param1, event.param2);
+            if (event.code == code) {
+                *found = event;
+                return 1;
+            }
+        } while (GetTickCount() - start < timeoutMs);
+        return 0;
+    }
+    void TearDown() override
+    {
+        if (control)
+            control->Stop();
+        if (graph)
+            graph->RemoveFilter(filter->GetBaseFilterInterface());
+        events.Reset();
+        control.Reset();
+        graph.Reset();
+        EXPECT_FALSE(filter->Pin()->IsConnected());
+    }
+
+    // Declared first, so it is released last: the graph holds the filter while it lives.
+    PinTestFilter::Ref filter = PinTestFilter::Create();
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEvent> events;
+};
+
+TEST_F(RealGraphPinTest, EndOfStreamWhileRunningCompletesTheGraph)
+{
+    ASSERT_EQ(control->Run(), S_OK);
+    FILTER_STATE state = State_Stopped;
+    ASSERT_EQ(filter->GetState(0, &state), S_OK);
+    ASSERT_EQ(state, State_Running);
+
+    EXPECT_EQ(filter->Pin()->EndOfStream(), S_OK);
+    EXPECT_EQ(filter->Pin()->EndOfStream(), S_OK);  // raises nothing more
+
+    GraphEvent complete = {};
+    ASSERT_EQ(ReadEventsUntil(EC_COMPLETE, 5000, &complete), 1);
+    EXPECT_EQ(complete.param1, static_cast<LONG_PTR>(S_OK));
+    EXPECT_EQ(complete.param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
+    EXPECT_EQ(ReadEventsUntil(EC_COMPLETE, 200, &complete), 0);
+    EXPECT_EQ(control->Stop(), S_OK);
+}
+
+TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
+{
+    std::wstring clip = L"" PIN_TEST_CLIP;
+    if (GetFileAttributesW(clip.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no test clip (ffmpeg missing at build time)";
+
+    ComPtr<IBaseFilter> source;
+    ASSERT_EQ(graph->AddSourceFilter(clip.c_str(), L"Source", source.Out()), S_OK);
+    ComPtr<IBaseFilter> splitter;
+    ASSERT_EQ(CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               splitter.OutVoid()),
+              S_OK);
+    ASSERT_EQ(graph->AddFilter(splitter.Get(), L"Splitter"), S_OK);
+    ComPtr<IPin> sourceOut = FirstPin(source.Get(), PINDIR_OUTPUT);
+    ComPtr<IPin> splitterIn = FirstPin(splitter.Get(), PINDIR_INPUT);
+    ASSERT_TRUE(sourceOut && splitterIn);
+    ASSERT_EQ(graph->ConnectDirect(sourceOut.Get(), splitterIn.Get(), nullptr), S_OK);
+    ComPtr<IPin> splitterOut = FirstPin(splitter.Get(), PINDIR_OUTPUT);
+    ASSERT_TRUE(splitterOut);
+
+    // The splitter's output pin negotiates and proposes its type to this pin's ReceiveConnection.
+    ASSERT_EQ(graph->ConnectDirect(splitterOut.Get(), filter->PinInterface(), nullptr), S_OK);
+    ScriptedInputPin* pin = filter->Pin();
+    ASSERT_TRUE(pin->IsConnected());
+    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_NE(pin->HeldAllocator(), nullptr);
+
+    ASSERT_EQ(control->Run(), S_OK);
+    GraphEvent complete = {};
+    EXPECT_EQ(ReadEventsUntil(EC_COMPLETE, 10000, &complete), 1);
+    EXPECT_EQ(complete.param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
+    EXPECT_EQ(pin->receiveCalls, 30);  // every frame of the clip
+    EXPECT_EQ(pin->endOfStreamCalls, 1);
+    EXPECT_TRUE(pin->SampleProps().dwSampleFlags & AM_SAMPLE_TIMEVALID);
+
+    // Running again after the end (without a new activation) reports the standing end of stream again.
+    ASSERT_EQ(control->Pause(), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(ReadEventsUntil(EC_COMPLETE, 5000, &complete), 1);
+    EXPECT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(pin->receiveCalls, 30);
+
+    // Undo the connection before the filters go, as an application would. The splitter's output pin is
+    // let go first: the splitter may discard its output pins when its input is disconnected.
+    EXPECT_EQ(graph->Disconnect(splitterOut.Get()), S_OK);
+    EXPECT_EQ(graph->Disconnect(filter->PinInterface()), S_OK);
+    EXPECT_EQ(pin->HeldAllocator(), nullptr);
+    splitterOut.Reset();
+    splitterIn.Reset();
+    sourceOut.Reset();
+    EXPECT_EQ(graph->RemoveFilter(splitter.Get()), S_OK);
+    EXPECT_EQ(graph->RemoveFilter(source.Get()), S_OK);
+}
+
+}  // namespace
