@@ -68,11 +68,23 @@ bool TakeEvent(IMediaEvent* events, DWORD waitMs, GraphCompletion& completion)
     return true;
 }
 
-void SettleStopAndCount(IMediaControl* control, IMediaEvent* events, DWORD settleMs, GraphCompletion& completion)
+// Waits up to firstTimeoutMs for an EC_COMPLETE, then reads events for settleMs more (a second notice would
+// arrive there).
+void CollectEvents(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs, GraphCompletion& completion)
 {
-    const DWORD settleStart = GetTickCount();
-    while (completion.completed && GetTickCount() - settleStart < settleMs)
+    const int before = completion.completeEvents;
+    const DWORD start = GetTickCount();
+    while (completion.completeEvents == before && GetTickCount() - start < firstTimeoutMs)
         TakeEvent(events, 50, completion);
+    if (completion.completeEvents == before)
+        return;
+    const DWORD settleStart = GetTickCount();
+    while (GetTickCount() - settleStart < settleMs)
+        TakeEvent(events, 50, completion);
+}
+
+void StopAndCount(IMediaControl* control, IMediaEvent* events, GraphCompletion& completion)
+{
     completion.stopResult = control->Stop();
     while (TakeEvent(events, 0, completion)) {
     }
@@ -92,12 +104,10 @@ GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs, D
     completion.runResult = control->Run();
     if (FAILED(completion.runResult))
         return completion;
-    const DWORD start = GetTickCount();
-    while (completion.completeEvents == 0 && GetTickCount() - start < timeoutMs)
-        TakeEvent(events.Get(), 100, completion);
-    completion.completed = completion.completeEvents > 0;
     // Notices after the first are counted too: a sink reports the end of its stream once per run.
-    SettleStopAndCount(control.Get(), events.Get(), settleMs, completion);
+    CollectEvents(events.Get(), timeoutMs, settleMs, completion);
+    completion.completed = completion.completeEvents > 0;
+    StopAndCount(control.Get(), events.Get(), completion);
     return completion;
 }
 
@@ -114,6 +124,15 @@ GraphCompletion RunAndWaitForCompletion(IGraphBuilder* graph, DWORD timeoutMs, D
         return completion;
     completion.waitResult = events->WaitForCompletion(static_cast<long>(timeoutMs), &completion.waitEventCode);
     completion.completed = completion.waitResult == S_OK && completion.waitEventCode == EC_COMPLETE;
-    SettleStopAndCount(control.Get(), events.Get(), settleMs, completion);
+    if (completion.completed)
+        Sleep(settleMs);
+    StopAndCount(control.Get(), events.Get(), completion);
     return completion;
+}
+
+int CompletionNotices(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs)
+{
+    GraphCompletion completion;
+    CollectEvents(events, firstTimeoutMs, settleMs, completion);
+    return completion.completeEvents;
 }

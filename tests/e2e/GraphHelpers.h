@@ -35,3 +35,7 @@ GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs = 
 // IMediaEvent::WaitForCompletion; then, after `settleMs`, stops the graph and counts the events queued for the
 // application (WaitForCompletion leaves them in the queue).
 GraphCompletion RunAndWaitForCompletion(IGraphBuilder* graph, DWORD timeoutMs = 30000, DWORD settleMs = 300);
+
+// The EC_COMPLETE notices that reach the application: waits up to `firstTimeoutMs` for one, then reads events
+// for `settleMs` more. For graphs whose default completion handling the caller has cancelled.
+int CompletionNotices(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs);

@@ -181,4 +181,34 @@ TEST_F(VidtapGraph, OwnSourceRgbFramesAreCopiedUnchangedWithTheirWholeBuffer)
     EXPECT_TRUE(SameBytes(channel.frame, expected));
 }
 
+TEST_F(VidtapGraph, FrameWhilePausedIsPublishedAndEndOfStreamCompletesAtTheNextRun)
+{
+    constexpr int width = 16;
+    constexpr int height = 8;
+    source->Pin()->OfferType(MakeYuy2Type(width, height));
+    source->SetEndOfStreamAfterQueue(false);  // every delivery below is made by the test
+    ConnectOwnSource();
+    ComPtr<IMediaControl> control;
+    ComPtr<IMediaEvent> events;
+    ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.OutVoid()), S_OK);
+    ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.OutVoid()), S_OK);
+    ASSERT_EQ(events->CancelDefaultHandling(EC_COMPLETE), S_OK);
+    ASSERT_TRUE(SUCCEEDED(control->Pause()));
+
+    const std::vector<BYTE> frame = SeededYuy2Frame(width, height, 5);
+    EXPECT_EQ(source->Deliver(frame), S_OK);
+    const ChannelSnapshot channel = ReadChannelFromOtherProcess(width * height * 3);
+    ASSERT_EQ(channel.probeResult, 0);
+    EXPECT_TRUE(SameBytes(channel.frame, ReferenceBottomUpBgr(frame.data(), width, height)));
+
+    EXPECT_EQ(source->DeliverEndOfStream(), S_OK);
+    EXPECT_EQ(CompletionNotices(events.Get(), 300, 0), 0) << "completion reported while paused";
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+    EXPECT_EQ(CompletionNotices(events.Get(), 5000, 300), 1);
+    // A repeated end of stream in the same run is accepted and reported no more.
+    EXPECT_EQ(source->DeliverEndOfStream(), S_OK);
+    EXPECT_EQ(CompletionNotices(events.Get(), 300, 0), 0);
+    EXPECT_EQ(control->Stop(), S_OK);
+}
+
 }  // namespace
