@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <type_traits>
+
 // Makes `type` the default type (all zero, bFixedSizeSamples TRUE, lSampleSize 1) without freeing anything
 // it held.
 void MediaTypeReset(AM_MEDIA_TYPE* type);
@@ -42,4 +44,5 @@ public:
     HRESULT AssignFrom(const AM_MEDIA_TYPE& source);
 };
 
-static_assert(sizeof(COwnedMediaType) == sizeof(AM_MEDIA_TYPE), "COwnedMediaType must keep the record's layout");
+static_assert(sizeof(COwnedMediaType) == sizeof(AM_MEDIA_TYPE) && std::is_standard_layout<COwnedMediaType>::value,
+              "COwnedMediaType must keep the record's layout");

@@ -1,5 +1,16 @@
 #include "CUnknown.h"
 
+namespace {
+
+// A live object never reports a count of 0: callers read 0 as "destroyed".
+ULONG AtLeastOne(LONG count)
+{
+    ULONG value = static_cast<ULONG>(count);
+    return value != 0 ? value : 1u;
+}
+
+}  // namespace
+
 CUnknown::CUnknown(const wchar_t* /*objectName*/, IUnknown* outer)
     : ownerUnknown(outer != nullptr ? outer
                                     : reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this))),
@@ -24,8 +35,8 @@ HRESULT STDMETHODCALLTYPE CUnknown::NonDelegatingQueryInterface(REFIID riid, voi
 
 ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingAddRef()
 {
-    LONG count = InterlockedIncrement(&refCount);
-    return count > 1 ? static_cast<ULONG>(count) : 1u;
+    // The value the increment produced, not a second read: another thread may change the count in between.
+    return AtLeastOne(InterlockedIncrement(&refCount));
 }
 
 ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingRelease()
@@ -38,7 +49,7 @@ ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingRelease()
         delete this;
         return 0;
     }
-    return count > 1 ? static_cast<ULONG>(count) : 1u;
+    return AtLeastOne(count);
 }
 
 HRESULT ReturnInterface(IUnknown* p, void** ppv)

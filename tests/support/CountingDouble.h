@@ -1,7 +1,9 @@
 // Base of the tests' COM doubles: implements IUnknown for the listed interfaces, counts every AddRef,
 // Release and QueryInterface, and answers QueryInterface for IUnknown and the listed interfaces unless a
-// test refuses one. The double lives on the test's stack or as a member: it never deletes itself, and
-// `ExpectBalanced()` (or `References()`) lets a test assert that every reference taken was given back.
+// test refuses one. The double lives on the test's stack or as a member: it never deletes itself. Releasing
+// it more often than it was referenced, or destroying it while references are outstanding, fails the test;
+// `ExpectBalanced()` (or `References()`) asserts the balance at a chosen point. Declare doubles before the
+// objects under test, so those are destroyed (and give their references back) first.
 //
 //   struct FakeClock : CountingDouble<IReferenceClock> { ... the IReferenceClock methods ... };
 #pragma once
@@ -42,7 +44,7 @@ public:
     {
         ++releaseCalls;
         LONG now = InterlockedDecrement(&references);
-        if (now < 0)
+        if (now < 1)
             ADD_FAILURE() << "a double was released more often than it was referenced";
         return static_cast<ULONG>(now);
     }
@@ -69,7 +71,12 @@ public:
 
 protected:
     CountingDouble() = default;
-    virtual ~CountingDouble() = default;
+    // A double that goes while someone still holds it is a leak (or a dangling pointer) in the code under test.
+    virtual ~CountingDouble()
+    {
+        if (references != 1)
+            ADD_FAILURE() << "a double was destroyed with " << References() << " reference(s) not given back";
+    }
 
 private:
     template <class First, class...>

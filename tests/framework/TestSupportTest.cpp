@@ -1,0 +1,162 @@
+// The shared test infrastructure does what other tests rely on: failure injection reaches task memory and
+// nothrow allocations and nothing else, and the COM doubles report unbalanced references and unscripted
+// calls as test failures. (That a leaked framework object fails its test is checked by the program
+// LeakedObjectTest, whose only test leaks on purpose.)
+#include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
+#include <windows.h>
+#include <objbase.h>
+#include <strmif.h>
+
+#include <new>
+#include <thread>
+
+#include "AllocationFailure.h"
+#include "CUnknown.h"
+#include "CountingDouble.h"
+#include "TaskMemoryFailure.h"
+
+namespace {
+
+struct FakeClock : CountingDouble<IReferenceClock> {
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override
+    {
+        UNEXPECTED_CALL();
+    }
+    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override
+    {
+        UNEXPECTED_CALL();
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR) override { UNEXPECTED_CALL(); }
+};
+
+DWORD WINAPI AllocateOneInt(void* result)
+{
+    *static_cast<int**>(result) = new (std::nothrow) int(1);
+    return 0;
+}
+
+}  // namespace
+
+TEST(TaskMemoryFailure, OnlyTheChosenRequestOfThisThreadFails)
+{
+    void* before = nullptr;
+    void* chosen = nullptr;
+    void* after = nullptr;
+    void* otherThread = nullptr;
+    {
+        TaskMemoryFailureScope failure(1);
+        before = CoTaskMemAlloc(16);
+        std::thread([&] { otherThread = CoTaskMemAlloc(16); }).join();
+        chosen = CoTaskMemAlloc(16);
+        after = CoTaskMemAlloc(16);
+        EXPECT_TRUE(failure.FailureInjected());
+        EXPECT_EQ(failure.AllocationsSeen(), 3);
+    }
+    EXPECT_NE(before, nullptr);
+    EXPECT_NE(otherThread, nullptr);
+    EXPECT_EQ(chosen, nullptr);
+    EXPECT_NE(after, nullptr);
+    CoTaskMemFree(before);
+    CoTaskMemFree(otherThread);
+    CoTaskMemFree(after);
+
+    void* outsideScope = CoTaskMemAlloc(16);
+    EXPECT_NE(outsideScope, nullptr);
+    CoTaskMemFree(outsideScope);
+}
+
+TEST(TaskMemoryFailure, FailAllFollowingFailsEveryLaterRequest)
+{
+    TaskMemoryFailureScope failure(0, true);
+    EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+    EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+    EXPECT_EQ(failure.AllocationsSeen(), 2);
+}
+
+TEST(TaskMemoryFailure, ScopeThatNeverReachesItsRequestSaysSo)
+{
+    TaskMemoryFailureScope failure(5);
+    void* block = CoTaskMemAlloc(8);
+    EXPECT_NE(block, nullptr);
+    CoTaskMemFree(block);
+    EXPECT_FALSE(failure.FailureInjected());
+}
+
+// Framework code allocates with new (std::nothrow); the test program's replaced operator new is the one
+// every object file of the program (the framework library's included) links against.
+TEST(AllocationFailure, NothrowAllocationOfAFrameworkObjectGetsNull)
+{
+    {
+        AllocationFailureScope failure(0);
+        CUnknown* refused = new (std::nothrow) CUnknown(L"refused", nullptr);
+        EXPECT_EQ(refused, nullptr);
+        EXPECT_TRUE(failure.FailureInjected());
+        delete refused;
+    }
+    CUnknown* created = new (std::nothrow) CUnknown(L"created", nullptr);
+    ASSERT_NE(created, nullptr);
+    created->NonDelegatingAddRef();
+    created->NonDelegatingRelease();
+}
+
+TEST(AllocationFailure, CountsOnlyThisThreadsAllocationsInsideTheScope)
+{
+    int* otherThread = nullptr;
+    {
+        AllocationFailureScope failure(0);
+        // A plain Win32 thread: std::thread would itself allocate on this thread.
+        HANDLE thread = CreateThread(nullptr, 0, &AllocateOneInt, &otherThread, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(failure.AllocationsSeen(), 0);
+    }
+    EXPECT_NE(otherThread, nullptr);
+    delete otherThread;
+}
+
+TEST(CountingDouble, CountsReferencesAndAnswersOnlyWhatItImplements)
+{
+    FakeClock clock;
+    void* out = nullptr;
+    ASSERT_EQ(clock.QueryInterface(IID_IReferenceClock, &out), S_OK);
+    EXPECT_EQ(out, static_cast<void*>(static_cast<IReferenceClock*>(&clock)));
+    EXPECT_EQ(clock.References(), 1);
+    EXPECT_EQ(clock.QueryInterface(IID_IBaseFilter, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    clock.Refuse(IID_IUnknown);
+    EXPECT_EQ(clock.QueryInterface(IID_IUnknown, &out), E_NOINTERFACE);
+    EXPECT_TRUE(clock.WasQueriedFor(IID_IBaseFilter));
+    EXPECT_EQ(clock.queryInterfaceCalls, 3);
+
+    clock.Release();
+    clock.ExpectBalanced();
+}
+
+TEST(CountingDouble, ReleaseBeyondTheReferencesTakenFailsTheTest)
+{
+    FakeClock clock;
+    EXPECT_NONFATAL_FAILURE(clock.Release(), "released more often than it was referenced");
+    clock.AddRef();  // restore the balance the failed release broke
+}
+
+TEST(CountingDouble, DestroyingADoubleStillReferencedFailsTheTest)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            FakeClock clock;
+            clock.AddRef();
+        },
+        "1 reference(s) not given back");
+}
+
+TEST(CountingDouble, UnscriptedCallFailsTheTest)
+{
+    FakeClock clock;
+    HRESULT result = S_OK;
+    EXPECT_NONFATAL_FAILURE(result = clock.Unadvise(0), "unexpected call to Unadvise");
+    EXPECT_EQ(result, E_NOTIMPL);
+}
