@@ -27,13 +27,16 @@ HRESULT MediaTypeDuplicate(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
 {
     *target = *source;
     if (source->cbFormat != 0) {
-        target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source->cbFormat));
+        // A record from another filter that claims a block it does not have is refused, not read.
+        HRESULT failure = source->pbFormat == nullptr ? E_POINTER : E_OUTOFMEMORY;
+        target->pbFormat = source->pbFormat == nullptr ? nullptr
+                                                       : static_cast<BYTE*>(CoTaskMemAlloc(source->cbFormat));
         if (target->pbFormat == nullptr) {
             // The target took the source's pUnk pointer with the record but no reference on it: it must not
             // keep it, or releasing the target would drop a reference it never took.
             target->cbFormat = 0;
             target->pUnk = nullptr;
-            return E_OUTOFMEMORY;
+            return failure;
         }
         std::memcpy(target->pbFormat, source->pbFormat, source->cbFormat);
     }
@@ -69,6 +72,9 @@ BOOL MediaTypeFitsTemplate(const AM_MEDIA_TYPE* full, const AM_MEDIA_TYPE* patte
         return FALSE;
     if (pattern->cbFormat == 0)
         return TRUE;
+    // A block that is claimed but missing (a malformed record from another filter) matches nothing.
+    if (full->pbFormat == nullptr || pattern->pbFormat == nullptr)
+        return FALSE;
     return std::memcmp(full->pbFormat, pattern->pbFormat, pattern->cbFormat) == 0 ? TRUE : FALSE;
 }
 

@@ -17,15 +17,17 @@
 void MediaTypeReset(AM_MEDIA_TYPE* type);
 // Frees the owned format block and drops the pUnk reference; GUIDs, flags and sample size stay.
 void MediaTypeReleaseFormat(AM_MEDIA_TYPE* type);
-// Deep copy into an empty `target` (whatever it held is overwritten, not freed). On E_OUTOFMEMORY the target
-// owns nothing: no format block and no pUnk.
+// Deep copy into an empty `target` (whatever it held is overwritten, not freed). On failure the target owns
+// nothing (no format block, no pUnk): E_OUTOFMEMORY when the block cannot be allocated, E_POINTER when the
+// source claims a block (cbFormat not 0) but its pbFormat is null.
 HRESULT MediaTypeDuplicate(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
 // Releases the contents of a record allocated in task memory and frees the record; null does nothing.
 void MediaTypeDestroy(AM_MEDIA_TYPE* type);
 // TRUE when the major type or the format type is left open (GUID_NULL).
 BOOL MediaTypeIsIncomplete(const AM_MEDIA_TYPE* type);
 // TRUE when `full` matches every field that `pattern` fixes (GUID_NULL is a wildcard; the format block is
-// compared only when the pattern fixes the format type).
+// compared only when the pattern fixes the format type, and a claimed block whose pbFormat is null matches
+// nothing).
 BOOL MediaTypeFitsTemplate(const AM_MEDIA_TYPE* full, const AM_MEDIA_TYPE* pattern);
 
 class COwnedMediaType : public AM_MEDIA_TYPE {

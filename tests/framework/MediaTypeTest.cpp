@@ -228,6 +228,29 @@ TEST(MediaType, DuplicateThatCannotAllocateLeavesTheTargetOwningNothing)
     MediaTypeReleaseFormat(&source);
 }
 
+// A record from another filter may claim a block (cbFormat not 0) without one: it is refused, never read.
+TEST(MediaType, RecordClaimingAMissingBlockIsNotCopied)
+{
+    FakeAttachment attachment;
+    COwnedMediaType malformed;
+    MakeVideoType(&malformed, nullptr, 0, attachment.AsUnknown());
+    malformed.cbFormat = 88;
+
+    AM_MEDIA_TYPE target;
+    EXPECT_EQ(MediaTypeDuplicate(&target, &malformed), E_POINTER);
+    EXPECT_EQ(target.cbFormat, 0u);
+    EXPECT_EQ(target.pbFormat, nullptr);
+    EXPECT_EQ(target.pUnk, nullptr);
+    EXPECT_EQ(attachment.References(), 1);
+
+    COwnedMediaType assigned;
+    EXPECT_EQ(assigned.AssignFrom(malformed), E_OUTOFMEMORY);
+    EXPECT_EQ(assigned.cbFormat, 0u);
+    EXPECT_EQ(attachment.References(), 1);
+
+    malformed.cbFormat = 0;  // it owns no block to free
+}
+
 TEST(MediaType, FailedAssignmentIsReportedOnlyByAssignFromAndLeaksNothing)
 {
     FakeAttachment oldAttachment;
@@ -350,6 +373,19 @@ TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
     noBlockPattern.pbFormat = unrelated;
     EXPECT_TRUE(MediaTypeFitsTemplate(&noBlock, &noBlockPattern));
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &noBlockPattern));
+}
+
+TEST(MediaTypeTemplate, ClaimedButMissingBlockMatchesNothing)
+{
+    COwnedMediaType full;
+    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    AM_MEDIA_TYPE missing;
+    MakeVideoType(&missing, nullptr, 0);
+    missing.cbFormat = sizeof(blockBytes);
+
+    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &missing));
+    EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &full));
+    EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &missing));
 }
 
 TEST(MediaTypeTemplate, OpenFormatTypeIgnoresTheBlocksEvenWhenTheTemplateCarriesOne)

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "AllocationFailure.h"
-#include "CUnknown.h"
+#include "CPointerList.h"
 #include "CountingDouble.h"
 #include "TaskMemoryFailure.h"
 
@@ -84,21 +84,20 @@ TEST(TaskMemoryFailure, ScopeThatNeverReachesItsRequestSaysSo)
     EXPECT_FALSE(failure.FailureInjected());
 }
 
-// Framework code allocates with new (std::nothrow); the test program's replaced operator new is the one
-// every object file of the program (the framework library's included) links against.
-TEST(AllocationFailure, NothrowAllocationOfAFrameworkObjectGetsNull)
+// Framework code allocates with new (std::nothrow) inside the framework library; the replaced operator new
+// must be the one that code links against, not only the test's own.
+TEST(AllocationFailure, NothrowAllocationInsideTheFrameworkLibraryGetsNull)
 {
+    CPointerList list;
+    int item = 0;
     {
         AllocationFailureScope failure(0);
-        CUnknown* refused = new (std::nothrow) CUnknown(L"refused", nullptr);
-        EXPECT_EQ(refused, nullptr);
+        EXPECT_EQ(list.Append(&item), nullptr);
         EXPECT_TRUE(failure.FailureInjected());
-        delete refused;
+        EXPECT_EQ(list.Count(), 0);
     }
-    CUnknown* created = new (std::nothrow) CUnknown(L"created", nullptr);
-    ASSERT_NE(created, nullptr);
-    created->NonDelegatingAddRef();
-    created->NonDelegatingRelease();
+    EXPECT_NE(list.Append(&item), nullptr);
+    EXPECT_EQ(list.Count(), 1);
 }
 
 TEST(AllocationFailure, CountsOnlyThisThreadsAllocationsInsideTheScope)
