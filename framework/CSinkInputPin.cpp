@@ -2,6 +2,10 @@
 
 #include <vfwmsgs.h>
 
+#include <utility>
+
+#include "HResult.h"
+
 CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CRecursiveLock* receiveLock,
                              HRESULT* hr)
     : CRenderedInputPin(nullptr, filter, filterLock, hr, L"Input"), receiveLock(receiveLock)
@@ -10,8 +14,13 @@ CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CR
 
 HRESULT CSinkInputPin::StoreConnectionType(const AM_MEDIA_TYPE* type)
 {
+    // Copied first and swapped in whole: a copy that cannot be made leaves the connection type as it was
+    // (never a type without its format block), and the old format block is freed after typeLock is left.
+    COwnedMediaType copy;
+    RETURN_IF_FAILED(copy.AssignFrom(*type));
     CLockGuard guard(&typeLock);
-    return connectionType.AssignFrom(*type);
+    std::swap(static_cast<AM_MEDIA_TYPE&>(connectionType), static_cast<AM_MEDIA_TYPE&>(copy));
+    return S_OK;
 }
 
 HRESULT CSinkInputPin::SetConnectionType(const AM_MEDIA_TYPE* type)

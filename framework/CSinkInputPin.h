@@ -36,6 +36,7 @@ protected:
     virtual HRESULT ReceiveData(IMediaSample* sample, BYTE* data) = 0;
 
     // Replaces the connection type with a deep copy of `type` (what a type check does before accepting).
+    // E_OUTOFMEMORY when the copy cannot be made; the connection type is then unchanged.
     HRESULT StoreConnectionType(const AM_MEDIA_TYPE* type);
     // Runs `reader(const AM_MEDIA_TYPE&)` on the connection type under typeLock. The reader must not call
     // out of the pin.

@@ -4,10 +4,9 @@ HRESULT CNullsinkerStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
 {
     if (type == nullptr)
         return E_POINTER;
-    // A type that cannot be copied is still accepted, as every type is; the pin then keeps a type
-    // without format block.
-    StoreConnectionType(type);
-    return S_OK;
+    // Only a type that cannot be copied is refused (E_OUTOFMEMORY), so that the connection type always is
+    // the type last accepted.
+    return StoreConnectionType(type);
 }
 
 HRESULT CNullsinkerStreamInputPin::ReceiveData(IMediaSample*, BYTE*)

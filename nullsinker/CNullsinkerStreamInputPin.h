@@ -8,7 +8,8 @@ class CNullsinkerStreamInputPin : public CSinkInputPin {
 public:
     using CSinkInputPin::CSinkInputPin;
 
-    // Always S_OK; the type becomes the connection type.
+    // S_OK for every type, which becomes the connection type; E_OUTOFMEMORY (connection type unchanged)
+    // when it cannot be copied.
     HRESULT CheckType(const AM_MEDIA_TYPE* type) override;
 
 protected:

@@ -3,6 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "CameraChannel.h"
+#include "HResult.h"
 #include "FramePublisherCore.h"
 #include "MediaTypePicture.h"
 
@@ -14,8 +15,9 @@ HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
     // upstream pin move on to a format that fits.
     if (MediaTypeExceedsCameraChannel(type))
         return VFW_E_TYPE_NOT_ACCEPTED;
-    // A type that cannot be copied is still accepted; its frames then take the copy path.
-    StoreConnectionType(type);
+    // A type that cannot be stored is refused: accepting it would publish the next frames under a type
+    // the pin does not hold.
+    RETURN_IF_FAILED(StoreConnectionType(type));
     SetUpCameraChannel(type);
     return S_OK;
 }

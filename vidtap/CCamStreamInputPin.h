@@ -13,8 +13,9 @@ class CCamStreamInputPin : public CSinkInputPin {
 public:
     using CSinkInputPin::CSinkInputPin;
 
-    // VFW_E_TYPE_NOT_ACCEPTED (and nothing changed) for a picture the channel cannot carry; otherwise the
-    // type becomes the connection type, the channel is set up if it never was, and S_OK.
+    // VFW_E_TYPE_NOT_ACCEPTED (and nothing changed) for a picture the channel cannot carry, E_OUTOFMEMORY
+    // (nothing changed) when the type cannot be copied; otherwise the type becomes the connection type, the
+    // channel is set up if it never was, and S_OK.
     HRESULT CheckType(const AM_MEDIA_TYPE* type) override;
 
 protected:
