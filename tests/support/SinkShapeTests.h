@@ -1,0 +1,427 @@
+// Tests of what the two sink filters share: the outer object's interface routing and aggregation, the
+// lazily created seeking pass-through, creation failures, the one "Input" pin, and the receive path's
+// locking between the streaming thread and the control thread. A test program instantiates them for its
+// sink with the sink's traits (see SinkUnderTest.h):
+//
+//   INSTANTIATE_TYPED_TEST_SUITE_P(Vidtap, SinkShapeTest, VidtapSink);
+//
+// Every test ends with the doubles balanced (their destructors check) and the active-object count back
+// (TestMain checks).
+#pragma once
+
+#include <windows.h>
+#include <control.h>
+#include <evcode.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "AllocationFailure.h"
+#include "BlockingMediaSample.h"
+#include "CBaseObject.h"
+#include "ComPtr.h"
+#include "CountingDouble.h"
+#include "FakeAllocator.h"
+#include "FakeGraph.h"
+#include "FakeMediaSample.h"
+#include "FakeUpstreamPin.h"
+#include "HangWatchdog.h"
+#include "PictureMediaType.h"
+#include "SerializedFakeGraph.h"
+#include "SinkUnderTest.h"
+#include "TestThread.h"
+
+// An object that aggregates a sink: only its IUnknown is needed, to see where the counts land.
+class AggregatingUnknown : public CountingDouble<IUnknown> {};
+
+template <class Traits>
+class SinkShapeTest : public testing::Test {
+protected:
+    using Outer = typename Traits::Outer;
+
+    static HRESULT Query(INonDelegatingUnknown* unknown, REFIID iid, void** out)
+    {
+        *out = reinterpret_cast<void*>(1);  // must come back null on a refusal
+        return unknown->NonDelegatingQueryInterface(iid, out);
+    }
+
+    // Builds the sink with the n-th allocation of its creation failing. `injected` tells whether the
+    // creation got that far.
+    static Outer* CreateFailingAt(int allocation, HRESULT* hr, bool* injected)
+    {
+        AllocationFailureScope failure(allocation);
+        Outer* created = static_cast<Outer*>(Traits::Create(nullptr, hr));
+        *injected = failure.FailureInjected();
+        return created;
+    }
+
+    // A sink whose filter was built but whose pin could not be: what the class factory would destroy.
+    static Outer* CreateWithoutPin()
+    {
+        for (int allocation = 0; allocation < 16; ++allocation) {
+            HRESULT hr = S_OK;
+            bool injected = false;
+            Outer* created = CreateFailingAt(allocation, &hr, &injected);
+            if (created != nullptr && created->GetFilter() != nullptr && created->GetInputPin() == nullptr)
+                return created;
+            delete static_cast<CUnknown*>(created);
+            if (!injected)
+                break;
+        }
+        return nullptr;
+    }
+};
+
+TYPED_TEST_SUITE_P(SinkShapeTest);
+
+TYPED_TEST_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse)
+{
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    INonDelegatingUnknown* outer = sink.Unknown();
+
+    for (const IID* iid : {&IID_IUnknown, &IID_IBaseFilter, &IID_IMediaFilter, &IID_IPersist}) {
+        void* answered = nullptr;
+        EXPECT_EQ(this->Query(outer, *iid, &answered), S_OK);
+        ASSERT_NE(answered, nullptr);
+        static_cast<IUnknown*>(answered)->Release();
+    }
+    // The pin is reached through the filter's pin enumeration only; setup is the registration's business.
+    for (const IID* iid : {&IID_IAMovieSetup, &IID_IPin, &IID_IMemInputPin, &IID_IQualityControl}) {
+        void* refused = nullptr;
+        EXPECT_EQ(this->Query(outer, *iid, &refused), E_NOINTERFACE);
+        EXPECT_EQ(refused, nullptr);
+    }
+    EXPECT_EQ(outer->NonDelegatingQueryInterface(IID_IBaseFilter, nullptr), E_POINTER);
+
+    // The filter's interfaces answer for the whole object.
+    IBaseFilter* filter = sink.Filter();
+    for (const IID* iid : {&IID_IAMovieSetup, &IID_IPin, &IID_IMemInputPin}) {
+        void* refused = reinterpret_cast<void*>(1);
+        EXPECT_EQ(filter->QueryInterface(*iid, &refused), E_NOINTERFACE);
+        EXPECT_EQ(refused, nullptr);
+    }
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(filter->QueryInterface(IID_IUnknown, identity.OutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(identity.Get()), static_cast<void*>(outer));
+    CLSID classId = {};
+    EXPECT_EQ(filter->GetClassID(&classId), S_OK);
+    EXPECT_TRUE(IsEqualGUID(classId, TypeParam::ClassId()));
+}
+
+TYPED_TEST_P(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
+{
+    AggregatingUnknown aggregator;
+    HRESULT hr = S_OK;
+    INonDelegatingUnknown* inner = TypeParam::Create(aggregator.AsUnknown(), &hr);
+    ASSERT_NE(inner, nullptr);
+    ASSERT_EQ(hr, S_OK);
+    inner->NonDelegatingAddRef();  // the aggregating object's own reference on its inner object
+
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(inner->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    EXPECT_EQ(aggregator.References(), 1);
+    IPin* pin = nullptr;
+    ASSERT_EQ(filter->FindPin(L"Input", &pin), S_OK);
+    EXPECT_EQ(aggregator.References(), 2);
+    void* seeking = nullptr;
+    ASSERT_EQ(inner->NonDelegatingQueryInterface(IID_IMediaSeeking, &seeking), S_OK);
+    EXPECT_EQ(aggregator.References(), 3);
+
+    // The filter's IUnknown is the aggregating object's.
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, aggregator.AsUnknown());
+    identity->Release();
+
+    static_cast<IUnknown*>(seeking)->Release();
+    pin->Release();
+    filter->Release();
+    aggregator.ExpectBalanced();
+    // None of those references reached the inner object's own count.
+    EXPECT_EQ(inner->NonDelegatingRelease(), 0u);
+}
+
+TYPED_TEST_P(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
+{
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    const LONG before = CBaseObject::ActiveObjectCount();
+
+    ComPtr<IMediaSeeking> first;
+    ComPtr<IMediaSeeking> second;
+    ComPtr<IMediaPosition> position;
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, first.OutVoid()), S_OK);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, second.OutVoid()), S_OK);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
+
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    EXPECT_EQ(first.Get(), second.Get());
+    // The position interface belongs to the same object: its IMediaSeeking is the one handed out before.
+    ComPtr<IMediaSeeking> fromPosition;
+    ASSERT_EQ(position->QueryInterface(IID_IMediaSeeking, fromPosition.OutVoid()), S_OK);
+    EXPECT_EQ(fromPosition.Get(), first.Get());
+}
+
+TYPED_TEST_P(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds)
+{
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    const LONG before = CBaseObject::ActiveObjectCount();
+
+    {
+        AllocationFailureScope failure(0);
+        void* seeking = nullptr;
+        EXPECT_EQ(this->Query(sink.Unknown(), IID_IMediaSeeking, &seeking), E_OUTOFMEMORY);
+        EXPECT_TRUE(failure.FailureInjected());
+        EXPECT_EQ(seeking, nullptr);
+    }
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
+
+    ComPtr<IMediaPosition> position;
+    EXPECT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+}
+
+TYPED_TEST_P(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
+{
+    auto* partial = this->CreateWithoutPin();
+    ASSERT_NE(partial, nullptr) << "no allocation failure left the sink without its pin";
+    partial->NonDelegatingAddRef();
+    const LONG before = CBaseObject::ActiveObjectCount();
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        void* seeking = nullptr;
+        EXPECT_TRUE(FAILED(this->Query(partial, IID_IMediaSeeking, &seeking)));
+        EXPECT_EQ(seeking, nullptr);
+        EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
+    }
+    // The filter stands without its pin.
+    EXPECT_EQ(partial->GetFilter()->CountPins(), 1);
+    EXPECT_EQ(partial->GetFilter()->GetPinAt(0), nullptr);
+    IPin* pin = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(partial->GetFilter()->GetBaseFilterInterface()->FindPin(L"Input", &pin), VFW_E_NOT_FOUND);
+    EXPECT_EQ(pin, nullptr);
+    EXPECT_EQ(partial->NonDelegatingRelease(), 0u);
+}
+
+TYPED_TEST_P(SinkShapeTest, CreationFailuresReportOutOfMemoryAndThePartlyBuiltSinkIsDestroyedCleanly)
+{
+    const LONG start = CBaseObject::ActiveObjectCount();
+    bool sawNoObject = false;
+    bool sawNoFilter = false;
+    bool sawNoPin = false;
+    for (int allocation = 0; allocation < 16; ++allocation) {
+        HRESULT hr = S_OK;
+        bool injected = false;
+        auto* created = this->CreateFailingAt(allocation, &hr, &injected);
+        if (!injected) {
+            // Every allocation of the creation has been failed once.
+            EXPECT_NE(created, nullptr);
+            EXPECT_EQ(hr, S_OK);
+            delete static_cast<CUnknown*>(created);
+            break;
+        }
+        if (created == nullptr) {
+            EXPECT_EQ(hr, E_OUTOFMEMORY);
+            sawNoObject = true;
+            continue;
+        }
+        if (created->GetFilter() == nullptr) {
+            EXPECT_EQ(hr, E_OUTOFMEMORY);
+            EXPECT_EQ(created->GetInputPin(), nullptr) << "a pin was built without its filter";
+            sawNoFilter = true;
+        } else if (created->GetInputPin() == nullptr) {
+            EXPECT_EQ(hr, E_OUTOFMEMORY);
+            sawNoPin = true;
+        }
+        // As the class factory does with an object whose creation reported a failure.
+        delete static_cast<CUnknown*>(created);
+        EXPECT_EQ(CBaseObject::ActiveObjectCount(), start) << "allocation " << allocation;
+    }
+    EXPECT_TRUE(sawNoObject);
+    EXPECT_TRUE(sawNoFilter);
+    EXPECT_TRUE(sawNoPin);
+
+    // A successful creation never writes its result.
+    HRESULT untouched = S_FALSE;
+    auto* created = TypeParam::Create(nullptr, &untouched);
+    EXPECT_EQ(untouched, S_FALSE);
+    delete static_cast<CUnknown*>(created);
+}
+
+TYPED_TEST_P(SinkShapeTest, FilterHasExactlyOneInputPinNamedInput)
+{
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    auto* filter = sink.Object()->GetFilter();
+    EXPECT_EQ(filter->CountPins(), 1);
+    EXPECT_EQ(filter->GetPinAt(0), sink.Pin());
+    EXPECT_EQ(filter->GetPinAt(1), nullptr);
+    EXPECT_EQ(filter->GetPinAt(-1), nullptr);
+
+    ComPtr<IPin> found;
+    ASSERT_EQ(sink.Filter()->FindPin(L"Input", found.Out()), S_OK);
+    EXPECT_EQ(found.Get(), sink.InputPin());
+    PIN_DIRECTION direction = PINDIR_OUTPUT;
+    EXPECT_EQ(found->QueryDirection(&direction), S_OK);
+    EXPECT_EQ(direction, PINDIR_INPUT);
+    ComPtr<IMemInputPin> memInput;
+    EXPECT_EQ(found->QueryInterface(IID_IMemInputPin, memInput.OutVoid()), S_OK);
+
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(sink.Filter()->EnumPins(pins.Out()), S_OK);
+    IPin* listed[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(2, listed, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(listed[0], sink.InputPin());
+    listed[0]->Release();
+}
+
+// Receive publishes or drops whatever arrives: it never blocks and consults neither the filter's state,
+// the flushing flag nor a type attached to the sample; it fails only for a missing sample or data pointer.
+TYPED_TEST_P(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData)
+{
+    FakeMediaSample sample;
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    IMemInputPin* input = sink.MemInput();
+
+    EXPECT_EQ(input->ReceiveCanBlock(), S_FALSE);
+    EXPECT_EQ(sink.InputPin()->NewSegment(0, 10000000, 2.0), S_OK);
+    EXPECT_EQ(input->Receive(nullptr), E_POINTER);
+
+    EXPECT_EQ(input->Receive(&sample), S_OK);  // stopped
+    ASSERT_EQ(sink.InputPin()->BeginFlush(), S_OK);
+    EXPECT_EQ(input->Receive(&sample), S_OK);  // flushing
+    ASSERT_EQ(sink.InputPin()->EndFlush(), S_OK);
+
+    sample.SetChangedType(MakeAudioType());
+    EXPECT_EQ(input->Receive(&sample), S_OK);
+    EXPECT_EQ(input->Receive(&sample), S_OK);
+    EXPECT_EQ(sample.typesHandedOut, 0) << "the sample's own type was asked for";
+
+    sample.pointerResult = VFW_E_NOT_COMMITTED;
+    EXPECT_EQ(input->Receive(&sample), VFW_E_NOT_COMMITTED);
+    sample.ExpectBalanced();
+}
+
+// End of stream on the streaming thread while another thread is still inside Receive: it waits for that
+// sample, then completes once.
+TYPED_TEST_P(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce)
+{
+    BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetPointer);
+    FakeGraph graph;
+    FakeUpstreamPin upstream;
+    FakeAllocator allocator;
+    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    sink.JoinGraph(graph);
+    sink.ConnectFrom(upstream, type, allocator);
+    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+
+    HRESULT receiveResult = E_FAIL;
+    HRESULT endResult = E_FAIL;
+    {
+        HangWatchdog watchdog(60000, "end of stream behind a blocked sample");
+        sample.Arm();
+        TestThread receiving([&] { receiveResult = sink.MemInput()->Receive(&sample); });
+        const bool entered = WaitForSingleObject(sample.Entered(), 30000) == WAIT_OBJECT_0;
+        EXPECT_TRUE(entered) << "the sample never reached the pin";
+        if (entered) {
+            TestThread ending([&] { endResult = sink.InputPin()->EndOfStream(); });
+            // A generous chance to return early; a pin that waits never does.
+            EXPECT_FALSE(ending.Wait(200)) << "EndOfStream returned while a sample was still being received";
+            sample.Unblock();
+            ending.Join();
+        }
+        sample.Unblock();
+        receiving.Join();
+    }
+    EXPECT_EQ(receiveResult, S_OK);
+    EXPECT_EQ(endResult, S_OK);
+    ASSERT_EQ(graph.events.size(), 1u);
+    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
+    EXPECT_EQ(graph.events[0].param1, S_OK);
+    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(sink.Filter()));
+
+    EXPECT_EQ(sink.InputPin()->EndOfStream(), S_OK);
+    EXPECT_EQ(graph.events.size(), 1u);
+}
+
+// The streaming thread receiving samples and ending the stream while the control thread checks types and
+// changes state: everything finishes (a hang ends the process through the watchdog) and no call fails
+// for want of a lock.
+TYPED_TEST_P(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
+{
+    FakeMediaSample sample(false, 64 * 48 * 2);
+    SerializedFakeGraph graph;
+    FakeUpstreamPin upstream;
+    FakeAllocator allocator;
+    const COwnedMediaType large = MakePictureType(64, 48, 16);
+    const COwnedMediaType small = MakePictureType(32, 24, 16);
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    sink.JoinGraph(graph);
+    sink.ConnectFrom(upstream, large, allocator);
+    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+
+    std::atomic<bool> streamingDone{false};
+    int failedReceives = 0;
+    int unexpectedEnds = 0;
+    int refusedChecks = 0;
+    {
+        HangWatchdog watchdog(120000, "streaming and control threads");
+        TestThread streaming([&] {
+            for (int i = 0; i < 300; ++i) {
+                if (sink.MemInput()->Receive(&sample) != S_OK)
+                    ++failedReceives;
+                if (i % 20 == 19) {
+                    // Stopped, flushing or not: never a lock-related failure.
+                    HRESULT hr = sink.InputPin()->EndOfStream();
+                    if (hr != S_OK && hr != S_FALSE && hr != VFW_E_WRONG_STATE)
+                        ++unexpectedEnds;
+                }
+            }
+            streamingDone = true;
+        });
+        IBaseFilter* filter = sink.Filter();
+        for (int i = 0; i < 100000 && !streamingDone; ++i) {
+            if (sink.InputPin()->QueryAccept(i % 2 == 0 ? &small : &large) != S_OK)
+                ++refusedChecks;
+            switch (i % 5) {
+            case 0: filter->Stop(); break;
+            case 1: filter->Pause(); break;
+            case 2: filter->Run(0); break;
+            case 3:
+                sink.InputPin()->BeginFlush();
+                sink.InputPin()->EndFlush();
+                break;
+            default: break;
+            }
+            Sleep(0);
+        }
+        streaming.Join();
+    }
+    EXPECT_EQ(failedReceives, 0);
+    EXPECT_EQ(unexpectedEnds, 0);
+    EXPECT_EQ(refusedChecks, 0);
+    sample.ExpectBalanced();
+}
+
+REGISTER_TYPED_TEST_SUITE_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse,
+                            AggregatedSinkCountsLandOnTheAggregatingObject,
+                            SeekingAndPositionRequestsShareOnePassThrough,
+                            PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds,
+                            PassThroughOverAMissingPinIsRefusedAndNotKept,
+                            CreationFailuresReportOutOfMemoryAndThePartlyBuiltSinkIsDestroyedCleanly,
+                            FilterHasExactlyOneInputPinNamedInput,
+                            ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData,
+                            EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce,
+                            StreamingAndControlThreadsNeverDeadlock);

@@ -1,0 +1,394 @@
+// The capture sink's input pin on the real camera channel: which types it accepts, when it sets the channel
+// up, what each sample publishes, end of stream behind a publish, and type checks from another thread while
+// samples are published. Each test runs in a process of its own, so the channel set-up is fresh in every
+// test and the named blocks of earlier tests are gone with their processes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <evcode.h>
+#include <strmif.h>
+#include <vfwmsgs.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "BlockingMediaSample.h"
+#include "CameraChannelReader.h"
+#include "FakeAllocator.h"
+#include "FakeGraph.h"
+#include "FakeMediaSample.h"
+#include "FakeUpstreamPin.h"
+#include "HangWatchdog.h"
+#include "PictureMediaType.h"
+#include "SinkUnderTest.h"
+#include "TaskMemoryFailure.h"
+#include "TestThread.h"
+#include "VidtapSink.h"
+
+namespace {
+
+// Converted bytes of one packed 4:2:2 group (Y0, 128, Y1, 128): 254 for white (Y0 235), 0 for black (16).
+constexpr BYTE kWhiteLuma = 235;
+constexpr BYTE kBlackLuma = 16;
+constexpr BYTE kWhiteConverted = 254;
+
+void FillPackedYuv(FakeMediaSample& sample, BYTE luma)
+{
+    BYTE* data = sample.Data();
+    for (LONG i = 0; i + 3 < sample.GetSize(); i += 4) {
+        data[i] = luma;
+        data[i + 1] = 128;
+        data[i + 2] = luma;
+        data[i + 3] = 128;
+    }
+}
+
+void FillPattern(FakeMediaSample& sample, BYTE seed)
+{
+    for (LONG i = 0; i < sample.GetSize(); ++i)
+        sample.Data()[i] = static_cast<BYTE>(seed + i * 7);
+}
+
+bool AllBytesAre(const unsigned char* bytes, size_t count, unsigned char value)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (bytes[i] != value)
+            return false;
+    return true;
+}
+
+class CapturePinTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(CameraChannelReader::HeaderBlockExists()) << "a header block outlived its process";
+        ASSERT_TRUE(sink.Created());
+    }
+
+    IPin* Pin() { return sink.InputPin(); }
+    IMemInputPin* Input() { return sink.MemInput(); }
+
+    // Declared before the sink, so they outlive it and check their balance after it is gone.
+    FakeGraph graph;
+    FakeUpstreamPin upstream;
+    FakeAllocator allocator;
+    SinkUnderTest<VidtapSink> sink;
+    CameraChannelReader channel;
+};
+
+TEST_F(CapturePinTest, AudioTypeIsAcceptedOnceTheChannelIsSetUpAndBecomesTheConnectionType)
+{
+    const COwnedMediaType video = MakePictureType(640, 480, 16);
+    const COwnedMediaType audio = MakeAudioType();
+    ASSERT_EQ(Pin()->QueryAccept(&video), S_OK);
+    ASSERT_TRUE(channel.Open());
+
+    EXPECT_EQ(Pin()->QueryAccept(&audio), S_OK);
+    ASSERT_EQ(Pin()->ReceiveConnection(&upstream, &audio), S_OK);
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), audio));
+
+    // Its samples are copied as they come; the header keeps the picture it announced.
+    FakeMediaSample sample(false, 32);
+    FillPattern(sample, 1);
+    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_EQ(std::memcmp(channel.frame, sample.Data(), 32), 0);
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(video))));
+}
+
+struct Geometry {
+    LONG width;
+    LONG height;
+};
+
+class OversizedPictureTest : public CapturePinTest, public testing::WithParamInterface<Geometry> {};
+
+TEST_P(OversizedPictureTest, IsRefusedAndSetsNothingUp)
+{
+    const COwnedMediaType oversized = MakePictureType(GetParam().width, GetParam().height, 16);
+
+    EXPECT_EQ(Pin()->QueryAccept(&oversized), S_FALSE);
+    EXPECT_EQ(Pin()->ReceiveConnection(&upstream, &oversized), VFW_E_TYPE_NOT_ACCEPTED);
+
+    IPin* peer = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(Pin()->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(peer, nullptr);
+    EXPECT_FALSE(CameraChannelReader::HeaderBlockExists()) << "a refused type set the channel up";
+}
+
+// One pixel too wide or too high, and sizes whose byte count wraps to a small number in 32-bit arithmetic
+// (65536 x 65536 x 3 and 2^30 x 4 x 3 are multiples of 2^32).
+INSTANTIATE_TEST_SUITE_P(CapturePin, OversizedPictureTest,
+                         testing::Values(Geometry{1921, 1080}, Geometry{1920, 1081}, Geometry{1920, -1081},
+                                         Geometry{65536, 65536}, Geometry{0x40000000, 4},
+                                         Geometry{INT_MAX, INT_MAX}, Geometry{INT_MIN, 1}),
+                         [](const testing::TestParamInfo<Geometry>& info) {
+                             const auto part = [](LONG value) {
+                                 const long long wide = value;
+                                 return wide < 0 ? "minus" + std::to_string(-wide) : std::to_string(wide);
+                             };
+                             return part(info.param.width) + "x" + part(info.param.height);
+                         });
+
+TEST_F(CapturePinTest, LargestPictureTheChannelCarriesIsAccepted)
+{
+    const COwnedMediaType bottomUp = MakePictureType(1920, 1080, 16);
+    const COwnedMediaType topDown = MakePictureType(1920, -1080, 16);
+    EXPECT_EQ(Pin()->QueryAccept(&bottomUp), S_OK);
+    EXPECT_EQ(Pin()->QueryAccept(&topDown), S_OK);
+    EXPECT_TRUE(CameraChannelReader::HeaderBlockExists());
+}
+
+TEST_F(CapturePinTest, OversizedPictureOnAConnectedPinKeepsTheConnectionType)
+{
+    const COwnedMediaType fitting = MakePictureType(64, 48, 16);
+    const COwnedMediaType oversized = MakePictureType(65536, 65536, 16);
+    sink.ConnectFrom(upstream, fitting, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    EXPECT_EQ(Pin()->QueryAccept(&oversized), S_FALSE);
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), fitting));
+
+    FakeMediaSample sample(false, 64 * 48 * 2);
+    FillPackedYuv(sample, kWhiteLuma);
+    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(fitting))));
+    EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
+}
+
+TEST_F(CapturePinTest, UpstreamOfferingAnOversizedThenAFittingTypeConnectsWithTheFittingOne)
+{
+    const COwnedMediaType oversized = MakePictureType(2560, 1440, 16);
+    const COwnedMediaType fitting = MakePictureType(1280, 720, 16);
+    upstream.AddType(oversized);
+    upstream.AddType(fitting);
+
+    ASSERT_EQ(Pin()->Connect(&upstream, nullptr), S_OK);
+
+    EXPECT_TRUE(upstream.IsConnected());
+    ASSERT_EQ(upstream.receivedTypes.size(), 1u);
+    EXPECT_TRUE(SameMediaType(upstream.receivedTypes[0], fitting));
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), fitting));
+    // The set-up took the fitting picture, not the refused one.
+    ASSERT_TRUE(channel.Open());
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(fitting))));
+    upstream.Disconnect();
+}
+
+TEST_F(CapturePinTest, QueryAcceptWithAnotherSizeOnAConnectedPinChangesWhatTheNextSamplePublishes)
+{
+    const COwnedMediaType first = MakePictureType(640, 480, 16);
+    const COwnedMediaType second = MakePictureType(320, 240, 16);
+    sink.ConnectFrom(upstream, first, allocator);
+    ASSERT_TRUE(channel.Open());
+    FakeMediaSample whiteFrame(false, 640 * 480 * 2);
+    FillPackedYuv(whiteFrame, kWhiteLuma);
+    ASSERT_EQ(Input()->Receive(&whiteFrame), S_OK);
+    ASSERT_TRUE(AllBytesAre(channel.frame, 640 * 480 * 3, kWhiteConverted));
+
+    EXPECT_EQ(Pin()->QueryAccept(&second), S_OK);
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), second));
+
+    FakeMediaSample blackFrame(false, 320 * 240 * 2);
+    FillPackedYuv(blackFrame, kBlackLuma);
+    EXPECT_EQ(Input()->Receive(&blackFrame), S_OK);
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(second))));
+    // 240 rows of 320 pixels were written; the rest of the earlier frame is still there.
+    EXPECT_TRUE(AllBytesAre(channel.frame, 320 * 240 * 3, 0));
+    EXPECT_EQ(channel.frame[320 * 240 * 3], kWhiteConverted);
+}
+
+TEST_F(CapturePinTest, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConnectionType)
+{
+    const COwnedMediaType first = MakePictureType(64, 48, 16);
+    const COwnedMediaType second = MakePictureType(32, 24, 16);
+    sink.ConnectFrom(upstream, first, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    {
+        TaskMemoryFailureScope failure(0);
+        EXPECT_EQ(Pin()->QueryAccept(&second), S_FALSE);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), first));
+
+    FakeMediaSample sample(false, 64 * 48 * 2);
+    FillPackedYuv(sample, kWhiteLuma);
+    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(first))));
+    EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
+}
+
+TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishesIntoTheSameBlocks)
+{
+    const COwnedMediaType first = MakePictureType(640, 480, 16);
+    const COwnedMediaType second = MakePictureType(320, 240, 16);
+    sink.ConnectFrom(upstream, first, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    // Marks a set-up would overwrite: the frame block's name and the announced format.
+    const wchar_t probe[] = L"probe";
+    std::memcpy(channel.header->frameBlockName, probe, sizeof probe);
+    BITMAPINFOHEADER marked = {};
+    marked.biWidth = 7;
+    marked.biHeight = 5;
+    marked.biClrImportant = 99;
+    std::memcpy(channel.header->format, &marked, sizeof marked);
+
+    FakeUpstreamPin secondUpstream;
+    FakeAllocator secondAllocator;
+    SinkUnderTest<VidtapSink> secondSink;
+    ASSERT_TRUE(secondSink.Created());
+    secondSink.ConnectFrom(secondUpstream, second, secondAllocator);
+
+    EXPECT_EQ(channel.FrameBlockName(), L"probe");
+    EXPECT_TRUE(SameHeader(channel.Format(), marked));
+
+    FakeMediaSample sample(false, 320 * 240 * 2);
+    FillPackedYuv(sample, kWhiteLuma);
+    EXPECT_EQ(secondSink.MemInput()->Receive(&sample), S_OK);
+    // `channel.frame` is the block the first sink's set-up named.
+    EXPECT_TRUE(AllBytesAre(channel.frame, 320 * 240 * 3, kWhiteConverted));
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(second))));
+}
+
+TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuffer)
+{
+    const COwnedMediaType rgb = MakePictureType(8, 4, 32);  // copied unchanged
+    sink.ConnectFrom(upstream, rgb, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    FakeMediaSample sample(false, 256);
+    sample.actualLength = 16;
+    FillPattern(sample, 3);
+    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_EQ(std::memcmp(channel.frame, sample.Data(), 256), 0);
+}
+
+TEST_F(CapturePinTest, ReceivePublishesWhileTheFilterIsStoppedAndWhileThePinIsFlushing)
+{
+    const COwnedMediaType rgb = MakePictureType(8, 4, 32);
+    sink.ConnectFrom(upstream, rgb, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    FakeMediaSample whileStopped(false, 128);
+    FillPattern(whileStopped, 11);
+    EXPECT_EQ(Input()->Receive(&whileStopped), S_OK);
+    EXPECT_EQ(std::memcmp(channel.frame, whileStopped.Data(), 128), 0);
+
+    ASSERT_EQ(Pin()->BeginFlush(), S_OK);
+    FakeMediaSample whileFlushing(false, 128);
+    FillPattern(whileFlushing, 101);
+    EXPECT_EQ(Input()->Receive(&whileFlushing), S_OK);
+    EXPECT_EQ(std::memcmp(channel.frame, whileFlushing.Data(), 128), 0);
+    EXPECT_EQ(Pin()->EndFlush(), S_OK);
+}
+
+TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchanged)
+{
+    const COwnedMediaType first = MakePictureType(64, 48, 16);
+    const COwnedMediaType second = MakePictureType(32, 24, 16);
+    sink.ConnectFrom(upstream, first, allocator);
+    ASSERT_TRUE(channel.Open());
+    FakeMediaSample published(false, 64 * 48 * 2);
+    FillPackedYuv(published, kWhiteLuma);
+    ASSERT_EQ(Input()->Receive(&published), S_OK);
+    // A publish under this type would rewrite the header's size.
+    ASSERT_EQ(Pin()->QueryAccept(&second), S_OK);
+    const std::vector<unsigned char> headerBefore(reinterpret_cast<unsigned char*>(channel.header),
+                                                  reinterpret_cast<unsigned char*>(channel.header) + kHeaderBlockSize);
+    const std::vector<unsigned char> frameBefore(channel.frame, channel.frame + 64 * 48 * 3);
+
+    FakeMediaSample failing(false, 32 * 24 * 2);
+    FillPackedYuv(failing, kBlackLuma);
+    failing.pointerResult = VFW_E_NOT_COMMITTED;
+    EXPECT_EQ(Input()->Receive(&failing), VFW_E_NOT_COMMITTED);
+
+    EXPECT_EQ(std::memcmp(channel.header, headerBefore.data(), headerBefore.size()), 0);
+    EXPECT_EQ(std::memcmp(channel.frame, frameBefore.data(), frameBefore.size()), 0);
+}
+
+TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressThenCompletesOnce)
+{
+    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetSize, 64 * 48 * 2);
+    FillPackedYuv(sample, kWhiteLuma);
+    sink.JoinGraph(graph);
+    sink.ConnectFrom(upstream, type, allocator);
+    ASSERT_TRUE(channel.Open());
+    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+
+    HRESULT receiveResult = E_FAIL;
+    HRESULT endResult = E_FAIL;
+    {
+        HangWatchdog watchdog(60000, "end of stream behind a publish");
+        sample.Arm();
+        TestThread receiving([&] { receiveResult = Input()->Receive(&sample); });
+        const bool entered = WaitForSingleObject(sample.Entered(), 30000) == WAIT_OBJECT_0;
+        EXPECT_TRUE(entered) << "the publish never started";
+        if (entered) {
+            TestThread ending([&] { endResult = Pin()->EndOfStream(); });
+            EXPECT_FALSE(ending.Wait(200)) << "EndOfStream returned while a frame was being published";
+            sample.Unblock();
+            ending.Join();
+            // The frame was complete when the stream was reported finished.
+            EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
+        }
+        sample.Unblock();
+        receiving.Join();
+    }
+    EXPECT_EQ(receiveResult, S_OK);
+    EXPECT_EQ(endResult, S_OK);
+    ASSERT_EQ(graph.events.size(), 1u);
+    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
+
+    EXPECT_EQ(Pin()->EndOfStream(), S_OK);
+    EXPECT_EQ(graph.events.size(), 1u);
+}
+
+// Type checks from the control thread while the streaming thread publishes: each frame is published under
+// one complete type, so the header always announces exactly one of the two pictures, never a mix or freed
+// memory.
+TEST_F(CapturePinTest, TypeChecksFromAnotherThreadNeverChangeTheTypeUnderThePublisher)
+{
+    const COwnedMediaType large = MakePictureType(640, 480, 16);
+    const COwnedMediaType small = MakePictureType(320, 240, 16);
+    const BITMAPINFOHEADER largeHeader = PublishedFormat(PictureOf(large));
+    const BITMAPINFOHEADER smallHeader = PublishedFormat(PictureOf(small));
+    FakeMediaSample sample(false, 640 * 480 * 2);
+    FillPackedYuv(sample, kWhiteLuma);
+    sink.ConnectFrom(upstream, large, allocator);
+    ASSERT_TRUE(channel.Open());
+
+    std::atomic<bool> publishingDone{false};
+    int failedReceives = 0;
+    int mixedHeaders = 0;
+    int refusedChecks = 0;
+    {
+        HangWatchdog watchdog(120000, "type checks against publishing");
+        TestThread publishing([&] {
+            for (int i = 0; i < 300; ++i) {
+                if (Input()->Receive(&sample) != S_OK)
+                    ++failedReceives;
+                const BITMAPINFOHEADER format = channel.Format();
+                if (!SameHeader(format, largeHeader) && !SameHeader(format, smallHeader))
+                    ++mixedHeaders;
+            }
+            publishingDone = true;
+        });
+        for (int i = 0; i < 200000 && !publishingDone; ++i) {
+            if (Pin()->QueryAccept(i % 2 == 0 ? &small : &large) != S_OK)
+                ++refusedChecks;
+            Sleep(0);
+        }
+        publishing.Join();
+    }
+    EXPECT_EQ(failedReceives, 0);
+    EXPECT_EQ(mixedHeaders, 0);
+    EXPECT_EQ(refusedChecks, 0);
+    sample.ExpectBalanced();
+}
+
+}  // namespace
