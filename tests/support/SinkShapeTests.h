@@ -297,6 +297,11 @@ TYPED_TEST_P(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyW
     EXPECT_EQ(input->Receive(nullptr), E_POINTER);
 
     EXPECT_EQ(input->Receive(&sample), S_OK);  // stopped
+    // A batch goes through the same Receive, one sample after the other.
+    IMediaSample* batch[3] = {&sample, &sample, &sample};
+    long processed = -1;
+    EXPECT_EQ(input->ReceiveMultiple(batch, 3, &processed), S_OK);
+    EXPECT_EQ(processed, 3);
     ASSERT_EQ(sink.InputPin()->BeginFlush(), S_OK);
     EXPECT_EQ(input->Receive(&sample), S_OK);  // flushing
     ASSERT_EQ(sink.InputPin()->EndFlush(), S_OK);
