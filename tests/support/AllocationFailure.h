@@ -8,7 +8,7 @@
 class AllocationFailureScope {
 public:
     // The allocation numbered `failingAllocation` (0 = the next one) made on this thread inside the scope
-    // fails; with `failAllFollowing` every later one fails too.
+    // fails; with `failAllFollowing` every later one fails too. -1 fails nothing and only counts.
     explicit AllocationFailureScope(int failingAllocation, bool failAllFollowing = false);
     ~AllocationFailureScope();
     AllocationFailureScope(const AllocationFailureScope&) = delete;
