@@ -7,7 +7,7 @@ HOST_BUILD := $(ROOT)/build/host
 PREFIX := $(WIN_BUILD)/wineprefix
 JOBS ?= 2
 
-.PHONY: test demo deps build build-win32 build-host test-win32 test-host bench clean
+.PHONY: test demo demo-pattern deps build build-win32 build-host test-win32 test-host bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,7 +35,11 @@ test: build
 	@$(MAKE) --no-print-directory test-win32
 
 demo: build-win32
-	@bash scripts/demo.sh $(WIN_BUILD) $(PREFIX)
+	@bash scripts/demo.sh $(WIN_BUILD) $(PREFIX) graph
+
+# The camera channel alone: a test pattern published without a filter graph.
+demo-pattern: build-win32
+	@bash scripts/demo.sh $(WIN_BUILD) $(PREFIX) pattern
 
 bench: build
 	@bash scripts/bench.sh $(WIN_BUILD) $(HOST_BUILD) $(PREFIX)

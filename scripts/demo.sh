@@ -1,51 +1,93 @@
 #!/usr/bin/env bash
-# demo.sh BUILD_DIR PREFIX
-# Publishes a 1920x1080 YUY2 test pattern into the camera channel under Wine (testpattern_publisher, one
-# process), reads it back from a second process (camreader) into BUILD_DIR/demo/frame.bmp (and .png when
-# ImageMagick's convert exists), prints the header fields, then stops the publisher and the prefix.
+# demo.sh BUILD_DIR PREFIX [graph|pattern]
+# graph (the default, what `make demo` runs): makes a 640x480 raw YUY2 clip of ffmpeg's "testsrc" picture,
+#   registers BUILD_DIR's vidtap.dll in the prefix (regsvr32) and plays the clip through the platform's File
+#   Source -> AVI Splitter -> vidtap, vidtap created by class id (tools/vidtapdemo).
+# pattern: publishes a 1920x1080 YUY2 test pattern through the camera channel directly
+#   (tools/testpattern_publisher), without a filter graph.
+# In both, while the producing process keeps the channel alive, a second process (tools/camreader) reads it
+# back into BUILD_DIR/demo/frame.bmp (and .png when ImageMagick's convert exists) and prints the header fields;
+# then the producer and the prefix are stopped.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(realpath -m "${1:?usage: demo.sh BUILD_DIR PREFIX}")
-prefix=$(realpath -m "${2:?usage: demo.sh BUILD_DIR PREFIX}")
-publisher="$build/tools/testpattern_publisher.exe"
+usage="usage: demo.sh BUILD_DIR PREFIX [graph|pattern]"
+build=$(realpath -m "${1:?$usage}")
+prefix=$(realpath -m "${2:?$usage}")
+mode=${3:-graph}
 reader="$build/tools/camreader.exe"
-for exe in "$publisher" "$reader"; do
-  [[ -f $exe ]] || { echo "demo: $exe is missing (build the win32 preset first)" >&2; exit 1; }
-done
 out="$build/demo"
-mkdir -p "$out"
-rm -f "$out/frame.bmp" "$out/frame.png"
 run() { "$root/scripts/wine-run" "$prefix" win32 "$@"; }
 
+case "$mode" in
+  graph)
+    module="$build/vidtap/vidtap.dll"
+    producer="$build/tools/vidtapdemo.exe"
+    clip="$out/testsrc-640x480.avi"
+    producer_args=("Z:$clip")
+    needed=("$module" "$producer" "$reader")
+    title="picture (ffmpeg testsrc, last frame of the clip)"
+    ;;
+  pattern)
+    producer="$build/tools/testpattern_publisher.exe"
+    producer_args=()
+    needed=("$producer" "$reader")
+    title="picture (1920x1080 test pattern)"
+    ;;
+  *) echo "$usage" >&2; exit 2;;
+esac
+for file in "${needed[@]}"; do
+  [[ -f $file ]] || { echo "demo: $file is missing (build the win32 preset first)" >&2; exit 1; }
+done
+mkdir -p "$out"
+rm -f "$out/frame.bmp" "$out/frame.png"
+
+if [[ $mode == graph && ! -f $clip ]]; then
+  command -v ffmpeg >/dev/null || { echo "demo: ffmpeg is needed to make the clip" >&2; exit 1; }
+  # 30 frames; the last one (its number is printed in the picture) is what the channel holds at the end.
+  ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480:rate=30 -frames:v 30 \
+    -pix_fmt yuyv422 -c:v rawvideo "$clip"
+fi
+
 bash "$root/scripts/wine-prefix.sh" start "$prefix" >/dev/null
-publisher_pid=""
+producer_pid=""
 cleanup() {
-  if [[ -n $publisher_pid ]] && kill -0 "$publisher_pid" 2>/dev/null; then
-    run "$publisher" --stop </dev/null >/dev/null 2>&1 || true
-    for _ in $(seq 50); do kill -0 "$publisher_pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$publisher_pid" 2>/dev/null || true
+  if [[ -n $producer_pid ]] && kill -0 "$producer_pid" 2>/dev/null; then
+    run "$producer" --stop </dev/null >/dev/null 2>&1 || true
+    for _ in $(seq 50); do kill -0 "$producer_pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$producer_pid" 2>/dev/null || true
   fi
   bash "$root/scripts/wine-prefix.sh" stop "$prefix"
 }
 trap cleanup EXIT
 
-run "$publisher" </dev/null >"$out/publisher.log" 2>&1 &
-publisher_pid=$!
-for _ in $(seq 300); do
-  grep -q '^ready' "$out/publisher.log" 2>/dev/null && break
-  kill -0 "$publisher_pid" 2>/dev/null || { echo "demo: the publisher exited:" >&2; cat "$out/publisher.log" >&2; exit 1; }
+if [[ $mode == graph ]]; then
+  run regsvr32 /s "Z:$module" </dev/null >/dev/null 2>&1 ||
+    { echo "demo: regsvr32 could not register $module" >&2; exit 1; }
+  echo "registered      $module"
+fi
+
+# The producer prints "ready" once the channel holds the frame to show, and stays alive until --stop.
+run "$producer" "${producer_args[@]}" </dev/null >"$out/producer.log" 2>&1 &
+producer_pid=$!
+for _ in $(seq 600); do
+  grep -q '^ready' "$out/producer.log" 2>/dev/null && break
+  kill -0 "$producer_pid" 2>/dev/null || { echo "demo: the producer exited:" >&2; cat "$out/producer.log" >&2; exit 1; }
   sleep 0.1
 done
-grep -q '^ready' "$out/publisher.log" || { echo "demo: the publisher did not get ready" >&2; exit 1; }
+grep -q '^ready' "$out/producer.log" || { echo "demo: the producer did not get ready" >&2; exit 1; }
+if [[ $mode == graph ]]; then
+  echo "== graph: File Source -> AVI Splitter -> vidtap on $clip =="
+  grep -v '^ready' "$out/producer.log" | tr -d '\r'
+fi
 
 echo "== camera channel header (read by a second process) =="
 run "$reader" "Z:$out/frame.bmp" </dev/null | tr -d '\r'
 
-run "$publisher" --stop </dev/null >/dev/null 2>&1
-wait "$publisher_pid" || { echo "demo: the publisher failed:" >&2; cat "$out/publisher.log" >&2; exit 1; }
-publisher_pid=""
+run "$producer" --stop </dev/null >/dev/null 2>&1
+wait "$producer_pid" || { echo "demo: the producer failed:" >&2; cat "$out/producer.log" >&2; exit 1; }
+producer_pid=""
 
-echo "== picture =="
+echo "== $title =="
 echo "bitmap: $out/frame.bmp"
 if command -v convert >/dev/null; then
   convert "$out/frame.bmp" "$out/frame.png"
