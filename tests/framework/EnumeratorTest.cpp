@@ -83,6 +83,9 @@ TEST(PinEnumeratorTest, HandsOutEachPinOnceUntilResetAndHoldsTheFilter)
         EXPECT_EQ(first.fetched, 1u);
         EXPECT_EQ(first.pins[0], filter->Pin(0)->GetPinInterface());
         EXPECT_EQ(filter->References(), before + 2);
+        PIN_DIRECTION direction = PINDIR_OUTPUT;
+        EXPECT_EQ(first.pins[0]->QueryDirection(&direction), S_OK);  // a usable IPin, not just an address
+        EXPECT_EQ(direction, PINDIR_INPUT);
 
         FetchedPins none;
         EXPECT_EQ(pins->Next(1, none.pins, &none.fetched), S_FALSE);
