@@ -1,12 +1,18 @@
 // IAMovieSetup on the base filter: the filter-mapper half of registration for one filter, against the
-// platform's filter mapper (so these tests change the prefix's registry and run under a lock).
+// platform's filter mapper (so these tests change the prefix's registry and run under a lock) and against a
+// mapper double standing in for the platform's class.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <strmif.h>
 #include <uuids.h>
 
+#include <string>
+#include <vector>
+
 #include "ComPtr.h"
+#include "FakeClassFactory.h"
+#include "FakeFilterMapper.h"
 #include "TestFilter.h"
 
 namespace {
@@ -76,4 +82,70 @@ TEST(BaseFilterRegistrationTest, RegisterListsTheFilterAndUnregisterRemovesIt)
     EXPECT_FALSE(MapperLists(CLSID_TestFilter));
     EXPECT_EQ(filter->Unregister(), S_OK);
     EXPECT_TRUE(CallerStillInitialised());
+}
+
+// The older filter mapper class of this process played by a double: the factory fails to create it until a
+// test hands out the fake mapper.
+class RegistrationWithMapperDouble : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CoRegisterClassObject(CLSID_FilterMapper, factory.AsUnknown(), CLSCTX_INPROC_SERVER,
+                                        REGCLS_MULTIPLEUSE, &cookie),
+                  S_OK);
+        filter->setupData = &testFilterSetup;
+    }
+    void TearDown() override
+    {
+        // Before the doubles go: COM holds the factory until it is revoked.
+        if (cookie != 0)
+            CoRevokeClassObject(cookie);
+    }
+
+    FakeFilterMapper mapper;
+    FakeClassFactory factory;
+    DWORD cookie = 0;
+    ComPtr<TestFilter> filter{new TestFilter()};
+};
+
+TEST_F(RegistrationWithMapperDouble, RegistersThePinAndItsTypesOneByOne)
+{
+    factory.HandOut(mapper.AsUnknown());
+
+    EXPECT_EQ(filter->Register(), S_OK);
+
+    const std::wstring id = FakeFilterMapper::Text(CLSID_TestFilter);
+    const std::wstring null = FakeFilterMapper::Text(GUID_NULL);
+    const std::vector<std::wstring> expected = {
+        L"UnregisterFilter " + id,
+        L"RegisterFilter " + id + L" TARN_TestFilter 00200000",
+        L"RegisterPin " + id + L" Input 0000 " + null + L" Output",
+        L"RegisterPinType " + id + L" Input " + null + L" " + null,
+    };
+    EXPECT_EQ(mapper.calls, expected);
+}
+
+// Registration that did not happen is reported, not answered with S_OK: the caller would otherwise take a
+// filter the mapper does not list for registered.
+TEST_F(RegistrationWithMapperDouble, RegisterReportsAMapperThatCannotBeCreatedOrRefusesACall)
+{
+    factory.FailWith(REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(filter->Register(), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(filter->Unregister(), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(factory.creations, 2);
+
+    factory.HandOut(mapper.AsUnknown());
+    mapper.FailOn(L"RegisterPin", E_FAIL);
+    EXPECT_EQ(filter->Register(), E_FAIL);
+    ASSERT_EQ(mapper.calls.size(), 3u) << "no media type is registered for a pin the mapper refused";
+}
+
+TEST_F(RegistrationWithMapperDouble, UnregisterCountsANotRegisteredFilterAsSuccessAndReportsOtherFailures)
+{
+    factory.HandOut(mapper.AsUnknown());
+    EXPECT_EQ(filter->Unregister(), S_OK);  // the double answers 0x80070002, as for an unknown filter
+    EXPECT_EQ(mapper.calls, std::vector<std::wstring>{L"UnregisterFilter " + FakeFilterMapper::Text(CLSID_TestFilter)});
+
+    mapper.FailOn(L"UnregisterFilter", E_ACCESSDENIED);
+    EXPECT_EQ(filter->Unregister(), E_ACCESSDENIED);
 }

@@ -16,6 +16,7 @@
 #include "FakeClock.h"
 #include "FakeGraph.h"
 #include "TestFilter.h"
+#include "TestThread.h"
 
 using Calls = std::vector<std::string>;
 
@@ -265,6 +266,30 @@ TEST(BaseFilterGraphTest, QueryFilterInfoCutsALongNameTo127CharactersAndHandsOut
         EXPECT_EQ(graph.References(), 1);
         info.pGraph->Release();
         EXPECT_EQ(filter->QueryFilterInfo(nullptr), E_POINTER);
+    }
+    graph.ExpectBalanced();
+}
+
+// The name is read under the filter lock, so a JoinFilterGraph on another thread cannot free it mid-copy.
+TEST(BaseFilterGraphTest, QueryFilterInfoWaitsWhileTheFilterLockIsHeld)
+{
+    FakeGraph graph;
+    {
+        ComPtr<TestFilter> filter(new TestFilter());
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
+        FILTER_INFO info = {};
+        HRESULT result = E_FAIL;
+        filter->GetFilterLock()->Lock();
+        TestThread reader([&] { result = filter->QueryFilterInfo(&info); });
+        ASSERT_TRUE(reader.Started());
+        EXPECT_FALSE(reader.Wait(100)) << "the name was read while the filter lock was held";
+        filter->GetFilterLock()->Unlock();
+        reader.Join();
+
+        EXPECT_EQ(result, S_OK);
+        EXPECT_EQ(std::wstring(info.achName), L"Sink");
+        if (info.pGraph != nullptr)
+            info.pGraph->Release();
     }
     graph.ExpectBalanced();
 }
