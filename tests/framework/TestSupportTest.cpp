@@ -14,22 +14,10 @@
 #include "AllocationFailure.h"
 #include "CPointerList.h"
 #include "CountingDouble.h"
+#include "FakeClock.h"
 #include "TaskMemoryFailure.h"
 
 namespace {
-
-struct FakeClock : CountingDouble<IReferenceClock> {
-    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME*) override { UNEXPECTED_CALL(); }
-    HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override
-    {
-        UNEXPECTED_CALL();
-    }
-    HRESULT STDMETHODCALLTYPE AdvisePeriodic(REFERENCE_TIME, REFERENCE_TIME, HSEMAPHORE, DWORD_PTR*) override
-    {
-        UNEXPECTED_CALL();
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD_PTR) override { UNEXPECTED_CALL(); }
-};
 
 DWORD WINAPI AllocateOneInt(void* result)
 {

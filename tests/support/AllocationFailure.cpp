@@ -3,33 +3,15 @@
 #include <cstdlib>
 #include <new>
 
+#include "FailureInjectionCounter.h"
+
 namespace {
 
-struct InjectionState {
-    bool active = false;
-    int seen = 0;
-    int failAt = -1;
-    bool failAllFollowing = false;
-    bool injected = false;
-};
-
-thread_local InjectionState injection;
-
-// True when this allocation must fail.
-bool CountAllocation()
-{
-    if (!injection.active)
-        return false;
-    int index = injection.seen++;
-    bool fail = index == injection.failAt || (injection.failAllFollowing && index > injection.failAt);
-    if (fail)
-        injection.injected = true;
-    return fail;
-}
+thread_local FailureInjectionCounter injection;
 
 void* Allocate(std::size_t size)
 {
-    if (CountAllocation())
+    if (injection.CountRequest())
         return nullptr;
     return std::malloc(size == 0 ? 1 : size);
 }
@@ -38,12 +20,12 @@ void* Allocate(std::size_t size)
 
 AllocationFailureScope::AllocationFailureScope(int failingAllocation, bool failAllFollowing)
 {
-    injection = InjectionState{true, 0, failingAllocation, failAllFollowing, false};
+    injection.Start(true, failingAllocation, failAllFollowing);
 }
 
 AllocationFailureScope::~AllocationFailureScope()
 {
-    injection.active = false;
+    injection.Stop();
 }
 
 int AllocationFailureScope::AllocationsSeen() const { return injection.seen; }

@@ -5,19 +5,13 @@
 #include <objidl.h>
 #include <gtest/gtest.h>
 
-namespace {
+#include "FailureInjectionCounter.h"
 
-struct InjectionState {
-    bool active = false;
-    int seen = 0;
-    int failAt = -1;
-    bool failAllFollowing = false;
-    bool injected = false;
-};
+namespace {
 
 // The platform calls the spy on the allocating thread, so per-thread state keeps other threads' requests
 // (the platform's own worker threads included) out of a test's count.
-thread_local InjectionState injection;
+thread_local FailureInjectionCounter injection;
 
 // Process-wide and never destroyed: once registered the platform keeps calling it, also for blocks that were
 // allocated through it and freed after a scope ended. It passes every request through unchanged except the
@@ -42,14 +36,9 @@ public:
     // Returning 0 for a non-zero request makes the platform's allocation fail.
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cbRequest) override
     {
-        if (!injection.active || cbRequest == 0)
+        if (cbRequest == 0)
             return cbRequest;
-        int index = injection.seen++;
-        if (index == injection.failAt || (injection.failAllFollowing && index > injection.failAt)) {
-            injection.injected = true;
-            return 0;
-        }
-        return cbRequest;
+        return injection.CountRequest() ? 0 : cbRequest;
     }
     void* STDMETHODCALLTYPE PostAlloc(void* pActual) override { return pActual; }
     void* STDMETHODCALLTYPE PreFree(void* pRequest, BOOL) override { return pRequest; }
@@ -85,12 +74,12 @@ bool EnsureSpyRegistered()
 TaskMemoryFailureScope::TaskMemoryFailureScope(int failingAllocation, bool failAllFollowing)
 {
     bool registered = EnsureSpyRegistered();
-    injection = InjectionState{registered, 0, failingAllocation, failAllFollowing, false};
+    injection.Start(registered, failingAllocation, failAllFollowing);
 }
 
 TaskMemoryFailureScope::~TaskMemoryFailureScope()
 {
-    injection.active = false;
+    injection.Stop();
 }
 
 int TaskMemoryFailureScope::AllocationsSeen() const { return injection.seen; }
