@@ -15,9 +15,11 @@
 
 #include "CameraChannel.h"
 #include "FramePublisher.h"
+#include "StopEvent.h"
 
 namespace {
 
+const char kProgram[] = "testpattern_publisher";
 const wchar_t kStopEventName[] = L"tarn_testpattern_publisher_stop";
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
@@ -60,34 +62,20 @@ std::vector<BYTE> MakePattern()
     return frame;
 }
 
-int Stop()
-{
-    HANDLE stopEvent = OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEventName);
-    if (stopEvent == nullptr) {
-        std::fprintf(stderr, "testpattern_publisher: no publisher is running\n");
-        return 1;
-    }
-    SetEvent(stopEvent);
-    CloseHandle(stopEvent);
-    return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc == 2 && std::wcscmp(argv[1], L"--stop") == 0)
-        return Stop();
+        return SignalStopEvent(kStopEventName, kProgram);
     if (argc != 1) {
         std::fprintf(stderr, "usage: testpattern_publisher [--stop]\n");
         return 1;
     }
 
-    HANDLE stopEvent = CreateEventW(nullptr, TRUE, FALSE, kStopEventName);
-    if (stopEvent == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
-        std::fprintf(stderr, "testpattern_publisher: another publisher is running (or the stop event is taken)\n");
+    HANDLE stopEvent = CreateStopEvent(kStopEventName, kProgram);
+    if (stopEvent == nullptr)
         return 1;
-    }
 
     VIDEOINFOHEADER info = {};
     info.AvgTimePerFrame = 333333;

@@ -13,9 +13,12 @@
 #include <cwchar>
 
 #include "ComPtr.h"
+#include "GraphBuilding.h"
+#include "StopEvent.h"
 
 namespace {
 
+const char kProgram[] = "vidtapdemo";
 const wchar_t kStopEventName[] = L"tarn_vidtapdemo_stop";
 // The capture sink's class id ({EC7AE514-C493-4385-869A-8BBFBAC709C9}).
 const CLSID kVidtapClassId = {0xec7ae514, 0xc493, 0x4385, {0x86, 0x9a, 0x8b, 0xbf, 0xba, 0xc7, 0x09, 0xc9}};
@@ -25,34 +28,8 @@ bool Succeeded(HRESULT hr, const char* what)
 {
     if (SUCCEEDED(hr))
         return true;
-    std::fprintf(stderr, "vidtapdemo: %s failed (0x%08lX)\n", what, static_cast<unsigned long>(hr));
+    std::fprintf(stderr, "%s: %s failed (0x%08lX)\n", kProgram, what, static_cast<unsigned long>(hr));
     return false;
-}
-
-HRESULT FirstPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin)
-{
-    ComPtr<IEnumPins> pins;
-    HRESULT hr = filter->EnumPins(pins.Out());
-    if (FAILED(hr))
-        return hr;
-    ComPtr<IPin> candidate;
-    while (pins->Next(1, candidate.Out(), nullptr) == S_OK) {
-        PIN_DIRECTION candidateDirection;
-        if (SUCCEEDED(candidate->QueryDirection(&candidateDirection)) && candidateDirection == direction) {
-            *pin = candidate.Detach();
-            return S_OK;
-        }
-    }
-    return VFW_E_NOT_FOUND;
-}
-
-HRESULT AddFilter(IGraphBuilder* graph, REFCLSID classId, const wchar_t* name, IBaseFilter** filter)
-{
-    HRESULT hr = CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                  reinterpret_cast<void**>(filter));
-    if (SUCCEEDED(hr))
-        hr = graph->AddFilter(*filter, name);
-    return hr;
 }
 
 void PrintConnection(IPin* input)
@@ -77,27 +54,13 @@ void PrintConnection(IPin* input)
 // Builds and runs the graph; on success it is left running (the stream has ended) for the caller to stop.
 bool PlayIntoVidtap(const wchar_t* clip, IGraphBuilder* graph)
 {
-    ComPtr<IBaseFilter> fileSource;
-    ComPtr<IBaseFilter> splitter;
-    ComPtr<IBaseFilter> vidtap;
-    ComPtr<IFileSourceFilter> file;
-    if (!Succeeded(AddFilter(graph, CLSID_AsyncReader, L"File Source", fileSource.Out()), "creating the File Source") ||
-        !Succeeded(fileSource->QueryInterface(IID_IFileSourceFilter, file.OutVoid()), "IFileSourceFilter") ||
-        !Succeeded(file->Load(clip, nullptr), "loading the clip") ||
-        !Succeeded(AddFilter(graph, CLSID_AviSplitter, L"AVI Splitter", splitter.Out()), "creating the AVI Splitter") ||
-        !Succeeded(AddFilter(graph, kVidtapClassId, L"Vidtap", vidtap.Out()),
-                   "creating vidtap by class id (is vidtap.dll registered?)"))
-        return false;
-
-    ComPtr<IPin> fileOutput;
-    ComPtr<IPin> splitterInput;
     ComPtr<IPin> video;
+    ComPtr<IBaseFilter> vidtap;
     ComPtr<IPin> vidtapInput;
-    if (!Succeeded(FirstPin(fileSource.Get(), PINDIR_OUTPUT, fileOutput.Out()), "finding the File Source's pin") ||
-        !Succeeded(FirstPin(splitter.Get(), PINDIR_INPUT, splitterInput.Out()), "finding the splitter's input") ||
-        !Succeeded(graph->ConnectDirect(fileOutput.Get(), splitterInput.Get(), nullptr), "File Source -> AVI Splitter") ||
-        !Succeeded(FirstPin(splitter.Get(), PINDIR_OUTPUT, video.Out()), "finding the splitter's video stream") ||
-        !Succeeded(FirstPin(vidtap.Get(), PINDIR_INPUT, vidtapInput.Out()), "finding vidtap's input") ||
+    if (!Succeeded(AddClipPlayback(graph, clip, video.Out()), "playing the clip (File Source -> AVI Splitter)") ||
+        !Succeeded(AddFilterByClassId(graph, kVidtapClassId, L"Vidtap", vidtap.Out()),
+                   "creating vidtap by class id (is vidtap.dll registered?)") ||
+        !Succeeded(FindPin(vidtap.Get(), PINDIR_INPUT, vidtapInput.Out()), "finding vidtap's input") ||
         !Succeeded(graph->ConnectDirect(video.Get(), vidtapInput.Get(), nullptr), "AVI Splitter -> vidtap"))
         return false;
     PrintConnection(vidtapInput.Get());
@@ -122,33 +85,19 @@ void StopGraph(IGraphBuilder* graph)
         control->Stop();
 }
 
-int Stop()
-{
-    HANDLE stopEvent = OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEventName);
-    if (stopEvent == nullptr) {
-        std::fprintf(stderr, "vidtapdemo: no vidtapdemo is running\n");
-        return 1;
-    }
-    SetEvent(stopEvent);
-    CloseHandle(stopEvent);
-    return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc == 2 && std::wcscmp(argv[1], L"--stop") == 0)
-        return Stop();
+        return SignalStopEvent(kStopEventName, kProgram);
     if (argc != 2) {
         std::fprintf(stderr, "usage: vidtapdemo <file.avi> | --stop\n");
         return 1;
     }
-    HANDLE stopEvent = CreateEventW(nullptr, TRUE, FALSE, kStopEventName);
-    if (stopEvent == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
-        std::fprintf(stderr, "vidtapdemo: another vidtapdemo is running (or the stop event is taken)\n");
+    HANDLE stopEvent = CreateStopEvent(kStopEventName, kProgram);
+    if (stopEvent == nullptr)
         return 1;
-    }
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     int result = 2;

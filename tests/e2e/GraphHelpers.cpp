@@ -1,54 +1,6 @@
 #include "GraphHelpers.h"
 
 #include "ComPtr.h"
-#include "HResult.h"
-#include "PlatformProcess.h"
-
-HRESULT FindPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin)
-{
-    *pin = nullptr;
-    ComPtr<IEnumPins> pins;
-    RETURN_IF_FAILED(filter->EnumPins(pins.Out()));
-    ComPtr<IPin> candidate;
-    while (pins->Next(1, candidate.Out(), nullptr) == S_OK) {
-        PIN_DIRECTION candidateDirection;
-        if (SUCCEEDED(candidate->QueryDirection(&candidateDirection)) && candidateDirection == direction) {
-            *pin = candidate.Detach();
-            return S_OK;
-        }
-    }
-    return VFW_E_NOT_FOUND;
-}
-
-HRESULT AddFilterByClassId(IGraphBuilder* graph, REFCLSID classId, const wchar_t* name, IBaseFilter** filter)
-{
-    *filter = nullptr;
-    ComPtr<IBaseFilter> created;
-    RETURN_IF_FAILED(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, created.OutVoid()));
-    RETURN_IF_FAILED(graph->AddFilter(created.Get(), name));
-    *filter = created.Detach();
-    return S_OK;
-}
-
-HRESULT AddClipPlayback(IGraphBuilder* graph, const char* clipUnixPath, IPin** videoOutput)
-{
-    *videoOutput = nullptr;
-    ComPtr<IBaseFilter> fileSource;
-    RETURN_IF_FAILED(AddFilterByClassId(graph, CLSID_AsyncReader, L"File Source", fileSource.Out()));
-    ComPtr<IFileSourceFilter> file;
-    RETURN_IF_FAILED(fileSource->QueryInterface(IID_IFileSourceFilter, file.OutVoid()));
-    RETURN_IF_FAILED(file->Load(WindowsPath(clipUnixPath).c_str(), nullptr));
-
-    ComPtr<IBaseFilter> splitter;
-    RETURN_IF_FAILED(AddFilterByClassId(graph, CLSID_AviSplitter, L"AVI Splitter", splitter.Out()));
-    ComPtr<IPin> fileOutput;
-    ComPtr<IPin> splitterInput;
-    RETURN_IF_FAILED(FindPin(fileSource.Get(), PINDIR_OUTPUT, fileOutput.Out()));
-    RETURN_IF_FAILED(FindPin(splitter.Get(), PINDIR_INPUT, splitterInput.Out()));
-    RETURN_IF_FAILED(graph->ConnectDirect(fileOutput.Get(), splitterInput.Get(), nullptr));
-    // The splitter's output pins exist once its input has parsed the file.
-    return FindPin(splitter.Get(), PINDIR_OUTPUT, videoOutput);
-}
 
 namespace {
 
@@ -90,6 +42,21 @@ void StopAndCount(IMediaControl* control, IMediaEvent* events, GraphCompletion& 
     }
 }
 
+// Takes the graph's control and event interfaces and runs it, with the graph's own handling of EC_COMPLETE
+// switched off when `filterNotices` asks for every notice; false when the graph could not be run (the reason
+// is in `completion.runResult`).
+bool StartRun(IGraphBuilder* graph, bool filterNotices, ComPtr<IMediaControl>& control, ComPtr<IMediaEvent>& events,
+              GraphCompletion& completion)
+{
+    if (FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())) ||
+        FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())))
+        return false;
+    if (filterNotices)
+        events->CancelDefaultHandling(EC_COMPLETE);
+    completion.runResult = control->Run();
+    return SUCCEEDED(completion.runResult);
+}
+
 }  // namespace
 
 GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs, DWORD settleMs)
@@ -97,12 +64,7 @@ GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs, D
     GraphCompletion completion;
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEvent> events;
-    if (FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())) ||
-        FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())))
-        return completion;
-    events->CancelDefaultHandling(EC_COMPLETE);
-    completion.runResult = control->Run();
-    if (FAILED(completion.runResult))
+    if (!StartRun(graph, true, control, events, completion))
         return completion;
     // Notices after the first are counted too: a sink reports the end of its stream once per run.
     CollectEvents(events.Get(), timeoutMs, settleMs, completion);
@@ -116,11 +78,7 @@ GraphCompletion RunAndWaitForCompletion(IGraphBuilder* graph, DWORD timeoutMs, D
     GraphCompletion completion;
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEvent> events;
-    if (FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())) ||
-        FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())))
-        return completion;
-    completion.runResult = control->Run();
-    if (FAILED(completion.runResult))
+    if (!StartRun(graph, false, control, events, completion))
         return completion;
     completion.waitResult = events->WaitForCompletion(static_cast<long>(timeoutMs), &completion.waitEventCode);
     completion.completed = completion.waitResult == S_OK && completion.waitEventCode == EC_COMPLETE;

@@ -1,19 +1,11 @@
-// Building and running graphs in the platform's filter graph manager for the end-to-end tests. Everything
-// runs on the test's thread; events are read through IMediaEvent.
+// Running graphs in the platform's filter graph manager for the end-to-end tests (they are built with
+// GraphBuilding.h). Everything runs on the test's thread; events are read through IMediaEvent.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
 
-// The first pin of `filter` with the given direction.
-HRESULT FindPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin);
-
-// A filter created by class id through COM and added to `graph` under `name`.
-HRESULT AddFilterByClassId(IGraphBuilder* graph, REFCLSID classId, const wchar_t* name, IBaseFilter** filter);
-
-// File Source (async reader) on the clip and the AVI Splitter behind it, connected; gives the splitter's
-// first output pin (the clip's video stream).
-HRESULT AddClipPlayback(IGraphBuilder* graph, const char* clipUnixPath, IPin** videoOutput);
+#include "GraphBuilding.h"
 
 // What one run to the end of the stream produced.
 struct GraphCompletion {

@@ -14,6 +14,7 @@
 #include "PlatformProcess.h"
 #include "ReferenceConversion.h"
 #include "SameBytes.h"
+#include "SinkGraphTest.h"
 #include "TestPictures.h"
 #include "TestSourceFilter.h"
 
@@ -56,48 +57,18 @@ void ExpectPublishedHeader(const ChannelSnapshot& channel, LONG width, LONG heig
     EXPECT_EQ(channel.header.auxFloat1, 0.15f);
 }
 
-class VidtapGraph : public testing::Test {
+class VidtapGraph : public SinkGraphTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(RunRegsvr32(E2E_VIDTAP_DLL, false), 0);
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.OutVoid()),
-                  S_OK);
-        ASSERT_EQ(AddFilterByClassId(graph.Get(), kVidtapClassId, L"Vidtap", vidtap.Out()), S_OK);
-        ASSERT_EQ(FindPin(vidtap.Get(), PINDIR_INPUT, vidtapInput.Out()), S_OK);
-    }
-
-    // The own source, in the graph, connected to vidtap's input.
-    void ConnectOwnSource()
-    {
-        ASSERT_EQ(graph->AddFilter(source.Get(), L"Test Source"), S_OK);
-        ASSERT_EQ(graph->ConnectDirect(source->Pin(), vidtapInput.Get(), nullptr), S_OK);
-    }
-
-    ComPtr<TestSourceFilter> source{OwnSource()};
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IBaseFilter> vidtap;
-    ComPtr<IPin> vidtapInput;
-
-private:
-    static ComPtr<TestSourceFilter> OwnSource()
-    {
-        ComPtr<TestSourceFilter> created;
-        created.Attach(new TestSourceFilter);
-        return created;
-    }
+    VidtapGraph() : SinkGraphTest(kVidtapModule) {}
 };
 
 TEST_F(VidtapGraph, ClipThroughAviSplitterCompletesOnceAndPublishesItsLastFrameConverted)
 {
     const std::vector<BYTE> clipFrames = ReadWholeFile(E2E_CLIP_FRAMES);
     ASSERT_EQ(clipFrames.size(), 10 * kClipFrameBytes);
-    ComPtr<IPin> video;
-    ASSERT_EQ(AddClipPlayback(graph.Get(), E2E_CLIP_AVI, video.Out()), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(video.Get(), vidtapInput.Get(), nullptr), S_OK);
+    ConnectClip();
     AM_MEDIA_TYPE connected;
-    ASSERT_EQ(vidtapInput->ConnectionMediaType(&connected), S_OK);
+    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
     EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
     MediaTypeReleaseFormat(&connected);
 
@@ -136,8 +107,8 @@ TEST_F(VidtapGraph, OwnSourcePackedFramesArePublishedConvertedAndOutliveTheGraph
     EXPECT_EQ(source->WaitForStreaming(), S_OK);
 
     // The channel belongs to the module, not to the filter: it stays until the process ends.
-    vidtapInput.Reset();
-    vidtap.Reset();
+    sinkInput.Reset();
+    sink.Reset();
     graph.Reset();
     const ChannelSnapshot channel = ReadChannelFromOtherProcess(width * height * 3);
     ASSERT_EQ(channel.probeResult, 0);
@@ -162,7 +133,7 @@ TEST_F(VidtapGraph, OwnSourceRgbFramesAreCopiedUnchangedWithTheirWholeBuffer)
     }
     ConnectOwnSource();
     AM_MEDIA_TYPE connected;
-    ASSERT_EQ(vidtapInput->ConnectionMediaType(&connected), S_OK);
+    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
     EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_RGB32));
     MediaTypeReleaseFormat(&connected);
 

@@ -1,0 +1,50 @@
+// The fixture of the end-to-end graph tests: a sink module registered with regsvr32, its filter created by
+// class id in a fresh platform filter graph, and the tests' own source filter ready to be connected in front
+// of it (or the clip through the File Source and the AVI Splitter). Everything runs on the test's thread; the
+// fixture holds one reference on each object and gives it back when the test ends.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <dshow.h>
+
+#include "ComPtr.h"
+#include "E2eModules.h"
+#include "GraphBuilding.h"
+#include "PlatformProcess.h"
+#include "TestSourceFilter.h"
+
+class SinkGraphTest : public testing::Test {
+protected:
+    explicit SinkGraphTest(const ModuleUnderTest& module) : module(module) { source.Attach(new TestSourceFilter); }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(RunRegsvr32(module.unixPath, false), 0);
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   graph.OutVoid()),
+                  S_OK);
+        ASSERT_EQ(AddFilterByClassId(graph.Get(), *module.classId, module.displayName, sink.Out()), S_OK);
+        ASSERT_EQ(FindPin(sink.Get(), PINDIR_INPUT, sinkInput.Out()), S_OK);
+    }
+
+    // The own source, in the graph, connected to the sink's input.
+    void ConnectOwnSource()
+    {
+        ASSERT_EQ(graph->AddFilter(source.Get(), L"Test Source"), S_OK);
+        ASSERT_EQ(graph->ConnectDirect(source->Pin(), sinkInput.Get(), nullptr), S_OK);
+    }
+
+    // The clip played by the File Source and the AVI Splitter, its video stream connected to the sink's input.
+    void ConnectClip()
+    {
+        ComPtr<IPin> video;
+        ASSERT_EQ(AddClipPlayback(graph.Get(), WindowsPath(E2E_CLIP_AVI).c_str(), video.Out()), S_OK);
+        ASSERT_EQ(graph->ConnectDirect(video.Get(), sinkInput.Get(), nullptr), S_OK);
+    }
+
+    const ModuleUnderTest& module;
+    ComPtr<TestSourceFilter> source;
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IBaseFilter> sink;
+    ComPtr<IPin> sinkInput;
+};
