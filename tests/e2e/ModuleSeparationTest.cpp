@@ -1,7 +1,12 @@
 // vidtap.dll and nullsinker.dll loaded side by side in one process: each module's class table serves only its
-// own class, and each module's unload answer counts only its own objects, factories and server locks.
+// own class, each module's unload answer counts only its own objects, factories and server locks, and each
+// exports the frame record classes' members by name.
 #include <gtest/gtest.h>
 #include <strmif.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "ComPtr.h"
 #include "E2eModules.h"
@@ -18,9 +23,8 @@ public:
     explicit LoadedModule(const char* unixPath) : library(LoadLibraryW(WindowsPath(unixPath).c_str()))
     {
         if (library != nullptr) {
-            getClassObject =
-                reinterpret_cast<GetClassObjectEntry>(GetProcAddress(library, "DllGetClassObject"));
-            canUnloadNow = reinterpret_cast<CanUnloadNowEntry>(GetProcAddress(library, "DllCanUnloadNow"));
+            getClassObject = Entry<GetClassObjectEntry>("DllGetClassObject");
+            canUnloadNow = Entry<CanUnloadNowEntry>("DllCanUnloadNow");
         }
     }
     ~LoadedModule()
@@ -32,6 +36,13 @@ public:
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     bool Loaded() const { return getClassObject != nullptr && canUnloadNow != nullptr; }
+    FARPROC Export(const char* name) const { return GetProcAddress(library, name); }
+    // An export as the function type it has.
+    template <class Function>
+    Function Entry(const char* name) const
+    {
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Export(name)));
+    }
     HRESULT Factory(REFCLSID classId, IClassFactory** factory)
     {
         return getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(factory));
@@ -115,6 +126,54 @@ TEST_F(BothModules, UnloadAnswerOfEachModuleCountsOnlyItsOwnObjects)
     nullsinkerFactory.Reset();
     EXPECT_EQ(vidtap.CanUnloadNow(), S_OK);
     EXPECT_EQ(nullsinker.CanUnloadNow(), S_OK);
+}
+
+// The exported members of CVideoFrameForm and CVideoFrame, by their C++ names, as a consumer links them.
+const char* const kFrameRecordMembers[] = {
+    "_ZN15CVideoFrameFormC1Ev", "_ZN15CVideoFrameFormC2Ev", "_ZNK15CVideoFrameForm15IsFrameFormInitEv",
+    "_ZNK15CVideoFrameForm13get_SizeBytesEv", "_ZN15CVideoFrameFormaSERKS_", "_ZN11CVideoFrameC1Ev",
+    "_ZN11CVideoFrameC2Ev", "_ZN11CVideoFrameD1Ev", "_ZN11CVideoFrameD2Ev", "_ZNK11CVideoFrame12IsValidFrameEPh",
+    "_ZN11CVideoFrameaSERKS_"};
+
+// The exports called the way a consumer's compiler calls members (this in ECX).
+using Construct = void(__attribute__((thiscall)) *)(void* self);
+using IsFrameFormInit = bool(__attribute__((thiscall)) *)(const void* self);
+using SizeBytes = int(__attribute__((thiscall)) *)(const void* self);
+using IsValidFrame = bool(__attribute__((thiscall)) *)(const void* self, unsigned char* data);
+
+TEST_F(BothModules, EachModuleExportsTheFrameRecordMembersByName)
+{
+    for (const LoadedModule* module : {&vidtap, &nullsinker}) {
+        for (const char* name : kFrameRecordMembers)
+            EXPECT_NE(module->Export(name), nullptr) << name;
+        EXPECT_EQ(module->Export("_ZN15CVideoFrameFormD1Ev"), nullptr) << "the form has no exported destructor";
+
+        // A form: four int32 fields (width, height, stride, pixelSize).
+        int32_t form[4] = {-1, -1, -1, -1};
+        module->Entry<Construct>("_ZN15CVideoFrameFormC1Ev")(form);
+        EXPECT_EQ(form[0], 0);
+        EXPECT_EQ(form[1], 0);
+        EXPECT_EQ(form[2], 0);
+        EXPECT_EQ(form[3], 4);
+        EXPECT_FALSE(module->Entry<IsFrameFormInit>("_ZNK15CVideoFrameForm15IsFrameFormInitEv")(form));
+        form[0] = 8;
+        form[1] = 4;
+        form[2] = 24;
+        EXPECT_TRUE(module->Entry<IsFrameFormInit>("_ZNK15CVideoFrameForm15IsFrameFormInitEv")(form));
+        EXPECT_EQ(module->Entry<SizeBytes>("_ZNK15CVideoFrameForm13get_SizeBytesEv")(form), 96);
+
+        // A frame: the four form fields, then 256 reserved bytes.
+        unsigned char frame[272];
+        std::memset(frame, 0xCD, sizeof frame);
+        module->Entry<Construct>("_ZN11CVideoFrameC1Ev")(frame);
+        int32_t pixelSize = 0;
+        std::memcpy(&pixelSize, frame + 12, sizeof pixelSize);
+        EXPECT_EQ(pixelSize, 4);
+        EXPECT_EQ(std::count(frame + 16, frame + 272, 0), 256);
+        unsigned char data = 0;
+        EXPECT_TRUE(module->Entry<IsValidFrame>("_ZNK11CVideoFrame12IsValidFrameEPh")(frame, &data));
+        EXPECT_FALSE(module->Entry<IsValidFrame>("_ZNK11CVideoFrame12IsValidFrameEPh")(frame, nullptr));
+    }
 }
 
 }  // namespace
