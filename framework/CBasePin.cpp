@@ -240,11 +240,7 @@ HRESULT CBasePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type)
 
     // connectionType keeps what was stored last; only the peer and what the connection set up go.
     ReleaseConnection();
-    if (connectedPin != nullptr) {
-        IPin* peer = connectedPin;
-        connectedPin = nullptr;
-        peer->Release();
-    }
+    DropPeer();
     return hr;
 }
 
@@ -278,9 +274,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
         return S_OK;
 
     // The peer goes first, so that ReleaseConnection sees an unconnected pin.
-    IPin* peer = connectedPin;
-    connectedPin = nullptr;
-    peer->Release();
+    DropPeer();
     ReleaseConnection();
     return hr;
 }
@@ -294,10 +288,18 @@ HRESULT STDMETHODCALLTYPE CBasePin::Disconnect()
         return S_FALSE;
     RETURN_IF_FAILED(ReleaseConnection());
     // One-sided: the peer is not told; it disconnects through its own Disconnect.
+    DropPeer();
+    return S_OK;
+}
+
+void CBasePin::DropPeer()
+{
+    // The field is cleared before the reference goes: releasing the peer may run its code, which must
+    // already find this pin unconnected.
     IPin* peer = connectedPin;
     connectedPin = nullptr;
-    peer->Release();
-    return S_OK;
+    if (peer != nullptr)
+        peer->Release();
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin)

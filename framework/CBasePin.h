@@ -78,6 +78,8 @@ protected:
     HRESULT NegotiateType(IPin* receivePin, const AM_MEDIA_TYPE* type);
     HRESULT TryTypeList(IPin* receivePin, const AM_MEDIA_TYPE* type, IEnumMediaTypes* types);
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type);
+    // Lets go of the peer pin (if any) and leaves the pin unconnected.
+    void DropPeer();
 
     wchar_t* pinName;  // owned, heap; null when the name could not be copied
     IPin* connectedPin;  // counted

@@ -262,6 +262,24 @@ TEST_F(BasePinTest, FailedFinishConnectionDisconnectsTheOtherPin)
     upstream.ExpectBalanced();
 }
 
+TEST_F(BasePinTest, NegotiationStopsAtTheFirstConnectionThatSucceeds)
+{
+    // A FinishConnection that reports success with S_FALSE has still connected both pins: trying the next
+    // type would connect them a second time.
+    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
+    upstream.AddType(Type(MEDIASUBTYPE_RGB24));
+    pin->finishConnectionResult = S_FALSE;
+
+    EXPECT_EQ(pin->Connect(&upstream, nullptr), S_OK);
+
+    EXPECT_EQ(pin->checkedSubtypes, Subtypes({MEDIASUBTYPE_YUY2}));
+    EXPECT_EQ(upstream.receiveConnectionCalls, 1);
+    EXPECT_TRUE(pin->IsConnected());
+    EXPECT_EQ(upstream.References(), 1);  // this pin's one reference on its peer
+    DisconnectBoth();
+    upstream.ExpectBalanced();
+}
+
 TEST_F(BasePinTest, ConnectingAConnectedPinChangesNothing)
 {
     COwnedMediaType first = Type(MEDIASUBTYPE_YUY2);
@@ -423,6 +441,26 @@ TEST_F(BasePinTest, UnconnectedPinReportsNoPeerAndResetsTheCallersType)
     MediaTypeReset(&defaultType);
     EXPECT_EQ(std::memcmp(&type, &defaultType, sizeof(type)), 0);
     EXPECT_EQ(pin->ConnectionMediaType(nullptr), E_POINTER);
+}
+
+TEST_F(BasePinTest, ConnectionMediaTypeReportsACopyThatCannotBeMade)
+{
+    COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
+    ASSERT_EQ(pin->ReceiveConnection(&upstream, &offered), S_OK);
+
+    AM_MEDIA_TYPE agreed;
+    {
+        // The one task-memory request is the copy of the format block.
+        TaskMemoryFailureScope failure(0);
+        EXPECT_EQ(pin->ConnectionMediaType(&agreed), E_OUTOFMEMORY);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
+    // Nothing half-copied is left for the caller to free.
+    EXPECT_EQ(agreed.pbFormat, nullptr);
+    EXPECT_EQ(agreed.pUnk, nullptr);
+
+    EXPECT_EQ(pin->Disconnect(), S_OK);
+    upstream.ExpectBalanced();
 }
 
 // --- Identity ---

@@ -36,7 +36,7 @@ public:
     HRESULT FinishConnection(IPin* peer) override
     {
         ++finishConnectionCalls;
-        return FAILED(finishConnectionResult) ? finishConnectionResult : CRenderedInputPin::FinishConnection(peer);
+        return finishConnectionResult != S_OK ? finishConnectionResult : CRenderedInputPin::FinishConnection(peer);
     }
     HRESULT ReleaseConnection() override
     {
@@ -81,7 +81,7 @@ public:
     std::function<HRESULT(const AM_MEDIA_TYPE*)> checkType;  // empty: every type is accepted
     std::vector<COwnedMediaType> offeredTypes;                // the pin's own list (empty like the base's)
     HRESULT setConnectionTypeResult = S_OK;
-    HRESULT finishConnectionResult = S_OK;
+    HRESULT finishConnectionResult = S_OK;  // anything but S_OK is answered instead of the base's
     std::vector<HRESULT> receiveResults;  // answered in order before falling back to the base Receive
 
     // What was asked.
