@@ -16,6 +16,7 @@
 #include "FakeGraph.h"
 #include "FakeMediaSample.h"
 #include "FakeUpstreamPin.h"
+#include "PinDouble.h"
 #include "PinTestFilter.h"
 
 namespace {
@@ -409,9 +410,52 @@ TEST_F(InputPinTest, DeactivateWithoutAllocatorKeepsFlushing)
     EXPECT_EQ(pin->ReleaseConnection(), S_OK);
 }
 
-TEST_F(InputPinTest, ReceiveCanBlockWithoutOutputPins)
+// The input pin of a downstream filter, as far as an output pin and ReceiveCanBlock use it.
+struct DownstreamInputPin : PinDouble<IMemInputPin> {
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* dir) override
+    {
+        *dir = PINDIR_INPUT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator**) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample**, long, long*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override
+    {
+        ++receiveCanBlockCalls;
+        return canBlock;
+    }
+
+    HRESULT canBlock = S_OK;
+    int receiveCanBlockCalls = 0;
+};
+
+TEST_F(InputPinTest, ReceiveCanBlockAsksOnlyConnectedDownstreamInputs)
 {
+    // No output pin, then an unconnected one: nothing downstream can promise not to block.
     EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
+    TestOutputPin* output = filter->AddOutputPin();
+    EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
+
+    DownstreamInputPin downstream;
+    COwnedMediaType type = Type(MEDIASUBTYPE_YUY2);
+    ASSERT_EQ(output->ReceiveConnection(&downstream, &type), S_OK);
+    downstream.canBlock = S_FALSE;
+    EXPECT_EQ(memInput->ReceiveCanBlock(), S_FALSE);
+    downstream.canBlock = S_OK;
+    EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
+    EXPECT_EQ(downstream.receiveCanBlockCalls, 2);
+
+    // A downstream pin without IMemInputPin is taken as one that may block.
+    downstream.Refuse(IID_IMemInputPin);
+    downstream.canBlock = S_FALSE;
+    EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
+    EXPECT_EQ(downstream.receiveCanBlockCalls, 2);
+
+    EXPECT_EQ(output->Disconnect(), S_OK);
+    downstream.ExpectBalanced();
     EXPECT_EQ(memInput->GetAllocatorRequirements(nullptr), E_NOTIMPL);
 }
 

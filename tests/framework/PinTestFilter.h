@@ -1,6 +1,7 @@
-// A minimal filter around one ScriptedInputPin for the pin tests: owns its lock and the pin, answers the
-// pin walk with that one pin, and lets a test put it into a state directly or through the real
-// Stop/Pause/Run. Created with one reference, held by the PinTestFilter::Ref that Create returns.
+// A minimal filter around one ScriptedInputPin for the pin tests: owns its lock and the pin (and, on
+// request, one output pin after it), answers the pin walk with them, and lets a test put it into a state
+// directly or through the real Stop/Pause/Run. Created with one reference, held by the PinTestFilter::Ref
+// that Create returns.
 #pragma once
 
 #include <new>
@@ -11,6 +12,17 @@
 
 // {5E0B7F0A-3C51-4B8E-9E43-2D1C0A7B9F10}: a class id for the test filter only.
 static const CLSID CLSID_PinTestFilter = {0x5e0b7f0a, 0x3c51, 0x4b8e, {0x9e, 0x43, 0x2d, 0x1c, 0x0a, 0x7b, 0x9f, 0x10}};
+
+// An output pin on the base pin alone: it accepts every type and is connected through its
+// ReceiveConnection by a test that plays the downstream input pin.
+class TestOutputPin : public CBasePin {
+public:
+    TestOutputPin(CBaseFilter* filter, CRecursiveLock* lock)
+        : CBasePin(L"TestOutputPin", filter, lock, nullptr, L"Output", PINDIR_OUTPUT)
+    {
+    }
+    HRESULT CheckType(const AM_MEDIA_TYPE*) override { return S_OK; }
+};
 
 class PinTestFilter : public CBaseFilter {
 public:
@@ -30,10 +42,27 @@ public:
         return ref;
     }
 
-    ~PinTestFilter() override { delete pin; }
+    ~PinTestFilter() override
+    {
+        delete outputPin;
+        delete pin;
+    }
 
-    int CountPins() override { return 1; }
-    CBasePin* GetPinAt(int index) override { return index == 0 ? pin : nullptr; }
+    int CountPins() override { return outputPin != nullptr ? 2 : 1; }
+    CBasePin* GetPinAt(int index) override
+    {
+        if (index == 0)
+            return pin;
+        return index == 1 ? outputPin : nullptr;
+    }
+
+    // Adds the output pin (once); the filter owns it from now on.
+    TestOutputPin* AddOutputPin()
+    {
+        if (outputPin == nullptr)
+            outputPin = new TestOutputPin(this, &lock);
+        return outputPin;
+    }
 
     ScriptedInputPin* Pin() const { return pin; }
     IPin* PinInterface() const { return static_cast<IPin*>(pin); }
@@ -57,4 +86,5 @@ private:
 
     CRecursiveLock lock;  // the filter lock, shared with the pin; the base only keeps its address
     ScriptedInputPin* pin;
+    TestOutputPin* outputPin = nullptr;
 };

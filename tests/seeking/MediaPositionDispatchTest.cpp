@@ -62,6 +62,19 @@ protected:
         EXPECT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << name;
         return id;
     }
+    // Reads the Duration property by name, as a script host would, and checks that it came back in seconds.
+    void ExpectLateBoundDuration(double seconds)
+    {
+        const DISPID duration = IdOf(L"Duration");
+        VARIANT result;
+        result.vt = VT_EMPTY;
+        DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
+        EXPECT_EQ(position->Invoke(duration, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &noArguments,
+                                   &result, nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(result.vt, VT_R8);
+        EXPECT_EQ(result.dblVal, seconds);
+    }
 
     FakeUpstreamSeeking upstream;
     FakeSeekingInputPin pin;
@@ -103,15 +116,7 @@ TEST_F(MediaPositionDispatchTest, TypeInfoDescribesIMediaPositionAndIsLoadedOnce
 TEST_F(MediaPositionDispatchTest, LateBoundDurationReachesTheUpstream)
 {
     upstream.secondsAnswer = 12.5;
-    const DISPID duration = IdOf(L"Duration");
-    VARIANT result;
-    result.vt = VT_EMPTY;
-    DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(position->Invoke(duration, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &noArguments, &result,
-                               nullptr, nullptr),
-              S_OK);
-    EXPECT_EQ(result.vt, VT_R8);
-    EXPECT_EQ(result.dblVal, 12.5);
+    ExpectLateBoundDuration(12.5);
     ASSERT_EQ(upstream.calls.size(), 1u);
     EXPECT_EQ(upstream.calls[0].method, "get_Duration");
 }
@@ -291,15 +296,7 @@ TEST_F(UnregisteredTypeLibraryTest, ControlTypeLibraryFileIsUsedInstead)
 {
     ProvideControlTypeLibrary();
     upstream.secondsAnswer = 9.0;
-    const DISPID duration = IdOf(L"Duration");
-    VARIANT result;
-    result.vt = VT_EMPTY;
-    DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(position->Invoke(duration, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &noArguments, &result,
-                               nullptr, nullptr),
-              S_OK);
-    EXPECT_EQ(result.vt, VT_R8);
-    EXPECT_EQ(result.dblVal, 9.0);
+    ExpectLateBoundDuration(9.0);
 }
 
 }  // namespace
