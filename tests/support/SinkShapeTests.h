@@ -24,6 +24,7 @@
 #include "CBaseObject.h"
 #include "ComPtr.h"
 #include "CountingDouble.h"
+#include "EndOfStreamBehindReceive.h"
 #include "FakeAllocator.h"
 #include "FakeGraph.h"
 #include "FakeMediaSample.h"
@@ -331,26 +332,9 @@ TYPED_TEST_P(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOn
     sink.ConnectFrom(upstream, type, allocator);
     ASSERT_EQ(sink.Filter()->Run(0), S_OK);
 
-    HRESULT receiveResult = E_FAIL;
-    HRESULT endResult = E_FAIL;
-    {
-        HangWatchdog watchdog(60000, "end of stream behind a blocked sample");
-        sample.Arm();
-        TestThread receiving([&] { receiveResult = sink.MemInput()->Receive(&sample); });
-        const bool entered = WaitForSingleObject(sample.Entered(), 30000) == WAIT_OBJECT_0;
-        EXPECT_TRUE(entered) << "the sample never reached the pin";
-        if (entered) {
-            TestThread ending([&] { endResult = sink.InputPin()->EndOfStream(); });
-            // A generous chance to return early; a pin that waits never does.
-            EXPECT_FALSE(ending.Wait(200)) << "EndOfStream returned while a sample was still being received";
-            sample.Unblock();
-            ending.Join();
-        }
-        sample.Unblock();
-        receiving.Join();
-    }
-    EXPECT_EQ(receiveResult, S_OK);
-    EXPECT_EQ(endResult, S_OK);
+    const EndOfStreamBehindReceive ended = EndOfStreamWhileReceiving(sink.MemInput(), sink.InputPin(), sample);
+    EXPECT_EQ(ended.receiveResult, S_OK);
+    EXPECT_EQ(ended.endResult, S_OK);
     ASSERT_EQ(graph.events.size(), 1u);
     EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
     EXPECT_EQ(graph.events[0].param1, S_OK);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BlockingMediaSample.h"
+#include "EndOfStreamBehindReceive.h"
 #include "CameraChannelReader.h"
 #include "FakeAllocator.h"
 #include "FakeGraph.h"
@@ -70,6 +71,22 @@ protected:
 
     IPin* Pin() { return sink.InputPin(); }
     IMemInputPin* Input() { return sink.MemInput(); }
+
+    // Connects the pin with `type` and opens the channel that the connection's type check set up.
+    void ConnectAndOpenChannel(const AM_MEDIA_TYPE& type)
+    {
+        sink.ConnectFrom(upstream, type, allocator);
+        ASSERT_TRUE(channel.Open());
+    }
+
+    // One packed 4:2:2 frame of width x height pixels, every pixel of luma `luma` and no colour, received by
+    // `input`.
+    static HRESULT ReceivePackedFrame(IMemInputPin* input, LONG width, LONG height, BYTE luma)
+    {
+        FakeMediaSample sample(false, width * height * 2);
+        FillPackedYuv(sample, luma);
+        return input->Receive(&sample);
+    }
 
     // Declared before the sink, so they outlive it and check their balance after it is gone.
     FakeGraph graph;
@@ -145,15 +162,12 @@ TEST_F(CapturePinTest, OversizedPictureOnAConnectedPinKeepsTheConnectionType)
 {
     const COwnedMediaType fitting = MakePictureType(64, 48, 16);
     const COwnedMediaType oversized = MakePictureType(65536, 65536, 16);
-    sink.ConnectFrom(upstream, fitting, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(fitting));
 
     EXPECT_EQ(Pin()->QueryAccept(&oversized), S_FALSE);
     EXPECT_TRUE(SameMediaType(sink.ConnectionType(), fitting));
 
-    FakeMediaSample sample(false, 64 * 48 * 2);
-    FillPackedYuv(sample, kWhiteLuma);
-    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
     EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(fitting))));
     EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
 }
@@ -181,19 +195,14 @@ TEST_F(CapturePinTest, QueryAcceptWithAnotherSizeOnAConnectedPinChangesWhatTheNe
 {
     const COwnedMediaType first = MakePictureType(640, 480, 16);
     const COwnedMediaType second = MakePictureType(320, 240, 16);
-    sink.ConnectFrom(upstream, first, allocator);
-    ASSERT_TRUE(channel.Open());
-    FakeMediaSample whiteFrame(false, 640 * 480 * 2);
-    FillPackedYuv(whiteFrame, kWhiteLuma);
-    ASSERT_EQ(Input()->Receive(&whiteFrame), S_OK);
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
+    ASSERT_EQ(ReceivePackedFrame(Input(), 640, 480, kWhiteLuma), S_OK);
     ASSERT_TRUE(AllBytesAre(channel.frame, 640 * 480 * 3, kWhiteConverted));
 
     EXPECT_EQ(Pin()->QueryAccept(&second), S_OK);
     EXPECT_TRUE(SameMediaType(sink.ConnectionType(), second));
 
-    FakeMediaSample blackFrame(false, 320 * 240 * 2);
-    FillPackedYuv(blackFrame, kBlackLuma);
-    EXPECT_EQ(Input()->Receive(&blackFrame), S_OK);
+    EXPECT_EQ(ReceivePackedFrame(Input(), 320, 240, kBlackLuma), S_OK);
     EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(second))));
     // 240 rows of 320 pixels were written; the rest of the earlier frame is still there.
     EXPECT_TRUE(AllBytesAre(channel.frame, 320 * 240 * 3, 0));
@@ -204,8 +213,7 @@ TEST_F(CapturePinTest, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConn
 {
     const COwnedMediaType first = MakePictureType(64, 48, 16);
     const COwnedMediaType second = MakePictureType(32, 24, 16);
-    sink.ConnectFrom(upstream, first, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
 
     {
         TaskMemoryFailureScope failure(0);
@@ -214,9 +222,7 @@ TEST_F(CapturePinTest, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConn
     }
     EXPECT_TRUE(SameMediaType(sink.ConnectionType(), first));
 
-    FakeMediaSample sample(false, 64 * 48 * 2);
-    FillPackedYuv(sample, kWhiteLuma);
-    EXPECT_EQ(Input()->Receive(&sample), S_OK);
+    EXPECT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
     EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(first))));
     EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
 }
@@ -225,8 +231,7 @@ TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishe
 {
     const COwnedMediaType first = MakePictureType(640, 480, 16);
     const COwnedMediaType second = MakePictureType(320, 240, 16);
-    sink.ConnectFrom(upstream, first, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
 
     // Marks a set-up would overwrite: the frame block's name and the announced format.
     const wchar_t probe[] = L"probe";
@@ -246,9 +251,7 @@ TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishe
     EXPECT_EQ(channel.FrameBlockName(), L"probe");
     EXPECT_TRUE(SameHeader(channel.Format(), marked));
 
-    FakeMediaSample sample(false, 320 * 240 * 2);
-    FillPackedYuv(sample, kWhiteLuma);
-    EXPECT_EQ(secondSink.MemInput()->Receive(&sample), S_OK);
+    EXPECT_EQ(ReceivePackedFrame(secondSink.MemInput(), 320, 240, kWhiteLuma), S_OK);
     // `channel.frame` is the block the first sink's set-up named.
     EXPECT_TRUE(AllBytesAre(channel.frame, 320 * 240 * 3, kWhiteConverted));
     EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(second))));
@@ -257,8 +260,7 @@ TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishe
 TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuffer)
 {
     const COwnedMediaType rgb = MakePictureType(8, 4, 32);  // copied unchanged
-    sink.ConnectFrom(upstream, rgb, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(rgb));
 
     FakeMediaSample sample(false, 256);
     sample.actualLength = 16;
@@ -270,8 +272,7 @@ TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuff
 TEST_F(CapturePinTest, ReceivePublishesWhileTheFilterIsStoppedAndWhileThePinIsFlushing)
 {
     const COwnedMediaType rgb = MakePictureType(8, 4, 32);
-    sink.ConnectFrom(upstream, rgb, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(rgb));
 
     FakeMediaSample whileStopped(false, 128);
     FillPattern(whileStopped, 11);
@@ -290,11 +291,8 @@ TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchange
 {
     const COwnedMediaType first = MakePictureType(64, 48, 16);
     const COwnedMediaType second = MakePictureType(32, 24, 16);
-    sink.ConnectFrom(upstream, first, allocator);
-    ASSERT_TRUE(channel.Open());
-    FakeMediaSample published(false, 64 * 48 * 2);
-    FillPackedYuv(published, kWhiteLuma);
-    ASSERT_EQ(Input()->Receive(&published), S_OK);
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
+    ASSERT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
     // A publish under this type would rewrite the header's size.
     ASSERT_EQ(Pin()->QueryAccept(&second), S_OK);
     const std::vector<unsigned char> headerBefore(reinterpret_cast<unsigned char*>(channel.header),
@@ -316,31 +314,15 @@ TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressThenCompletesOnce)
     BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetSize, 64 * 48 * 2);
     FillPackedYuv(sample, kWhiteLuma);
     sink.JoinGraph(graph);
-    sink.ConnectFrom(upstream, type, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(type));
     ASSERT_EQ(sink.Filter()->Run(0), S_OK);
 
-    HRESULT receiveResult = E_FAIL;
-    HRESULT endResult = E_FAIL;
-    {
-        HangWatchdog watchdog(60000, "end of stream behind a publish");
-        sample.Arm();
-        TestThread receiving([&] { receiveResult = Input()->Receive(&sample); });
-        const bool entered = WaitForSingleObject(sample.Entered(), 30000) == WAIT_OBJECT_0;
-        EXPECT_TRUE(entered) << "the publish never started";
-        if (entered) {
-            TestThread ending([&] { endResult = Pin()->EndOfStream(); });
-            EXPECT_FALSE(ending.Wait(200)) << "EndOfStream returned while a frame was being published";
-            sample.Unblock();
-            ending.Join();
-            // The frame was complete when the stream was reported finished.
-            EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
-        }
-        sample.Unblock();
-        receiving.Join();
-    }
-    EXPECT_EQ(receiveResult, S_OK);
-    EXPECT_EQ(endResult, S_OK);
+    // The frame is complete when the stream is reported finished.
+    const EndOfStreamBehindReceive ended = EndOfStreamWhileReceiving(Input(), Pin(), sample, [&] {
+        EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
+    });
+    EXPECT_EQ(ended.receiveResult, S_OK);
+    EXPECT_EQ(ended.endResult, S_OK);
     ASSERT_EQ(graph.events.size(), 1u);
     EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
 
@@ -359,8 +341,7 @@ TEST_F(CapturePinTest, TypeChecksFromAnotherThreadNeverChangeTheTypeUnderThePubl
     const BITMAPINFOHEADER smallHeader = PublishedFormat(PictureOf(small));
     FakeMediaSample sample(false, 640 * 480 * 2);
     FillPackedYuv(sample, kWhiteLuma);
-    sink.ConnectFrom(upstream, large, allocator);
-    ASSERT_TRUE(channel.Open());
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(large));
 
     std::atomic<bool> publishingDone{false};
     int failedReceives = 0;
