@@ -212,6 +212,26 @@ TEST_F(RegistrationWithMapperDoubles, AMapperFailureEndsRegistrationAtThatClass)
     EXPECT_EQ(mapper.calls.back().rfind(L"RegisterPinType " + FakeFilterMapper::Text(CLSID_WithRecord), 0), 0u);
 }
 
+TEST_F(RegistrationWithMapperDoubles, AClassKeyThatCannotBeWrittenEndsRegistrationBeforeTheMapper)
+{
+    // The second class's key is there already and denies everyone, so its display name cannot be written.
+    const std::wstring lockedClassKey = ClassKeyName(CLSID_ServerOnly);
+    CreateKeyWithValue(lockedClassKey);
+    DenyEveryone(lockedClassKey);
+    mapperFactory.HandOut(mapper.AsUnknown());
+
+    const HRESULT result = DllRegisterServer();
+    AllowEveryone(lockedClassKey);
+
+    EXPECT_EQ(result, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    // The class before it stays written; the class after it and the filter mapper are never reached.
+    EXPECT_EQ(ReadString(ClassKeyName(CLSID_WithRecord), nullptr), std::wstring(L"Registration test A"));
+    EXPECT_FALSE(KeyExists(ClassKeyName(CLSID_SecondRecord)));
+    EXPECT_EQ(mapper2Factory.creations, 0);
+    EXPECT_EQ(mapperFactory.creations, 0);
+    EXPECT_TRUE(mapper.calls.empty());
+}
+
 TEST(Registration, LeavesTheCallersApartmentAsItWas)
 {
     // This thread is in the multithreaded apartment, so registration's own CoInitialize is refused with
