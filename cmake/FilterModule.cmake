@@ -5,6 +5,7 @@
 # statically. The .def file exports the entry points undecorated:
 #
 #   EXPORTS
+#       DllMain PRIVATE
 #       DllGetClassObject PRIVATE
 #       DllCanUnloadNow PRIVATE
 #       DllRegisterServer PRIVATE
