@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <utility>
 
 #include <vfwmsgs.h>
 
@@ -117,7 +118,18 @@ HRESULT CBasePin::StartRunning(REFERENCE_TIME /*start*/)
 
 HRESULT CBasePin::SetConnectionType(const AM_MEDIA_TYPE* type)
 {
+    CLockGuard guard(&typeLock);
     return FAILED(connectionType.AssignFrom(*type)) ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT CBasePin::StoreConnectionType(const AM_MEDIA_TYPE* type)
+{
+    COwnedMediaType copy;
+    RETURN_IF_FAILED(copy.AssignFrom(*type));
+    CLockGuard guard(&typeLock);
+    std::swap(static_cast<AM_MEDIA_TYPE&>(connectionType), static_cast<AM_MEDIA_TYPE&>(copy));
+    // The old format block is freed with `copy`, after typeLock is left.
+    return S_OK;
 }
 
 HRESULT CBasePin::CheckPeer(IPin* peer)
@@ -323,6 +335,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
         MediaTypeReset(type);
         return VFW_E_NOT_CONNECTED;
     }
+    CLockGuard typeGuard(&typeLock);
     return MediaTypeDuplicate(type, &connectionType);
 }
 

@@ -9,14 +9,17 @@
 // Threads and locks: Connect, ReceiveConnection, Disconnect, ConnectionMediaType and SetSink hold
 // `filterLock` (the filter's lock, not owned) for their whole run; Connect keeps holding it while calling the
 // other pin. ConnectedTo, QueryPinInfo, QueryDirection, QueryId, QueryAccept, EnumMediaTypes, NewSegment and
-// Notify take no lock.
+// Notify take no lock. `typeLock` guards the contents of `connectionType`, which a type check on any thread
+// (QueryAccept takes no lock) may replace while another thread reads it; it is a leaf (filterLock -> typeLock,
+// a receive lock -> typeLock) and is never held across a call out of the pin.
 #pragma once
 
 #include <windows.h>
 #include <strmif.h>
 
-#include "COwnedMediaType.h"
 #include "CForwardingUnknown.h"
+#include "CLockGuard.h"
+#include "COwnedMediaType.h"
 #include "CRecursiveLock.h"
 
 class CBaseFilter;
@@ -81,6 +84,18 @@ protected:
     // Lets go of the peer pin (if any) and leaves the pin unconnected.
     void DropPeer();
 
+    // Replaces the connection type with a deep copy of `type`, copied first and swapped in under typeLock:
+    // E_OUTOFMEMORY leaves the connection type as it was (never a type without its format block).
+    HRESULT StoreConnectionType(const AM_MEDIA_TYPE* type);
+    // Runs `reader(const AM_MEDIA_TYPE&)` on the connection type under typeLock. The reader must not call
+    // out of the pin.
+    template <class Reader>
+    void ReadConnectionType(Reader reader)
+    {
+        CLockGuard guard(&typeLock);
+        reader(static_cast<const AM_MEDIA_TYPE&>(connectionType));
+    }
+
     wchar_t* pinName;  // owned, heap; null when the name could not be copied
     IPin* connectedPin;  // counted
     const PIN_DIRECTION direction;
@@ -91,8 +106,11 @@ protected:
     CBaseFilter* const ownerFilter;  // not counted: the filter owns the pin
     IQualityControl* qualitySink;    // not counted
     LONG typeVersion;
-    COwnedMediaType connectionType;
+    COwnedMediaType connectionType;  // contents guarded by typeLock
     REFERENCE_TIME segmentStart;
     REFERENCE_TIME segmentStop;
     double segmentRate;
+
+private:
+    CRecursiveLock typeLock;
 };

@@ -1,10 +1,6 @@
 #include "CSinkInputPin.h"
 
-#include <vfwmsgs.h>
-
-#include <utility>
-
-#include "HResult.h"
+#include "CLockGuard.h"
 
 CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CRecursiveLock* receiveLock,
                              HRESULT* hr)
@@ -12,38 +8,9 @@ CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CR
 {
 }
 
-HRESULT CSinkInputPin::StoreConnectionType(const AM_MEDIA_TYPE* type)
-{
-    // Copied first and swapped in whole: a copy that cannot be made leaves the connection type as it was
-    // (never a type without its format block), and the old format block is freed after typeLock is left.
-    COwnedMediaType copy;
-    RETURN_IF_FAILED(copy.AssignFrom(*type));
-    CLockGuard guard(&typeLock);
-    std::swap(static_cast<AM_MEDIA_TYPE&>(connectionType), static_cast<AM_MEDIA_TYPE&>(copy));
-    return S_OK;
-}
-
 HRESULT CSinkInputPin::SetConnectionType(const AM_MEDIA_TYPE* type)
 {
     return StoreConnectionType(type);
-}
-
-HRESULT CSinkInputPin::ReleaseConnection()
-{
-    return CBaseInputPin::ReleaseConnection();
-}
-
-HRESULT STDMETHODCALLTYPE CSinkInputPin::ConnectionMediaType(AM_MEDIA_TYPE* type)
-{
-    if (type == nullptr)
-        return E_POINTER;
-    CLockGuard filterGuard(filterLock);
-    if (!IsConnected()) {
-        MediaTypeReset(type);
-        return VFW_E_NOT_CONNECTED;
-    }
-    CLockGuard typeGuard(&typeLock);
-    return MediaTypeDuplicate(type, &connectionType);
 }
 
 HRESULT STDMETHODCALLTYPE CSinkInputPin::EndOfStream()
