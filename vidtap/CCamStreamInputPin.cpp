@@ -3,8 +3,8 @@
 #include <vfwmsgs.h>
 
 #include "CameraChannel.h"
+#include "FramePublisher.h"
 #include "HResult.h"
-#include "FramePublisherCore.h"
 #include "MediaTypePicture.h"
 
 HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
@@ -27,6 +27,6 @@ HRESULT CCamStreamInputPin::ReceiveData(IMediaSample* sample, BYTE* data)
     PictureDescription picture;
     ReadConnectionType([&picture](const AM_MEDIA_TYPE& type) { picture = DescribeMediaTypePicture(&type); });
     long size = sample->GetSize();
-    PublishFrameToChannel(SnapshotCameraChannel(), data, size > 0 ? static_cast<uint32_t>(size) : 0u, picture);
+    PublishFrame(data, size > 0 ? static_cast<ULONG>(size) : 0u, picture);
     return S_OK;
 }

@@ -6,5 +6,10 @@
 
 void PublishFrame(const BYTE* data, ULONG length, const AM_MEDIA_TYPE* type)
 {
-    PublishFrameToChannel(SnapshotCameraChannel(), data, length, DescribeMediaTypePicture(type));
+    PublishFrame(data, length, DescribeMediaTypePicture(type));
+}
+
+void PublishFrame(const BYTE* data, ULONG length, const PictureDescription& picture)
+{
+    PublishFrameToChannel(SnapshotCameraChannel(), data, length, picture);
 }
