@@ -8,6 +8,7 @@
 #include <new>
 
 #include "CBasePin.h"
+#include "CComInitialization.h"
 #include "CEnumPins.h"
 #include "CLockGuard.h"
 #include "ComPtr.h"
@@ -18,39 +19,34 @@ namespace {
 // Longest name JoinFilterGraph measures; a name without a terminator within it is refused.
 constexpr size_t maximumNameLength = 0x7FFFFFFF;
 
-// Calls `action` on every connected pin in index order until it returns false. A null pin ends the walk:
-// the derived filter has no pin at that index.
+// Calls `action` on every pin in index order until it returns false. A null pin ends the walk: the derived
+// filter has no pin at that index.
 template <class Action>
-void ForEachConnectedPin(CBaseFilter& filter, Action action)
+void ForEachPin(CBaseFilter& filter, Action action)
 {
     int pinCount = filter.CountPins();
     for (int index = 0; index < pinCount; ++index) {
         CBasePin* pin = filter.GetPinAt(index);
-        if (pin == nullptr)
-            return;
-        if (pin->IsConnected() && !action(pin))
+        if (pin == nullptr || !action(pin))
             return;
     }
 }
 
-// The filter-mapper half of registration for one record, through the older IFilterMapper. COM is
-// initialised for the call and uninitialised only if that initialisation succeeded: a caller already in the
-// multithreaded apartment gets RPC_E_CHANGED_MODE, and uninitialising then would tear down its own COM.
+// State changes concern connected pins only.
+template <class Action>
+void ForEachConnectedPin(CBaseFilter& filter, Action action)
+{
+    ForEachPin(filter, [&action](CBasePin* pin) { return !pin->IsConnected() || action(pin); });
+}
+
+// The filter-mapper half of registration for one record, through the older IFilterMapper.
 HRESULT UpdateMapperEntry(const FilterSetupRecord* record, BOOL registerFilter)
 {
-    HRESULT initialised = CoInitialize(nullptr);
-    HRESULT hr;
-    {
-        ComPtr<IFilterMapper> mapper;
-        hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
-                              mapper.OutVoid());
-        if (SUCCEEDED(hr))
-            hr = RegisterFilterThroughMapper(record, mapper.Get(), registerFilter);
-    }
-    CoFreeUnusedLibraries();
-    if (SUCCEEDED(initialised))
-        CoUninitialize();
-    return hr;
+    CComInitialization com;
+    ComPtr<IFilterMapper> mapper;  // released before COM is left
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
+                                      mapper.OutVoid()));
+    return RegisterFilterThroughMapper(record, mapper.Get(), registerFilter);
 }
 
 }  // namespace
@@ -222,19 +218,15 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::FindPin(LPCWSTR Id, IPin** ppPin)
     if (Id == nullptr)
         return E_POINTER;
     CLockGuard guard(filterLock);
-    int pinCount = CountPins();
-    for (int index = 0; index < pinCount; ++index) {
-        CBasePin* pin = GetPinAt(index);
-        if (pin == nullptr)
-            break;
-        if (lstrcmpW(pin->Name(), Id) == 0) {
-            IPin* found = pin->GetPinInterface();
-            found->AddRef();
-            *ppPin = found;
-            return S_OK;
-        }
-    }
-    return VFW_E_NOT_FOUND;
+    ForEachPin(*this, [Id, ppPin](CBasePin* pin) {
+        if (lstrcmpW(pin->Name(), Id) != 0)
+            return true;
+        // The first match wins; its reference (which the pin passes on to this filter) goes to the caller.
+        *ppPin = pin->GetPinInterface();
+        (*ppPin)->AddRef();
+        return false;
+    });
+    return *ppPin != nullptr ? S_OK : VFW_E_NOT_FOUND;
 }
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo)

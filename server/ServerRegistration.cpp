@@ -6,6 +6,7 @@
 #include <uuids.h>
 #include <strsafe.h>
 
+#include "CComInitialization.h"
 #include "CRegistryKey.h"
 #include "ClassTableEntry.h"
 #include "ComPtr.h"
@@ -87,10 +88,10 @@ HRESULT RemoveServerKeysOfAllClasses()
     return S_OK;
 }
 
-// The mapper step of registration, with COM already initialised. The mapper is released before returning,
-// so before the caller frees unused libraries and uninitialises COM.
+// The mapper step of registration, in a COM scope of its own; the mapper is released before it ends.
 HRESULT RegisterWithFilterMapper(BOOL registerServer)
 {
+    CComInitialization com;
     ComPtr<IFilterMapper2> mapper2;
     ComPtr<IFilterMapper> mapper;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
@@ -160,14 +161,7 @@ HRESULT RegisterAllClasses(BOOL registerServer)
     if (registerServer)
         RETURN_IF_FAILED(WriteServerKeysOfAllClasses(widePath));
 
-    // A caller that already runs in another apartment gets RPC_E_CHANGED_MODE here: its apartment serves
-    // the mapper as well, and it must not be uninitialised on the caller's behalf.
-    HRESULT comInitialised = CoInitialize(nullptr);
     HRESULT hr = RegisterWithFilterMapper(registerServer);
-    CoFreeUnusedLibraries();
-    if (SUCCEEDED(comInitialised))
-        CoUninitialize();
-
     if (SUCCEEDED(hr) && !registerServer)
         hr = RemoveServerKeysOfAllClasses();
     return hr;
