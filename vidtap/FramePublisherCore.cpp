@@ -27,8 +27,7 @@ bool FormatDiffersInSize(const CameraHeaderBlock* header, const PictureDescripti
 
 bool RowsExceed(const PictureDescription& picture, size_t capacity)
 {
-    const auto magnitude = [](int32_t value) { return static_cast<uint64_t>(value < 0 ? -int64_t{value} : value); };
-    return magnitude(picture.width) * magnitude(picture.height) * kBytesPerPixel > capacity;
+    return PublishedPictureBytes(picture.width, picture.height) > capacity;
 }
 
 void CopyUnchanged(const CameraChannelViews& channel, const unsigned char* data, uint32_t length)

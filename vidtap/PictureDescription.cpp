@@ -25,8 +25,13 @@ PictureDescription DescribePicture(const unsigned char* formatBlock, uint32_t fo
     return picture;
 }
 
-bool FrameExceedsChannel(int32_t width, int32_t height)
+uint64_t PublishedPictureBytes(int32_t width, int32_t height)
 {
     // At most 2^31 x 2^31 x 3 < 2^64: no wrap.
-    return Magnitude(width) * Magnitude(height) * 3 > kFrameBlockSize;
+    return Magnitude(width) * Magnitude(height) * 3;
+}
+
+bool FrameExceedsChannel(int32_t width, int32_t height)
+{
+    return PublishedPictureBytes(width, height) > kFrameBlockSize;
 }

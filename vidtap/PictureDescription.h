@@ -19,6 +19,9 @@ struct PictureDescription {
 // nothing outside the block: a null block, or one too short to hold the 40 bytes, gives `present` false.
 PictureDescription DescribePicture(const unsigned char* formatBlock, uint32_t formatSize, size_t headerOffset);
 
+// The bytes of a picture of |width| x |height| pixels at 3 bytes each, computed in 64 bits so that no
+// geometry overflows.
+uint64_t PublishedPictureBytes(int32_t width, int32_t height);
 // True when a picture of |width| x |height| pixels at 3 bytes does not fit the frame block. Computed in
 // 64 bits, so no geometry overflows.
 bool FrameExceedsChannel(int32_t width, int32_t height);
