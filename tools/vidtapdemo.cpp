@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "COwnedMediaType.h"
 #include "ComPtr.h"
 #include "GraphBuilding.h"
 #include "StopEvent.h"
@@ -34,7 +35,7 @@ bool Succeeded(HRESULT hr, const char* what)
 
 void PrintConnection(IPin* input)
 {
-    AM_MEDIA_TYPE type;
+    COwnedMediaType type;
     if (FAILED(input->ConnectionMediaType(&type)))
         return;
     if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
@@ -45,10 +46,6 @@ void PrintConnection(IPin* input)
                     static_cast<char>((fourcc >> 8) & 0xFF), static_cast<char>((fourcc >> 16) & 0xFF),
                     static_cast<char>((fourcc >> 24) & 0xFF));
     }
-    if (type.cbFormat != 0)
-        CoTaskMemFree(type.pbFormat);
-    if (type.pUnk != nullptr)
-        type.pUnk->Release();
 }
 
 // Builds and runs the graph; on success it is left running (the stream has ended) for the caller to stop.
