@@ -1,31 +1,50 @@
-# make test : install what is missing, build both presets, run every test (Windows ones under Wine).
-# make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees.
+# make test : install what is missing, build every preset, run every test: the host suite natively, the
+#             32-bit and the 64-bit Windows suites under Wine (each with its Microsoft-mode check of the module
+#             sources and its Microsoft-ABI consumer).
+# make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
+#             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
 SHELL := /bin/bash
 ROOT := $(CURDIR)
-WIN_BUILD := $(ROOT)/build/win32
 HOST_BUILD := $(ROOT)/build/host
-PREFIX := $(WIN_BUILD)/wineprefix
 JOBS ?= 2
+ARCH ?= x86
 
-.PHONY: test demo demo-pattern deps build build-win32 build-host test-win32 test-host bench clean
+# Each Windows preset builds into build/<preset> and runs its tests in build/<preset>/wineprefix, a Wine
+# prefix of the same architecture (WINEARCH win32 / win64).
+build_dir = $(ROOT)/build/$(1)
+prefix_of = $(ROOT)/build/$(1)/wineprefix
+
+ifeq ($(ARCH),x86)
+DEMO_PRESET := win32
+else ifeq ($(ARCH),x64)
+DEMO_PRESET := win64
+else
+$(error ARCH must be x86 or x64, not $(ARCH))
+endif
+
+.PHONY: test demo demo-pattern deps build build-win32 build-win64 build-host test-win32 test-win64 test-host bench \
+        clean
 
 deps:
 	@bash scripts/install-deps.sh
 
-build-win32: deps
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j $(JOBS)
+build-win32 build-win64: build-%: deps
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j $(JOBS)
 
 build-host: deps
 	cmake --preset host >/dev/null
 	cmake --build --preset host -j $(JOBS)
 
-build: build-win32 build-host
+build: build-win32 build-win64 build-host
 
-test-win32: build-win32
-	@bash scripts/wine-prefix.sh start $(PREFIX)
-	@trap 'bash scripts/wine-prefix.sh stop $(PREFIX)' EXIT; \
-	  ctest --preset win32 -j $(JOBS)
+# The 64-bit suite also registers and runs the 32-bit modules beside the 64-bit ones in its win64 prefix,
+# so it needs the 32-bit build.
+test-win64: build-win32
+test-win32 test-win64: test-%: build-%
+	@bash scripts/wine-prefix.sh start $(call prefix_of,$*) $*
+	@trap 'bash scripts/wine-prefix.sh stop $(call prefix_of,$*) $*' EXIT; \
+	  ctest --preset $* -j $(JOBS)
 
 test-host: build-host
 	ctest --preset host -j $(JOBS)
@@ -33,16 +52,17 @@ test-host: build-host
 test: build
 	@$(MAKE) --no-print-directory test-host
 	@$(MAKE) --no-print-directory test-win32
+	@$(MAKE) --no-print-directory test-win64
 
-demo: build-win32
-	@bash scripts/demo.sh $(WIN_BUILD) $(PREFIX) graph
+demo: build-$(DEMO_PRESET)
+	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) graph
 
 # The camera channel alone: a test pattern published without a filter graph.
-demo-pattern: build-win32
-	@bash scripts/demo.sh $(WIN_BUILD) $(PREFIX) pattern
+demo-pattern: build-$(DEMO_PRESET)
+	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) pattern
 
 bench: build
-	@bash scripts/bench.sh $(WIN_BUILD) $(HOST_BUILD) $(PREFIX)
+	@bash scripts/bench.sh $(HOST_BUILD) $(call build_dir,win32) $(call build_dir,win64)
 
 clean:
 	rm -rf build

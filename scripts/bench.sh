@@ -1,25 +1,34 @@
 #!/usr/bin/env bash
-# bench.sh WIN_BUILD HOST_BUILD PREFIX
-# Runs the frame-publishing benchmarks: natively (Google Benchmark, with libyuv for comparison) and the
-# Windows build of the same core under Wine. Prints ms/frame and ratios to the read+write floor.
+# bench.sh HOST_BUILD WIN_BUILD...
+# Runs the frame-publishing benchmarks: natively (Google Benchmark, with libyuv for comparison) and each
+# Windows build of the same core (32- and 64-bit) under Wine, each in its own build's prefix. Prints ms/frame
+# and ratios to the read+write floor.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-win_build=$(realpath -m "${1:?usage: bench.sh WIN_BUILD HOST_BUILD PREFIX}")
-host_build=$(realpath -m "${2:?usage: bench.sh WIN_BUILD HOST_BUILD PREFIX}")
-prefix=$(realpath -m "${3:?usage: bench.sh WIN_BUILD HOST_BUILD PREFIX}")
+usage="usage: bench.sh HOST_BUILD WIN_BUILD..."
+host_build=$(realpath -m "${1:?$usage}")
+shift
+[[ $# -gt 0 ]] || { echo "$usage" >&2; exit 2; }
 host_bench="$host_build/bench/publish_bench"
-win_bench="$win_build/bench/publish_bench_win.exe"
-for f in "$host_bench" "$win_bench"; do
-  [[ -f $f ]] || { echo "bench: $f is missing (build both presets first)" >&2; exit 1; }
+for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}"; do
+  [[ -f $f ]] || { echo "bench: $f is missing (build every preset first)" >&2; exit 1; }
 done
 
 echo "== native =="
 "$host_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 
-echo
-echo "== Windows build under Wine =="
-bash "$root/scripts/wine-prefix.sh" start "$prefix" >/dev/null
-trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix"' EXIT
-"$root/scripts/wine-run" "$prefix" win32 "$win_bench" </dev/null | tr -d '\r'
+prefix=""; arch=""
+trap '[[ -z $prefix ]] || bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"' EXIT
+for win_build in "$@"; do
+  win_build=$(realpath -m "$win_build")
+  arch=$(bash "$root/scripts/wine-arch.sh" "$win_build")
+  prefix="$win_build/wineprefix"
+  echo
+  echo "== Windows build under Wine ($arch: $win_build) =="
+  bash "$root/scripts/wine-prefix.sh" start "$prefix" "$arch" >/dev/null
+  "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/publish_bench_win.exe" </dev/null | tr -d '\r'
+  bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"
+  prefix=""
+done
 echo
 echo "(load average: $(cut -d' ' -f1-3 /proc/loadavg); the machine may be shared, so wall-clock figures vary)"

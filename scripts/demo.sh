@@ -7,7 +7,7 @@
 #   (tools/testpattern_publisher), without a filter graph.
 # In both, while the producing process keeps the channel alive, a second process (tools/camreader) reads it
 # back into BUILD_DIR/demo/frame.bmp (and .png when ImageMagick's convert exists) and prints the header fields;
-# then the producer and the prefix are stopped.
+# then the producer and the prefix are stopped. The prefix's architecture (win32 or win64) is the build's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage="usage: demo.sh BUILD_DIR PREFIX [graph|pattern]"
@@ -16,7 +16,8 @@ prefix=$(realpath -m "${2:?$usage}")
 mode=${3:-graph}
 reader="$build/tools/camreader.exe"
 out="$build/demo"
-run() { "$root/scripts/wine-run" "$prefix" win32 "$@"; }
+arch=$(bash "$root/scripts/wine-arch.sh" "$build")
+run() { "$root/scripts/wine-run" "$prefix" "$arch" "$@"; }
 
 case "$mode" in
   graph)
@@ -36,7 +37,7 @@ case "$mode" in
   *) echo "$usage" >&2; exit 2;;
 esac
 for file in "${needed[@]}"; do
-  [[ -f $file ]] || { echo "demo: $file is missing (build the win32 preset first)" >&2; exit 1; }
+  [[ -f $file ]] || { echo "demo: $file is missing (build its preset first)" >&2; exit 1; }
 done
 mkdir -p "$out"
 rm -f "$out/frame.bmp" "$out/frame.png"
@@ -48,7 +49,7 @@ if [[ $mode == graph && ! -f $clip ]]; then
     -pix_fmt yuyv422 -c:v rawvideo "$clip"
 fi
 
-bash "$root/scripts/wine-prefix.sh" start "$prefix" >/dev/null
+bash "$root/scripts/wine-prefix.sh" start "$prefix" "$arch" >/dev/null
 producer_pid=""
 cleanup() {
   if [[ -n $producer_pid ]] && kill -0 "$producer_pid" 2>/dev/null; then
@@ -56,7 +57,7 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$producer_pid" 2>/dev/null || break; sleep 0.1; done
     kill "$producer_pid" 2>/dev/null || true
   fi
-  bash "$root/scripts/wine-prefix.sh" stop "$prefix"
+  bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"
 }
 trap cleanup EXIT
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# wine-prefix.sh start|stop PREFIX [ARCH]
+# wine-prefix.sh start|stop PREFIX ARCH   (ARCH: win32 or win64, the WINEARCH the prefix is made with)
 # start: creates the prefix when missing, warms it and leaves a persistent wineserver running, with every
 #        stream redirected away from the caller (Wine's helpers would otherwise inherit ctest's pipes and
 #        every test would take seconds, or ctest would hang).
 # stop:  shuts the prefix's server down.
 set -uo pipefail
-action=$1; prefix=$(realpath -m "$2"); arch=${3:-win32}
+usage="usage: $0 start|stop PREFIX win32|win64"
+action=${1:?$usage}; prefix=$(realpath -m "${2:?$usage}"); arch=${3:?$usage}
 export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="
 case "$action" in
@@ -21,5 +22,5 @@ case "$action" in
   stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true
     ;;
-  *) echo "usage: $0 start|stop PREFIX [ARCH]" >&2; exit 2;;
+  *) echo "$usage" >&2; exit 2;;
 esac
