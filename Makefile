@@ -42,9 +42,7 @@ build: build-win32 build-win64 build-host
 # so it needs the 32-bit build.
 test-win64: build-win32
 test-win32 test-win64: test-%: build-%
-	@bash scripts/wine-prefix.sh start $(call prefix_of,$*) $*
-	@trap 'bash scripts/wine-prefix.sh stop $(call prefix_of,$*) $*' EXIT; \
-	  ctest --preset $* -j $(JOBS)
+	@bash scripts/windows-suite.sh $* $(JOBS)
 
 test-host: build-host
 	ctest --preset host -j $(JOBS)

@@ -3,10 +3,28 @@
 # Floating point: SSE2 single precision without contraction, so the frame conversion gives the same
 # bytes in every build. Runtime: the C and C++ runtimes are linked statically, so a module imports
 # only system DLLs.
-add_compile_options(-msse2 -mfpmath=sse -ffp-contract=off -Wall -Wextra -Wno-unused-parameter)
+if(MSVC)
+  # /fp:precise neither contracts nor widens; x64 always uses SSE2, /arch:SSE2 is the i686 default.
+  add_compile_options(/W4 /fp:precise /utf-8)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+else()
+  add_compile_options(-msse2 -mfpmath=sse -ffp-contract=off -Wall -Wextra -Wno-unused-parameter)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  # The Microsoft-mode compiles: portability check and Microsoft export names.
+  include(${CMAKE_CURRENT_LIST_DIR}/MicrosoftMode.cmake)
+endif()
 add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601)
-add_link_options(-static -static-libgcc -static-libstdc++)
 
+# use_wide_entry_point(<target>): the program's entry point is wmain (mingw-w64 needs -municode for that;
+# Microsoft's linker picks wmain by itself).
+function(use_wide_entry_point target)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()
+
+# The toolchain file names the Wine architecture its programs need; scripts read it back from the cache.
+set(WINE_ARCH "${WINE_ARCH}" CACHE INTERNAL "Wine architecture (win32 or win64) of this build's programs")
 set(WINE_PREFIX_DIR "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix used by the tests")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run;${WINE_PREFIX_DIR};${WINE_ARCH}")
 
@@ -17,19 +35,31 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# add_wine_test(name SOURCES ... LIBS ... [LOCK resource]) builds a GoogleTest program and registers each
-# of its tests as one ctest test, each in a process of its own under Wine. LOCK serialises tests that
-# share process-external state (named shared memory, registry keys) with other tests holding the same lock.
+# Tests that start a 32-bit Windows program carry the label wine32 (every Wine test of a 32-bit build), so
+# a machine that executes no 32-bit code can leave exactly those out and say so.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(WINE_TEST_LABEL wine32)
+else()
+  set(WINE_TEST_LABEL wine64)
+endif()
+
+# add_wine_test(name SOURCES ... LIBS ... [LOCK resource] [RUNS_32_BIT]) builds a GoogleTest program and
+# registers each of its tests as one ctest test, each in a process of its own under Wine. LOCK serialises
+# tests that share process-external state (named shared memory, registry keys) with other tests holding the
+# same lock. RUNS_32_BIT: a 64-bit program whose tests start 32-bit programs too.
 function(add_wine_test name)
-  cmake_parse_arguments(T "" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "RUNS_32_BIT" "LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest)
   if(NOT T_LIBS MATCHES "test_support")
     target_link_libraries(${name} PRIVATE gtest_main)
   endif()
-  set(props "")
-  if(T_LOCK)
-    set(props PROPERTIES RESOURCE_LOCK ${T_LOCK})
+  set(props LABELS ${WINE_TEST_LABEL})
+  if(T_RUNS_32_BIT)
+    set(props LABELS wine32)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${props})
+  if(T_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
 endfunction()

@@ -9,14 +9,15 @@ usage="usage: $0 start|stop PREFIX win32|win64"
 action=${1:?$usage}; prefix=$(realpath -m "${2:?$usage}"); arch=${3:?$usage}
 export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="
+wine=$("$(dirname "$0")/wine-loader.sh" "$arch")
 case "$action" in
   start)
     mkdir -p "$(dirname "$prefix")"
     wineserver -k </dev/null >/dev/null 2>&1
-    wineboot -i </dev/null >/dev/null 2>&1
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1
     timeout 120 wineserver -w </dev/null >/dev/null 2>&1
     (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    "$wine" cmd /c exit </dev/null >/dev/null 2>&1
     echo "wine prefix ready: $prefix"
     ;;
   stop)

@@ -21,14 +21,14 @@ std::wstring ChannelSnapshot::FrameBlockName() const
     return name;
 }
 
-ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes)
+ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes, const char* probeUnixPath)
 {
     ChannelSnapshot snapshot;
     wchar_t directory[MAX_PATH];
     wchar_t dumpPath[MAX_PATH];
     if (GetTempPathW(MAX_PATH, directory) == 0 || GetTempFileNameW(directory, L"chn", 0, dumpPath) == 0)
         return snapshot;
-    std::wstring line = L"\"" + WindowsPath(E2E_PROBE_EXE) + L"\" \"" + dumpPath + L"\" " +
+    std::wstring line = L"\"" + WindowsPath(probeUnixPath) + L"\" \"" + dumpPath + L"\" " +
                         std::to_wstring(frameBytes);
     snapshot.probeResult = RunProcess(line);
     if (snapshot.probeResult == 0) {

@@ -20,5 +20,6 @@ struct ChannelSnapshot {
     std::wstring FrameBlockName() const;
 };
 
-// Reads the header block and the first `frameBytes` bytes of the frame block from another process.
-ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes);
+// Reads the header block and the first `frameBytes` bytes of the frame block from another process (the channel
+// probe at `probeUnixPath`, of either bitness).
+ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes, const char* probeUnixPath = E2E_PROBE_EXE);

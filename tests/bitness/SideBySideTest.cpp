@@ -1,0 +1,273 @@
+// Both bitnesses of the modules in one win64 prefix: the 32-bit modules registered through the 32-bit
+// registry view (WOW6432Node), the 64-bit ones through the 64-bit view; a client of each bitness creates its
+// own bitness's filter by class id; a graph run by either publishes the camera channel, and a reader of the
+// other bitness reads what a reader of the publisher's bitness reads (named sections are shared across
+// bitnesses). The 32-bit programs come from the 32-bit build beside this one.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ChannelSnapshot.h"
+#include "E2eModules.h"
+#include "PlatformProcess.h"
+#include "SameBytes.h"
+
+namespace {
+
+struct Bitness {
+    const char* label;
+    std::string buildDir;
+    const wchar_t* regsvr32;  // this bitness's regsvr32, as a 64-bit process names it
+    REGSAM registryView;
+};
+
+const Bitness k32Bit = {"x86", BITNESS_WIN32_BUILD_DIR, L"C:\\windows\\syswow64\\regsvr32.exe", KEY_WOW64_32KEY};
+const Bitness k64Bit = {"x64", BITNESS_WIN64_BUILD_DIR, L"C:\\windows\\system32\\regsvr32.exe", KEY_WOW64_64KEY};
+
+std::string ModulePath(const Bitness& bitness, const ModuleUnderTest& module)
+{
+    return bitness.buildDir + "/" + module.label + "/" + module.label + ".dll";
+}
+
+std::string ProgramPath(const Bitness& bitness, const char* relative)
+{
+    return bitness.buildDir + "/" + relative;
+}
+
+std::wstring Quoted(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
+
+std::wstring GuidText(REFGUID id)
+{
+    wchar_t text[39];
+    StringFromGUID2(id, text, 39);
+    return text;
+}
+
+long Regsvr32(const Bitness& bitness, const ModuleUnderTest& module, bool unregister)
+{
+    return RunProcess(Quoted(bitness.regsvr32) + (unregister ? L" /s /u " : L" /s ") +
+                      Quoted(WindowsPath(ModulePath(bitness, module).c_str())));
+}
+
+// The server file a client of `bitness` finds for the module's class; "<missing>" when there is none.
+std::wstring RegisteredServer(const Bitness& bitness, const ModuleUnderTest& module)
+{
+    const std::wstring path = L"CLSID\\" + GuidText(*module.classId) + L"\\InprocServer32";
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | bitness.registryView, &key) != ERROR_SUCCESS)
+        return L"<missing>";
+    wchar_t data[MAX_PATH + 1] = {};
+    DWORD type = 0;
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const LONG result = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_SZ ? std::wstring(data) : L"<missing>";
+}
+
+// bitness_class_probe of `bitness`: 0 when a client of that bitness creates the module's filter by class id
+// and the filter's code is the module file registered for it.
+long CreateByClassId(const Bitness& bitness, const ModuleUnderTest& module)
+{
+    return RunProcess(Quoted(WindowsPath(ProgramPath(bitness, "tests/bitness/bitness_class_probe.exe").c_str())) +
+                      L" " + GuidText(*module.classId) + L" " +
+                      Quoted(WindowsPath(ModulePath(bitness, module).c_str())));
+}
+
+class SideBySideRegistration : public testing::TestWithParam<ModuleUnderTest> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(Regsvr32(k32Bit, module, false), 0);
+        ASSERT_EQ(Regsvr32(k64Bit, module, false), 0);
+    }
+
+    void TearDown() override
+    {
+        Regsvr32(k32Bit, module, true);
+        Regsvr32(k64Bit, module, true);
+    }
+
+    const ModuleUnderTest& module = GetParam();
+};
+
+TEST_P(SideBySideRegistration, EachBitnessRegistersInItsOwnViewAndEachClientCreatesItsOwnFilter)
+{
+    for (const Bitness* bitness : {&k32Bit, &k64Bit}) {
+        SCOPED_TRACE(bitness->label);
+        EXPECT_EQ(_wcsicmp(RegisteredServer(*bitness, module).c_str(),
+                           WindowsPath(ModulePath(*bitness, module).c_str()).c_str()),
+                  0)
+            << testing::PrintToString(RegisteredServer(*bitness, module));
+        EXPECT_EQ(CreateByClassId(*bitness, module), 0);
+    }
+}
+
+TEST_P(SideBySideRegistration, UnregisteringOneBitnessLeavesTheOtherCreatable)
+{
+    ASSERT_EQ(Regsvr32(k64Bit, module, true), 0);
+    EXPECT_EQ(RegisteredServer(k64Bit, module), L"<missing>");
+    EXPECT_EQ(CreateByClassId(k64Bit, module), 2);
+    EXPECT_EQ(CreateByClassId(k32Bit, module), 0);
+
+    ASSERT_EQ(Regsvr32(k64Bit, module, false), 0);
+    ASSERT_EQ(Regsvr32(k32Bit, module, true), 0);
+    EXPECT_EQ(RegisteredServer(k32Bit, module), L"<missing>");
+    EXPECT_EQ(CreateByClassId(k32Bit, module), 2);
+    EXPECT_EQ(CreateByClassId(k64Bit, module), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modules, SideBySideRegistration, testing::Values(kVidtapModule, kNullsinkerModule),
+                         [](const testing::TestParamInfo<ModuleUnderTest>& info) {
+                             return std::string(info.param.label);
+                         });
+
+// A program of the prefix started with its standard output going to a file; ended (terminated if need be)
+// when the test lets go of it.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::wstring& commandLine, const std::wstring& outputPath)
+    {
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE)
+            return;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = nullptr;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+        std::wstring mutableLine = commandLine;
+        PROCESS_INFORMATION started = {};
+        if (CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                           &started)) {
+            CloseHandle(started.hThread);
+            process = started.hProcess;
+        }
+    }
+
+    ~BackgroundProcess()
+    {
+        if (process != nullptr) {
+            if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
+                TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+        if (output != INVALID_HANDLE_VALUE)
+            CloseHandle(output);
+    }
+
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    bool Started() const { return process != nullptr; }
+    bool Running() const { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
+    // The exit code once it ends within `timeoutMs`; -1 otherwise.
+    long Finish(DWORD timeoutMs)
+    {
+        DWORD code = 0;
+        if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code))
+            return -1;
+        return static_cast<long>(code);
+    }
+
+private:
+    HANDLE process = nullptr;
+    HANDLE output = INVALID_HANDLE_VALUE;
+};
+
+std::string FileText(const std::wstring& path)
+{
+    std::string text;
+    FILE* in = _wfopen(path.c_str(), L"rb");
+    if (in == nullptr)
+        return text;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        text.append(chunk, got);
+    std::fclose(in);
+    return text;
+}
+
+struct Crossing {
+    const Bitness* publisher;
+    const Bitness* reader;
+};
+
+void PrintTo(const Crossing& crossing, std::ostream* out)
+{
+    *out << crossing.publisher->label << " publishes, " << crossing.reader->label << " reads";
+}
+
+class CrossBitnessChannel : public testing::TestWithParam<Crossing> {
+protected:
+    void SetUp() override { ASSERT_EQ(Regsvr32(publisher, kVidtapModule, false), 0); }
+    void TearDown() override { Regsvr32(publisher, kVidtapModule, true); }
+
+    ChannelSnapshot ReadWith(const Bitness& bitness)
+    {
+        return ReadChannelFromOtherProcess(kPictureBytes,
+                                           ProgramPath(bitness, "tests/e2e/e2e_channel_probe.exe").c_str());
+    }
+
+    static constexpr LONG kWidth = 320;
+    static constexpr LONG kHeight = 240;
+    static constexpr size_t kPictureBytes = kWidth * kHeight * 3;
+    const Bitness& publisher = *GetParam().publisher;
+    const Bitness& reader = *GetParam().reader;
+};
+
+TEST_P(CrossBitnessChannel, GraphRunsToCompletionAndTheOtherBitnessReadsWhatItsOwnReads)
+{
+    wchar_t directory[MAX_PATH];
+    wchar_t logPath[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, directory), 0u);
+    ASSERT_NE(GetTempFileNameW(directory, L"dem", 0, logPath), 0u);
+    const std::wstring demo = Quoted(WindowsPath(ProgramPath(publisher, "tools/vidtapdemo.exe").c_str()));
+    {
+        // vidtapdemo prints "ready" once its graph has run to EC_COMPLETE, and keeps the channel alive.
+        BackgroundProcess player(demo + L" " + Quoted(WindowsPath(BITNESS_CLIP_AVI)), logPath);
+        ASSERT_TRUE(player.Started());
+        for (int i = 0; i < 600 && player.Running() && FileText(logPath).find("ready") == std::string::npos; ++i)
+            Sleep(100);
+        const std::string log = FileText(logPath);
+        ASSERT_NE(log.find("(EC_COMPLETE)"), std::string::npos) << log;
+        ASSERT_NE(log.find("ready"), std::string::npos) << log;
+
+        const ChannelSnapshot own = ReadWith(publisher);
+        const ChannelSnapshot other = ReadWith(reader);
+        EXPECT_EQ(RunProcess(demo + L" --stop"), 0);
+        EXPECT_EQ(player.Finish(30000), 0) << FileText(logPath);
+
+        ASSERT_EQ(own.probeResult, 0);
+        ASSERT_EQ(other.probeResult, 0);
+        const BITMAPINFOHEADER format = other.Format();
+        EXPECT_EQ(format.biWidth, kWidth);
+        EXPECT_EQ(format.biHeight, kHeight);
+        EXPECT_EQ(format.biBitCount, 24);
+        EXPECT_EQ(other.FrameBlockName(), own.FrameBlockName());
+        EXPECT_EQ(std::memcmp(&other.header, &own.header, sizeof own.header), 0);
+        EXPECT_TRUE(SameBytes(other.frame, own.frame));
+        EXPECT_NE(other.frame, std::vector<BYTE>(kPictureBytes, 0));
+    }
+    DeleteFileW(logPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bitnesses, CrossBitnessChannel,
+                         testing::Values(Crossing{&k32Bit, &k64Bit}, Crossing{&k64Bit, &k32Bit}),
+                         [](const testing::TestParamInfo<Crossing>& info) {
+                             return std::string(info.param.publisher->label) + "PublishesFor" +
+                                    info.param.reader->label;
+                         });
+
+}  // namespace
