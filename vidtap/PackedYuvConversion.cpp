@@ -1,8 +1,21 @@
 #include "PackedYuvConversion.h"
 
-#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+// Keyed to the architecture alone, never to the compiler: on x86 every compiler builds the SIMD kernels, so a
+// construct one compiler lacks fails the build instead of silently dropping them.
+#if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define PACKED_YUV_X86 1
 #include <immintrin.h>
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
+// GCC and clang (also as clang-cl) emit instructions beyond the build's baseline only in a function marked
+// for them, so the dispatch can pick them at run time; Microsoft's compiler takes every intrinsic anywhere
+// and has no such marking.
+#if defined(__GNUC__) || defined(__clang__)
+#define PACKED_YUV_TARGET(features) __attribute__((target(features)))
+#else
+#define PACKED_YUV_TARGET(features)
+#endif
 #endif
 
 namespace {
@@ -50,7 +63,7 @@ void ConvertScalar(const unsigned char* in, size_t groups, unsigned char* out)
 #define PACKED_YUV_SPREAD_FIRST 0, 4, 8, 0, 4, 8, 1, 5, 9, 1, 5, 9, 2, 6, 10, 2
 #define PACKED_YUV_SPREAD_REST 6, 10, 3, 7, 11, 3, 7, 11, -128, -128, -128, -128, -128, -128, -128, -128
 
-__attribute__((target("ssse3"))) size_t ConvertSsse3(const unsigned char* in, size_t groups, unsigned char* out)
+PACKED_YUV_TARGET("ssse3") size_t ConvertSsse3(const unsigned char* in, size_t groups, unsigned char* out)
 {
     const __m128i byteMask = _mm_set1_epi32(0xFF);
     const __m128 lumaOffset = _mm_set1_ps(kLumaOffset), chromaOffset = _mm_set1_ps(kChromaOffset);
@@ -81,7 +94,7 @@ __attribute__((target("ssse3"))) size_t ConvertSsse3(const unsigned char* in, si
     return done;
 }
 
-__attribute__((target("avx2"))) size_t ConvertAvx2(const unsigned char* in, size_t groups, unsigned char* out)
+PACKED_YUV_TARGET("avx2") size_t ConvertAvx2(const unsigned char* in, size_t groups, unsigned char* out)
 {
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     const __m256 lumaOffset = _mm256_set1_ps(kLumaOffset), chromaOffset = _mm256_set1_ps(kChromaOffset);
@@ -119,6 +132,27 @@ __attribute__((target("avx2"))) size_t ConvertAvx2(const unsigned char* in, size
     return done;
 }
 
+#if defined(_MSC_VER)
+// What libgcc's feature test reports, from the processor's own identification: SSSE3 is leaf 1 ECX bit 9;
+// AVX2 needs leaf 7 EBX bit 5, AVX and OSXSAVE (leaf 1 ECX bits 28 and 27) and an operating system that
+// saves the XMM and YMM registers (XCR0 bits 1 and 2).
+bool ProcessorSupports(YuvConversionPath path)
+{
+    int leaf[4];
+    __cpuid(leaf, 0);
+    const int highestLeaf = leaf[0];
+    __cpuid(leaf, 1);
+    const int features = leaf[2];
+    if (path == YuvConversionPath::Ssse3)
+        return (features & (1 << 9)) != 0;
+    const int avxAndOsxsave = (1 << 28) | (1 << 27);
+    if ((features & avxAndOsxsave) != avxAndOsxsave || highestLeaf < 7 || (_xgetbv(0) & 6) != 6)
+        return false;
+    __cpuidex(leaf, 7, 0);
+    return (leaf[1] & (1 << 5)) != 0;
+}
+#endif
+
 #endif  // PACKED_YUV_X86
 
 }  // namespace
@@ -129,6 +163,11 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
     case YuvConversionPath::Scalar:
         return true;
 #if PACKED_YUV_X86
+#if defined(_MSC_VER)
+    case YuvConversionPath::Ssse3:
+    case YuvConversionPath::Avx2:
+        return ProcessorSupports(path);
+#else
     case YuvConversionPath::Ssse3:
         __builtin_cpu_init();
         return __builtin_cpu_supports("ssse3");
@@ -136,6 +175,7 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
         // libgcc reports avx2 only when the operating system also saves the 256-bit registers.
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2");
+#endif
 #endif
     default:
         return false;
