@@ -1,13 +1,5 @@
-# Cross build of 32-bit Windows modules with mingw-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of 32-bit Windows modules with mingw-w64 (posix thread model); programs run in a win32 prefix.
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)
