@@ -22,9 +22,13 @@ trap '[[ -z $prefix ]] || bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$a
 for win_build in "$@"; do
   win_build=$(realpath -m "$win_build")
   arch=$(bash "$root/scripts/wine-arch.sh" "$win_build")
-  prefix="$win_build/wineprefix"
   echo
   echo "== Windows build under Wine ($arch: $win_build) =="
+  if [[ $arch == win32 ]] && ! bash "$root/scripts/runs-32-bit-code.sh"; then
+    echo "NOT RUN: this machine executes no 32-bit code (its kernel has no IA-32 emulation)"
+    continue
+  fi
+  prefix="$win_build/wineprefix"
   bash "$root/scripts/wine-prefix.sh" start "$prefix" "$arch" >/dev/null
   "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/publish_bench_win.exe" </dev/null | tr -d '\r'
   bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"
