@@ -57,7 +57,8 @@ int main()
     unsigned char fill = 0;
     const char* pathNames[] = {"scalar", "ssse3", "avx2"};
 
-    std::printf("win32 (i686, under Wine), 1920x1080 YUY2 -> 24-bit bottom-up (ms/frame, ratio to the read+write floor)\n");
+    std::printf("%s, 1920x1080 YUY2 -> 24-bit bottom-up (ms/frame, ratio to the read+write floor)\n",
+                sizeof(void*) == 8 ? "win64 (x86-64, under Wine)" : "win32 (i686, under Wine)");
     for (int setCount : {1, kColdSets}) {
         const char* temperature = setCount == 1 ? "warm" : "cold";
         const double floor = MillisecondsPerFrame(sets, setCount, [&](BenchFrameSet& set) { ReadWriteFloor(set, fill++); });
