@@ -26,7 +26,10 @@ endfunction()
 # The toolchain file names the Wine architecture its programs need; scripts read it back from the cache.
 set(WINE_ARCH "${WINE_ARCH}" CACHE INTERNAL "Wine architecture (win32 or win64) of this build's programs")
 set(WINE_PREFIX_DIR "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "Wine prefix used by the tests")
-set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run;${WINE_PREFIX_DIR};${WINE_ARCH}")
+# Only a cross build runs its programs under Wine; a build on Windows runs them directly.
+if(CMAKE_CROSSCOMPILING)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-run;${WINE_PREFIX_DIR};${WINE_ARCH}")
+endif()
 
 # gtest_discover_tests at test time (PRE_TEST): discovery at build time would start Wine during the build.
 include(GoogleTest)
