@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # bench.sh WIN_BUILD HOST_BUILD PREFIX
 # Runs the frame-publishing benchmarks: natively (Google Benchmark, with libyuv for comparison) and the
-# Windows build of the same core under Wine. Prints ms/frame and ratios to the read+write floor.
+# Windows build of the same core under Wine. Prints ms/frame and ratios to each floor of the same run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 win_build=$(realpath -m "${1:?usage: bench.sh WIN_BUILD HOST_BUILD PREFIX}")
@@ -14,7 +14,7 @@ for f in "$host_bench" "$win_bench"; do
 done
 
 echo "== native =="
-"$host_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+"$host_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_min_time=0.3
 
 echo
 echo "== Windows build under Wine =="

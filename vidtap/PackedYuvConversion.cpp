@@ -92,23 +92,14 @@ inline Colours4 ComputeColours4(__m128i packed)
 }
 
 // Two 64-bit lanes, each one pixel pair (6 bytes, then 2 zero bytes), squeezed into 12 bytes followed by 4
-// zero bytes.
+// zero bytes: the low pair is moved up by one word so that a single shift joins both.
 inline __m128i SqueezePairs(__m128i pairs)
 {
-    const __m128i secondPair = _mm_setr_epi32(0, static_cast<int>(0xFFFF0000u), -1, 0);
-    return _mm_or_si128(_mm_move_epi64(pairs), _mm_and_si128(_mm_srli_si128(pairs, 2), secondPair));
+    return _mm_srli_si128(_mm_shufflelo_epi16(pairs, _MM_SHUFFLE(2, 1, 0, 3)), 2);
 }
 
-// Two pixels 0x00RRGGBB in the low 32-bit lanes of `pixels` (lanes selected by `high`) as two pixel pairs.
-inline __m128i DoublePixels(__m128i pixels, bool high)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i wide = high ? _mm_unpackhi_epi32(pixels, zero) : _mm_unpacklo_epi32(pixels, zero);
-    return _mm_or_si128(wide, _mm_slli_epi64(wide, 24));
-}
-
-// Without byte shuffles: the 8 clamped colours are interleaved into 0x00RRGGBB lanes, each lane is doubled
-// into a 6-byte pair in a 64-bit lane, and the pairs are squeezed and shifted together.
+// Without byte shuffles: the 8 clamped colours become the three words of each pixel pair (blue-green,
+// red-blue, green-red), which unpack into one 64-bit lane per pair; the pairs are squeezed and joined.
 inline Blocks48 ConvertStepSse2(const unsigned char* in)
 {
     const Colours4 low = ComputeColours4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
@@ -116,15 +107,20 @@ inline Blocks48 ConvertStepSse2(const unsigned char* in)
     const __m128i blueGreen = _mm_packus_epi16(_mm_packs_epi32(low.blue, high.blue),
                                                _mm_packs_epi32(low.green, high.green));
     const __m128i reds = _mm_packs_epi32(low.red, high.red);
-    // Words (blue, green) and (red, 0) per group, then 0x00RRGGBB per group.
-    const __m128i blueGreenWords = _mm_unpacklo_epi8(blueGreen, _mm_srli_si128(blueGreen, 8));
-    const __m128i redWords = _mm_unpacklo_epi8(_mm_packus_epi16(reds, reds), _mm_setzero_si128());
-    const __m128i pixels03 = _mm_unpacklo_epi16(blueGreenWords, redWords);
-    const __m128i pixels47 = _mm_unpackhi_epi16(blueGreenWords, redWords);
-    const __m128i bytes01 = SqueezePairs(DoublePixels(pixels03, false));
-    const __m128i bytes23 = SqueezePairs(DoublePixels(pixels03, true));
-    const __m128i bytes45 = SqueezePairs(DoublePixels(pixels47, false));
-    const __m128i bytes67 = SqueezePairs(DoublePixels(pixels47, true));
+    const __m128i redBytes = _mm_packus_epi16(reds, reds);
+    const __m128i greenBytes = _mm_srli_si128(blueGreen, 8);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i blueGreenWords = _mm_unpacklo_epi8(blueGreen, greenBytes);
+    const __m128i redBlueWords = _mm_unpacklo_epi8(redBytes, blueGreen);
+    const __m128i greenRedWords = _mm_unpacklo_epi8(greenBytes, redBytes);
+    const __m128i firstFour03 = _mm_unpacklo_epi16(blueGreenWords, redBlueWords);
+    const __m128i firstFour47 = _mm_unpackhi_epi16(blueGreenWords, redBlueWords);
+    const __m128i lastTwo03 = _mm_unpacklo_epi16(greenRedWords, zero);
+    const __m128i lastTwo47 = _mm_unpackhi_epi16(greenRedWords, zero);
+    const __m128i bytes01 = SqueezePairs(_mm_unpacklo_epi32(firstFour03, lastTwo03));
+    const __m128i bytes23 = SqueezePairs(_mm_unpackhi_epi32(firstFour03, lastTwo03));
+    const __m128i bytes45 = SqueezePairs(_mm_unpacklo_epi32(firstFour47, lastTwo47));
+    const __m128i bytes67 = SqueezePairs(_mm_unpackhi_epi32(firstFour47, lastTwo47));
     return {_mm_or_si128(bytes01, _mm_slli_si128(bytes23, 12)),
             _mm_or_si128(_mm_srli_si128(bytes23, 4), _mm_slli_si128(bytes45, 8)),
             _mm_or_si128(_mm_srli_si128(bytes45, 8), _mm_slli_si128(bytes67, 4))};
