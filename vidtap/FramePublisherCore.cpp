@@ -46,9 +46,9 @@ Deferral ReadDeferral(const CameraChannelViews& channel)
     if (channel.deferredScratch == nullptr)
         return {};
     Deferral deferral;
-    deferral.from = channel.deferredScratch->from.load(std::memory_order_relaxed);
-    deferral.to = channel.deferredScratch->to.load(std::memory_order_relaxed);
-    deferral.rowBytes = channel.deferredScratch->rowBytes.load(std::memory_order_relaxed);
+    deferral.from = channel.deferredScratch->from;
+    deferral.to = channel.deferredScratch->to;
+    deferral.rowBytes = channel.deferredScratch->rowBytes;
     const bool wholeRows = deferral.rowBytes != 0 && deferral.to % deferral.rowBytes == 0;
     if (deferral.Empty() || !wholeRows || deferral.to > std::min(channel.frameCapacity, channel.scratchCapacity))
         return {};
@@ -61,9 +61,9 @@ void WriteDeferral(const CameraChannelViews& channel, Deferral deferral)
         return;
     if (deferral.Empty())
         deferral = {};
-    channel.deferredScratch->from.store(deferral.from, std::memory_order_relaxed);
-    channel.deferredScratch->to.store(deferral.to, std::memory_order_relaxed);
-    channel.deferredScratch->rowBytes.store(deferral.rowBytes, std::memory_order_relaxed);
+    channel.deferredScratch->from = deferral.from;
+    channel.deferredScratch->to = deferral.to;
+    channel.deferredScratch->rowBytes = deferral.rowBytes;
 }
 
 // Gives the scratch buffer back its deferred bytes from `begin` on, copied from the frame block's rows. Must

@@ -7,6 +7,14 @@
 #include <immintrin.h>
 #if defined(_MSC_VER)
 #include <intrin.h>
+// Microsoft's <intrin.h> declares it; other headers serving that mode may not.
+extern "C" void __cpuidex(int cpuInfo[4], int function, int subfunction);
+#if defined(__clang__) && !defined(__AVX2__)
+// clang in Microsoft mode declares only the intrinsics of the instruction sets enabled for the whole file.
+#include <tmmintrin.h>
+#include <avxintrin.h>
+#include <avx2intrin.h>
+#endif
 // Microsoft's compiler accepts every intrinsic in any function and has no per-function target attribute.
 #define PACKED_YUV_TARGET(features)
 #else
