@@ -77,6 +77,22 @@ struct Blocks48 {
     __m128i first, second, third;
 };
 
+// The formula over every 32-bit lane (one group each) of the integer vector `packed`, written once for both
+// vector widths: W is the intrinsic prefix (_mm, _mm256), S the integer vector suffix (si128, si256), F the
+// float vector type. Declares blue, green and red, the truncated results.
+#define PACKED_YUV_COLOURS(W, S, F, packed)                                                                    \
+    const auto byteMask = W##_set1_epi32(0xFF);                                                                 \
+    const F y0 = W##_cvtepi32_ps(W##_and_##S(packed, byteMask));                                               \
+    const F u0 = W##_cvtepi32_ps(W##_and_##S(W##_srli_epi32(packed, 8), byteMask));                            \
+    const F v0 = W##_cvtepi32_ps(W##_srli_epi32(packed, 24));                                                  \
+    const F y = W##_mul_ps(W##_sub_ps(y0, W##_set1_ps(kLumaOffset)), W##_set1_ps(kLumaScale));                 \
+    const F u = W##_sub_ps(u0, W##_set1_ps(kChromaOffset));                                                     \
+    const F v = W##_sub_ps(v0, W##_set1_ps(kChromaOffset));                                                     \
+    const auto blue = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(u, W##_set1_ps(kBlueFromU)), y));                 \
+    const auto green = W##_cvttps_epi32(                                                                        \
+        W##_sub_ps(W##_sub_ps(y, W##_mul_ps(v, W##_set1_ps(kGreenFromV))), W##_mul_ps(u, W##_set1_ps(kGreenFromU)))); \
+    const auto red = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(v, W##_set1_ps(kRedFromV)), y));
+
 // The truncated blue, green and red of the 4 groups in `packed`, one per 32-bit lane. SSE2 only, so every
 // path can use it.
 struct Colours4 {
@@ -85,18 +101,8 @@ struct Colours4 {
 
 inline Colours4 ComputeColours4(__m128i packed)
 {
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128 y0 = _mm_cvtepi32_ps(_mm_and_si128(packed, byteMask));
-    const __m128 u0 = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(packed, 8), byteMask));
-    const __m128 v0 = _mm_cvtepi32_ps(_mm_srli_epi32(packed, 24));
-    const __m128 y = _mm_mul_ps(_mm_sub_ps(y0, _mm_set1_ps(kLumaOffset)), _mm_set1_ps(kLumaScale));
-    const __m128 u = _mm_sub_ps(u0, _mm_set1_ps(kChromaOffset));
-    const __m128 v = _mm_sub_ps(v0, _mm_set1_ps(kChromaOffset));
-    const __m128 blue = _mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(kBlueFromU)), y);
-    const __m128 green = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(v, _mm_set1_ps(kGreenFromV))),
-                                    _mm_mul_ps(u, _mm_set1_ps(kGreenFromU)));
-    const __m128 red = _mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(kRedFromV)), y);
-    return {_mm_cvttps_epi32(blue), _mm_cvttps_epi32(green), _mm_cvttps_epi32(red)};
+    PACKED_YUV_COLOURS(_mm, si128, __m128, packed)
+    return {blue, green, red};
 }
 
 // Two 64-bit lanes, each one pixel pair (6 bytes, then 2 zero bytes), squeezed into 12 bytes followed by 4
@@ -164,20 +170,10 @@ PACKED_YUV_TARGET("ssse3") inline Blocks48 ConvertStepSsse3(const unsigned char*
 // Groups 0-3 in the low 128-bit lane, 4-7 in the high one (the packs and the shuffles work within lanes).
 PACKED_YUV_TARGET("avx2") inline Blocks48 ConvertStepAvx2(const unsigned char* in)
 {
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
     const __m256i packed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-    const __m256 y0 = _mm256_cvtepi32_ps(_mm256_and_si256(packed, byteMask));
-    const __m256 u0 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(packed, 8), byteMask));
-    const __m256 v0 = _mm256_cvtepi32_ps(_mm256_srli_epi32(packed, 24));
-    const __m256 y = _mm256_mul_ps(_mm256_sub_ps(y0, _mm256_set1_ps(kLumaOffset)), _mm256_set1_ps(kLumaScale));
-    const __m256 u = _mm256_sub_ps(u0, _mm256_set1_ps(kChromaOffset));
-    const __m256 v = _mm256_sub_ps(v0, _mm256_set1_ps(kChromaOffset));
-    const __m256 blue = _mm256_add_ps(_mm256_mul_ps(u, _mm256_set1_ps(kBlueFromU)), y);
-    const __m256 green = _mm256_sub_ps(_mm256_sub_ps(y, _mm256_mul_ps(v, _mm256_set1_ps(kGreenFromV))),
-                                       _mm256_mul_ps(u, _mm256_set1_ps(kGreenFromU)));
-    const __m256 red = _mm256_add_ps(_mm256_mul_ps(v, _mm256_set1_ps(kRedFromV)), y);
-    const __m256i blueGreen = _mm256_packs_epi32(_mm256_cvttps_epi32(blue), _mm256_cvttps_epi32(green));
-    const __m256i redRed = _mm256_packs_epi32(_mm256_cvttps_epi32(red), _mm256_cvttps_epi32(red));
+    PACKED_YUV_COLOURS(_mm256, si256, __m256, packed)
+    const __m256i blueGreen = _mm256_packs_epi32(blue, green);
+    const __m256i redRed = _mm256_packs_epi32(red, red);
     const __m256i bytes = _mm256_packus_epi16(blueGreen, redRed);
     const __m256i first = _mm256_shuffle_epi8(
         bytes, _mm256_setr_epi8(PACKED_YUV_SPREAD_FIRST, PACKED_YUV_SPREAD_FIRST));
@@ -227,6 +223,7 @@ size_t ConvertStepsAvx2(const unsigned char* in, size_t groups, unsigned char* o
 }
 
 #undef PACKED_YUV_STEP_LOOP
+#undef PACKED_YUV_COLOURS
 
 // cpuid leaf/subleaf into eax, ebx, ecx, edx.
 void ReadCpuid(uint32_t leaf, uint32_t subleaf, uint32_t registers[4])
