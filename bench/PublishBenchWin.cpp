@@ -55,7 +55,11 @@ int main()
         warm[c.name] = MillisecondsPerFrame(sets, 1, c.run);
         cold[c.name] = MillisecondsPerFrame(sets, kBenchColdSets, c.run);
     }
-    PrintBenchTable("win32 (i686, under Wine), 1920x1080 YUY2 -> 24-bit bottom-up, best of 5 x 40 frames", order,
-                    warm, cold);
+#if defined(_WIN64)
+    const char* title = "Windows build (x86_64, under Wine), 1920x1080 YUY2 -> 24-bit bottom-up, best of 5 x 40 frames";
+#else
+    const char* title = "Windows build (i686, under Wine), 1920x1080 YUY2 -> 24-bit bottom-up, best of 5 x 40 frames";
+#endif
+    PrintBenchTable(title, order, warm, cold);
     return 0;
 }
