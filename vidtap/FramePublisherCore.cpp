@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace {
 
 constexpr uint16_t kPackedYuvBitCount = 16;
