@@ -1,23 +1,34 @@
-// Buffers shared by the publishing benchmarks: a 1080p packed 4:2:2 input frame and a camera channel made of
-// ordinary memory (header, frame block, scratch buffer). Sets of buffers are rotated to measure cold caches.
+// Buffers and cases shared by the publishing benchmarks (native and Windows build): a 1080p packed 4:2:2 input
+// frame, a camera channel made of ordinary memory (header, frame block aligned like a mapped view, scratch
+// buffer), the floors the publisher is compared with, and the table of ratios to each floor. Sets of buffers
+// are rotated to measure cold caches.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "CameraChannelViews.h"
+#include "FramePublisherCore.h"
+#include "PackedYuvConversion.h"
 #include "PictureDescription.h"
 
 constexpr int32_t kBenchWidth = 1920;
 constexpr int32_t kBenchHeight = 1080;
 constexpr size_t kBenchInputBytes = size_t{kBenchWidth} * kBenchHeight * 2;  // 4,147,200
 constexpr size_t kBenchOutputBytes = size_t{kBenchWidth} * kBenchHeight * 3; // 6,220,800
+constexpr int kBenchColdSets = 8;  // 8 x 21 MB, well beyond the last-level cache
 
-// One input frame, one channel and one spare input-sized buffer (the floor's copy target).
+// One input frame, one channel and one spare input-sized buffer (the read+write floor's copy target).
 struct BenchFrameSet {
     BenchFrameSet() : input(kBenchInputBytes), inputCopy(kBenchInputBytes), header(sizeof(CameraHeaderBlock)),
-                      frame(kBenchOutputBytes), scratch(kBenchOutputBytes)
+                      frameStorage(kBenchOutputBytes + 64), scratch(kBenchOutputBytes)
     {
         // Values spread over the whole range (a fixed pseudo-random sequence), so no path benefits from
         // uniform data.
@@ -27,22 +38,30 @@ struct BenchFrameSet {
             byte = static_cast<unsigned char>(state >> 24);
         }
     }
+    // A mapped view starts on a page; 64 bytes is what the stores can tell apart.
+    unsigned char* FrameBlock()
+    {
+        const uintptr_t at = reinterpret_cast<uintptr_t>(frameStorage.data());
+        return frameStorage.data() + ((64 - at % 64) % 64);
+    }
     CameraChannelViews Views()
     {
         CameraChannelViews views;
         views.headerView = reinterpret_cast<CameraHeaderBlock*>(header.data());
-        views.frameView = frame.data();
-        views.frameCapacity = frame.size();
+        views.frameView = FrameBlock();
+        views.frameCapacity = kBenchOutputBytes;
         views.scratchBuffer = scratch.data();
         views.scratchCapacity = scratch.size();
+        views.deferredScratch = &deferredScratch;
         return views;
     }
 
     std::vector<unsigned char> input;
     std::vector<unsigned char> inputCopy;
     std::vector<unsigned char> header;
-    std::vector<unsigned char> frame;
+    std::vector<unsigned char> frameStorage;
     std::vector<unsigned char> scratch;
+    DeferredScratchRows deferredScratch;
 };
 
 // The picture header of a 1920 x 1080 YUY2 connection.
@@ -61,9 +80,110 @@ inline PictureDescription BenchPicture()
     return DescribePicture(header, sizeof header, 0);
 }
 
-// The floor every publisher pays at least: read the input (here: copy it) and write the whole output.
-inline void ReadWriteFloor(BenchFrameSet& set, unsigned char fill)
+// A single pass that reads the input once and writes the whole frame block once (three blocks out for every
+// two in), with the given store kind: what any correct converter costs at least.
+inline void OnePassFloor(BenchFrameSet& set, YuvStoreKind stores)
 {
-    std::memcpy(set.inputCopy.data(), set.input.data(), kBenchInputBytes);
-    std::memset(set.frame.data(), fill, kBenchOutputBytes);
+    const __m128i* in = reinterpret_cast<const __m128i*>(set.input.data());
+    __m128i* out = reinterpret_cast<__m128i*>(set.FrameBlock());
+    for (size_t step = 0; step < kBenchInputBytes / 32; ++step, in += 2, out += 3) {
+        const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
+        if (stores == YuvStoreKind::Streaming) {
+            _mm_stream_si128(out, a);
+            _mm_stream_si128(out + 1, b);
+            _mm_stream_si128(out + 2, _mm_or_si128(a, b));
+        } else {
+            _mm_store_si128(out, a);
+            _mm_store_si128(out + 1, b);
+            _mm_store_si128(out + 2, _mm_or_si128(a, b));
+        }
+    }
+    FinishStreamingStores();
+}
+
+inline const char* BenchPathName(YuvConversionPath path)
+{
+    const char* names[] = {"scalar", "sse2", "ssse3", "avx2"};
+    return names[static_cast<int>(path)];
+}
+
+inline const char* BenchStoresName(YuvStoreKind stores)
+{
+    return stores == YuvStoreKind::Streaming ? "streaming" : "normal";
+}
+
+struct BenchCase {
+    std::string name;
+    std::function<void(BenchFrameSet&)> run;
+};
+
+constexpr const char* kFloorTwoCopies = "floor (a) two copies";
+constexpr const char* kFloorReadWrite = "floor (b) read+write";
+constexpr const char* kFloorOnePass = "floor (c) one pass";  // with kFrameBlockStores
+
+// Every case both benchmarks time, floors first. Each leaves the frame block holding a whole frame.
+inline std::vector<BenchCase> BenchCases()
+{
+    const PictureDescription picture = BenchPicture();
+    std::vector<BenchCase> cases;
+    cases.push_back({kFloorTwoCopies, [](BenchFrameSet& set) {
+                         std::memcpy(set.scratch.data(), set.input.data(), kBenchInputBytes);
+                         std::memcpy(set.FrameBlock(), set.scratch.data(), kBenchOutputBytes);
+                     }});
+    cases.push_back({kFloorReadWrite, [](BenchFrameSet& set) {
+                         std::memcpy(set.inputCopy.data(), set.input.data(), kBenchInputBytes);
+                         std::memset(set.FrameBlock(), set.input[0], kBenchOutputBytes);
+                     }});
+    cases.push_back({kFloorOnePass, [](BenchFrameSet& set) { OnePassFloor(set, kFrameBlockStores); }});
+    const YuvStoreKind otherStores =
+        kFrameBlockStores == YuvStoreKind::Streaming ? YuvStoreKind::Normal : YuvStoreKind::Streaming;
+    cases.push_back({std::string("one pass, ") + BenchStoresName(otherStores) + " stores",
+                     [otherStores](BenchFrameSet& set) { OnePassFloor(set, otherStores); }});
+    cases.push_back({"PublishFrame", [picture](BenchFrameSet& set) {
+                         PublishFrameToChannel(set.Views(), set.input.data(), kBenchInputBytes, picture);
+                     }});
+    cases.push_back({"two-pass PublishFrame", [picture](BenchFrameSet& set) {
+                         CameraChannelViews views = set.Views();
+                         views.deferredScratch = nullptr;  // without the record every frame takes two passes
+                         PublishFrameToChannel(views, set.input.data(), kBenchInputBytes, picture);
+                     }});
+    for (YuvConversionPath path :
+         {YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3, YuvConversionPath::Avx2}) {
+        if (!YuvConversionPathAvailable(path))
+            continue;
+        for (YuvStoreKind stores : {YuvStoreKind::Normal, YuvStoreKind::Streaming})
+            cases.push_back({std::string("one-pass ") + BenchPathName(path) + ", " + BenchStoresName(stores),
+                             [picture, path, stores](BenchFrameSet& set) {
+                                 PublishFrameToChannel(set.Views(), set.input.data(), kBenchInputBytes, picture,
+                                                       path, stores);
+                             }});
+    }
+    return cases;
+}
+
+// ms per frame of each case, by name, for one temperature.
+using BenchTimes = std::map<std::string, double>;
+
+// Every figure as ms/frame and as a ratio to each floor of the same temperature and run.
+inline void PrintBenchTable(const char* title, const std::vector<std::string>& order, const BenchTimes& warm,
+                            const BenchTimes& cold)
+{
+    std::printf("\n%s\n", title);
+    std::printf("  %-30s | %-36s | %-36s\n", "", "warm: ms   /(a)   /(b)   /(c)", "cold: ms   /(a)   /(b)   /(c)");
+    for (const std::string& name : order) {
+        std::printf("  %-30s", name.c_str());
+        for (const BenchTimes* times : {&warm, &cold}) {
+            const auto found = times->find(name);
+            if (found == times->end() || times->count(kFloorTwoCopies) == 0 || times->count(kFloorReadWrite) == 0 ||
+                times->count(kFloorOnePass) == 0) {
+                std::printf(" | %-36s", "-");
+                continue;
+            }
+            std::printf(" | %8.3f %6.2f %6.2f %6.2f        ", found->second, found->second / times->at(kFloorTwoCopies),
+                        found->second / times->at(kFloorReadWrite), found->second / times->at(kFloorOnePass));
+        }
+        std::printf("\n");
+    }
+    std::printf("  PublishFrame uses the %s path with %s stores; (c) uses the same store kind\n",
+                BenchPathName(PreferredYuvConversionPath()), BenchStoresName(kFrameBlockStores));
 }

@@ -2,7 +2,7 @@
 # bench.sh HOST_BUILD WIN_BUILD...
 # Runs the frame-publishing benchmarks: natively (Google Benchmark, with libyuv for comparison) and each
 # Windows build of the same core (32- and 64-bit) under Wine, each in its own build's prefix. Prints ms/frame
-# and ratios to the read+write floor.
+# and ratios to each floor of the same run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage="usage: bench.sh HOST_BUILD WIN_BUILD..."
@@ -15,7 +15,7 @@ for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}"; do
 done
 
 echo "== native =="
-"$host_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+"$host_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_min_time=0.3
 
 prefix=""; arch=""
 trap '[[ -z $prefix ]] || bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"' EXIT

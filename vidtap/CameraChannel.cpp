@@ -26,6 +26,9 @@ namespace {
 // Needs no initialisation, so it is valid before any code of the module has run.
 SRWLOCK channelLock = SRWLOCK_INIT;
 
+// What one-pass publishing owes the scratch buffer; lives as long as the buffer (the process).
+DeferredScratchRows deferredScratch;
+
 // A view is accepted only when its region is committed memory of at least `bytes`: a section created
 // elsewhere with SEC_RESERVE maps without error but faults on the first write.
 bool ViewHoldsCommitted(const void* view, SIZE_T bytes)
@@ -137,6 +140,7 @@ CameraChannelViews SnapshotCameraChannel()
     channel.frameCapacity = frameView != nullptr ? kFrameBlockSize : 0;
     channel.scratchBuffer = scratchBuffer;
     channel.scratchCapacity = scratchBuffer != nullptr ? kFrameBlockSize : 0;
+    channel.deferredScratch = &deferredScratch;
     ReleaseSRWLockShared(&channelLock);
     return channel;
 }

@@ -1,12 +1,14 @@
 // What a publisher needs of the camera channel: the mapped header block, the mapped frame block and the
-// private scratch buffer, each with the number of bytes it may write there. A snapshot handed out by the
-// channel's owner; the views stay mapped until the process ends, so a copy never dangles. The channel is
-// usable only when all three are set.
+// private scratch buffer, each with the number of bytes it may write there, and the record of what the scratch
+// buffer is owed by one-pass publishing. A snapshot handed out by the channel's owner; the views and the record
+// stay until the process ends, so a copy never dangles. The channel is usable only when the three views are
+// set; without the record every frame takes the two-pass route.
 #pragma once
 
 #include <cstddef>
 
 #include "CameraChannelLayout.h"
+#include "DeferredScratchRows.h"
 
 struct CameraChannelViews {
     CameraHeaderBlock* headerView = nullptr;
@@ -14,6 +16,7 @@ struct CameraChannelViews {
     size_t frameCapacity = 0;
     unsigned char* scratchBuffer = nullptr;
     size_t scratchCapacity = 0;
+    DeferredScratchRows* deferredScratch = nullptr;
 
     bool IsUsable() const { return headerView != nullptr && frameView != nullptr && scratchBuffer != nullptr; }
 };

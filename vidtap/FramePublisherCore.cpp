@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "PackedYuvConversion.h"
-
 namespace {
 
 constexpr uint16_t kPackedYuvBitCount = 16;
@@ -35,36 +33,123 @@ void CopyUnchanged(const CameraChannelViews& channel, const unsigned char* data,
     std::memcpy(channel.frameView, data, std::min<size_t>(length, channel.frameCapacity));
 }
 
-// Converts the frame into the scratch buffer and copies the picture's rows into the frame block, last row
-// first. The result equals converting every group first and reversing the rows afterwards; the two are
-// interleaved so that each row is copied while it is still in the cache. Rows beyond the converted data
-// are copied as the scratch buffer holds them from earlier frames.
-void ConvertAndReverseRows(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
-                           const PictureDescription& picture)
-{
-    const YuvConversionPath path = PreferredYuvConversionPath();
-    const size_t groups = std::min(length / kBytesPerGroup, channel.scratchCapacity / kBytesPerConvertedGroup);
-    size_t converted = 0;
-    const auto convertThrough = [&](size_t groupEnd) {
-        if (groupEnd <= converted)
-            return;
-        ConvertPackedYuvGroups(data + kBytesPerGroup * converted, groupEnd - converted,
-                               channel.scratchBuffer + kBytesPerConvertedGroup * converted, path);
-        converted = groupEnd;
-    };
+// A checked snapshot of the channel's deferred scratch rows; empty when there is no record or its fields do
+// not describe whole rows within both capacities.
+struct Deferral {
+    size_t from = 0, to = 0, rowBytes = 0;
+    bool Empty() const { return from >= to; }
+};
 
-    if (picture.width > 0 && picture.height > 0) {
-        // Both capacities hold width x height x 3 bytes (checked by the caller).
-        const size_t rowBytes = static_cast<size_t>(picture.width) * kBytesPerPixel;
-        const size_t rows = static_cast<size_t>(picture.height);
-        for (size_t row = 0; row < rows; ++row) {
-            const size_t rowEnd = (row + 1) * rowBytes;
-            convertThrough(std::min(groups, (rowEnd + kBytesPerConvertedGroup - 1) / kBytesPerConvertedGroup));
-            std::memcpy(channel.frameView + (rows - 1 - row) * rowBytes, channel.scratchBuffer + row * rowBytes,
-                        rowBytes);
-        }
+Deferral ReadDeferral(const CameraChannelViews& channel)
+{
+    if (channel.deferredScratch == nullptr)
+        return {};
+    Deferral deferral;
+    deferral.from = channel.deferredScratch->from;
+    deferral.to = channel.deferredScratch->to;
+    deferral.rowBytes = channel.deferredScratch->rowBytes;
+    const bool wholeRows = deferral.rowBytes != 0 && deferral.to % deferral.rowBytes == 0;
+    if (deferral.Empty() || !wholeRows || deferral.to > std::min(channel.frameCapacity, channel.scratchCapacity))
+        return {};
+    return deferral;
+}
+
+void WriteDeferral(const CameraChannelViews& channel, Deferral deferral)
+{
+    if (channel.deferredScratch == nullptr)
+        return;
+    if (deferral.Empty())
+        deferral = {};
+    channel.deferredScratch->from = deferral.from;
+    channel.deferredScratch->to = deferral.to;
+    channel.deferredScratch->rowBytes = deferral.rowBytes;
+}
+
+// Gives the scratch buffer back its deferred bytes from `begin` on, copied from the frame block's rows. Must
+// run before anything rewrites those rows of the frame block or changes the row geometry.
+void RestoreDeferred(const CameraChannelViews& channel, const Deferral& deferral, size_t begin)
+{
+    if (deferral.Empty())
+        return;
+    const size_t rows = deferral.to / deferral.rowBytes;
+    for (size_t at = std::max(begin, deferral.from); at < deferral.to;) {
+        const size_t row = at / deferral.rowBytes, column = at % deferral.rowBytes;
+        const size_t bytes = deferral.rowBytes - column;
+        std::memcpy(channel.scratchBuffer + at, channel.frameView + (rows - 1 - row) * deferral.rowBytes + column,
+                    bytes);
+        at += bytes;
+    }
+}
+
+// Publishes a packed 4:2:2 frame with the bytes of the two-pass algorithm: convert whole groups into the
+// scratch buffer, then copy the picture's rows into the frame block last row first. When the data covers the
+// picture the rows are converted straight into their place in the frame block instead, and the scratch
+// buffer's copy of them is recorded as deferred: the frame block holds it. A later frame that would read
+// those scratch bytes finds them still in place in the frame block (same rows) or gets them restored first
+// (other rows, or a frame that rewrites the frame block otherwise).
+void PublishPackedFrame(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
+                        const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores)
+{
+    const size_t groups = std::min(length / kBytesPerGroup, channel.scratchCapacity / kBytesPerConvertedGroup);
+    const size_t converted = groups * kBytesPerConvertedGroup;  // the scratch bytes this frame writes
+    Deferral deferral = ReadDeferral(channel);
+    if (picture.width <= 0 || picture.height <= 0) {
+        ConvertPackedYuvGroups(data, groups, channel.scratchBuffer, path);
+        deferral.from = std::max(deferral.from, converted);
+        WriteDeferral(channel, deferral);
+        return;
+    }
+    // Both capacities hold width x height x 3 bytes (checked by the caller).
+    const size_t width = static_cast<size_t>(picture.width), rows = static_cast<size_t>(picture.height);
+    const size_t rowBytes = width * kBytesPerPixel, pictureBytes = rows * rowBytes;
+    const bool sameRows = !deferral.Empty() && deferral.rowBytes == rowBytes && deferral.to == pictureBytes;
+    if (!sameRows) {
+        RestoreDeferred(channel, deferral, converted);
+        deferral = {};
+    }
+
+    if (converted >= pictureBytes && channel.deferredScratch != nullptr) {
+        for (size_t row = 0; row < rows; ++row)
+            ConvertPackedYuvPixels(data, row * width, width, channel.frameView + (rows - 1 - row) * rowBytes, path,
+                                   stores);
+        // The scratch bytes past the picture, as the two-pass algorithm leaves them.
+        ConvertPackedYuvPixels(data, rows * width, 2 * groups - rows * width, channel.scratchBuffer + pictureBytes,
+                               path, YuvStoreKind::Normal);
+        if (stores == YuvStoreKind::Streaming)
+            FinishStreamingStores();
+        WriteDeferral(channel, {0, pictureBytes, rowBytes});
+        return;
+    }
+
+    // Two passes, interleaved so that each row is copied while it is still in the cache. Rows beyond the
+    // converted data are copied as the scratch buffer holds them from earlier frames, except the deferred
+    // bytes of the same rows: the frame block already holds exactly those.
+    const size_t copied = sameRows ? std::min(pictureBytes, std::max(converted, deferral.from)) : pictureBytes;
+    size_t convertedGroups = 0;
+    const auto convertThrough = [&](size_t groupEnd) {
+        if (groupEnd <= convertedGroups)
+            return;
+        ConvertPackedYuvGroups(data + kBytesPerGroup * convertedGroups, groupEnd - convertedGroups,
+                               channel.scratchBuffer + kBytesPerConvertedGroup * convertedGroups, path);
+        convertedGroups = groupEnd;
+    };
+    for (size_t row = 0; row * rowBytes < copied; ++row) {
+        const size_t rowStart = row * rowBytes, rowEnd = std::min(rowStart + rowBytes, copied);
+        convertThrough(std::min(groups, (rowEnd + kBytesPerConvertedGroup - 1) / kBytesPerConvertedGroup));
+        std::memcpy(channel.frameView + (rows - 1 - row) * rowBytes, channel.scratchBuffer + rowStart,
+                    rowEnd - rowStart);
     }
     convertThrough(groups);
+    deferral.from = copied;
+    WriteDeferral(channel, deferral);
+}
+
+// Before the frame block is overwritten with unconverted bytes, the scratch buffer takes back what it is owed.
+void CopyUnchangedKeepingScratch(const CameraChannelViews& channel, const unsigned char* data, uint32_t length)
+{
+    RestoreDeferred(channel, ReadDeferral(channel), 0);
+    WriteDeferral(channel, {});
+    CopyUnchanged(channel, data, length);
 }
 
 }  // namespace
@@ -79,10 +164,16 @@ void WritePublishedFormat(CameraHeaderBlock* header, const PictureDescription& p
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
                            const PictureDescription& picture)
 {
+    PublishFrameToChannel(channel, data, length, picture, PreferredYuvConversionPath(), kFrameBlockStores);
+}
+
+void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
+                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores)
+{
     if (!channel.IsUsable() || data == nullptr)
         return;
     if (!picture.present) {
-        CopyUnchanged(channel, data, length);
+        CopyUnchangedKeepingScratch(channel, data, length);
         return;
     }
     const bool packedYuv = picture.bitCount == kPackedYuvBitCount;
@@ -91,7 +182,7 @@ void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned cha
     if (FormatDiffersInSize(channel.headerView, picture))
         WritePublishedFormat(channel.headerView, picture);
     if (packedYuv)
-        ConvertAndReverseRows(channel, data, length, picture);
+        PublishPackedFrame(channel, data, length, picture, path, stores);
     else
-        CopyUnchanged(channel, data, length);
+        CopyUnchangedKeepingScratch(channel, data, length);
 }

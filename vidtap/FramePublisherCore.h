@@ -9,7 +9,12 @@
 #include <cstdint>
 
 #include "CameraChannelViews.h"
+#include "PackedYuvConversion.h"
 #include "PictureDescription.h"
+
+// The store kind publishing uses for converted rows in the frame block (measured to be the faster one): the
+// block is read by another process, never by this one.
+inline constexpr YuvStoreKind kFrameBlockStores = YuvStoreKind::Streaming;
 
 // Publishes one frame described by `picture` (the picture header of the type being published).
 //  - Nothing happens when the channel is not usable or `data` is null.
@@ -22,8 +27,15 @@
 //    of `length`, as many as the scratch buffer holds) into the scratch buffer, and the picture's rows are
 //    copied from the scratch buffer into the frame block last row first. A width or height of 0 or below
 //    copies no row. The row geometry is always the picture's own, never values read from the header block.
+//  - Frame block and scratch buffer end up as that two-pass account says, but when the data covers the
+//    picture (and the channel has a deferral record) each row is converted once, straight into the frame
+//    block, and the scratch buffer's copy is only recorded; see DeferredScratchRows.
+// Uses the preferred conversion path and kFrameBlockStores.
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
                            const PictureDescription& picture);
+// The same through a given (available) conversion path and store kind.
+void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
+                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores);
 
 // Writes `picture` into the header block's `format` as published: its 40 bytes, then biBitCount 24 and
 // biCompression 0.

@@ -1,20 +1,25 @@
 #include "PackedYuvConversion.h"
 
-// Keyed to the architecture alone, never to the compiler: on x86 every compiler builds the SIMD kernels, so a
-// construct one compiler lacks fails the build instead of silently dropping them.
+#include <initializer_list>
+
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define PACKED_YUV_X86 1
 #include <immintrin.h>
 #if defined(_MSC_VER)
 #include <intrin.h>
+// Microsoft's <intrin.h> declares it; other headers serving that mode may not.
+extern "C" void __cpuidex(int cpuInfo[4], int function, int subfunction);
+#if defined(__clang__) && !defined(__AVX2__)
+// clang in Microsoft mode declares only the intrinsics of the instruction sets enabled for the whole file.
+#include <tmmintrin.h>
+#include <avxintrin.h>
+#include <avx2intrin.h>
 #endif
-// GCC and clang (also as clang-cl) emit instructions beyond the build's baseline only in a function marked
-// for them, so the dispatch can pick them at run time; Microsoft's compiler takes every intrinsic anywhere
-// and has no such marking.
-#if defined(__GNUC__) || defined(__clang__)
-#define PACKED_YUV_TARGET(features) __attribute__((target(features)))
-#else
+// Microsoft's compiler accepts every intrinsic in any function and has no per-function target attribute.
 #define PACKED_YUV_TARGET(features)
+#else
+#include <cpuid.h>
+#define PACKED_YUV_TARGET(features) __attribute__((target(features)))
 #endif
 #endif
 
@@ -36,124 +41,273 @@ inline unsigned char TruncateAndClamp(float value)
     return static_cast<unsigned char>(whole < 0 ? 0 : whole > 255 ? 255 : whole);
 }
 
+// Writes the colour of the group at `in` as one pixel (3 bytes) at `out`.
+inline void ConvertPixel(const unsigned char* in, unsigned char* out)
+{
+    const float y = (static_cast<float>(in[0]) - kLumaOffset) * kLumaScale;
+    const float u = static_cast<float>(in[1]) - kChromaOffset;
+    const float v = static_cast<float>(in[3]) - kChromaOffset;
+    const float blue = (u * kBlueFromU) + y;
+    const float green = (y - (v * kGreenFromV)) - (u * kGreenFromU);
+    const float red = (v * kRedFromV) + y;
+    out[0] = TruncateAndClamp(blue);
+    out[1] = TruncateAndClamp(green);
+    out[2] = TruncateAndClamp(red);
+}
+
 void ConvertScalar(const unsigned char* in, size_t groups, unsigned char* out)
 {
     for (size_t g = 0; g < groups; ++g, in += 4, out += 6) {
-        const float y = (static_cast<float>(in[0]) - kLumaOffset) * kLumaScale;
-        const float u = static_cast<float>(in[1]) - kChromaOffset;
-        const float v = static_cast<float>(in[3]) - kChromaOffset;
-        const float blue = (u * kBlueFromU) + y;
-        const float green = (y - (v * kGreenFromV)) - (u * kGreenFromU);
-        const float red = (v * kRedFromV) + y;
-        out[0] = out[3] = TruncateAndClamp(blue);
-        out[1] = out[4] = TruncateAndClamp(green);
-        out[2] = out[5] = TruncateAndClamp(red);
+        ConvertPixel(in, out);
+        out[3] = out[0];
+        out[4] = out[1];
+        out[5] = out[2];
     }
 }
 
 #if PACKED_YUV_X86
 
-// Both SIMD paths evaluate the formula lane by lane with the same single-precision operations in the same
+// Every vector path evaluates the formula lane by lane with the same single-precision operations in the same
 // order as the scalar path (separate multiply and add, no fused operations), so they are bit-identical to it.
 // Truncation is cvttps; the clamp is the signed-to-unsigned saturating pack, which maps every value below 0
 // to 0 and every value above 255 to 255 (the intermediate 16-bit pack cannot change a value in -300..600).
-//
+// Each step converts 8 groups into 48 bytes, handed over as three 16-byte blocks.
+
+struct Blocks48 {
+    __m128i first, second, third;
+};
+
+// The formula over every 32-bit lane (one group each) of the integer vector `packed`, written once for both
+// vector widths: W is the intrinsic prefix (_mm, _mm256), S the integer vector suffix (si128, si256), F the
+// float vector type. Declares blue, green and red, the truncated results.
+#define PACKED_YUV_COLOURS(W, S, F, packed)                                                                    \
+    const auto byteMask = W##_set1_epi32(0xFF);                                                                 \
+    const F y0 = W##_cvtepi32_ps(W##_and_##S(packed, byteMask));                                               \
+    const F u0 = W##_cvtepi32_ps(W##_and_##S(W##_srli_epi32(packed, 8), byteMask));                            \
+    const F v0 = W##_cvtepi32_ps(W##_srli_epi32(packed, 24));                                                  \
+    const F y = W##_mul_ps(W##_sub_ps(y0, W##_set1_ps(kLumaOffset)), W##_set1_ps(kLumaScale));                 \
+    const F u = W##_sub_ps(u0, W##_set1_ps(kChromaOffset));                                                     \
+    const F v = W##_sub_ps(v0, W##_set1_ps(kChromaOffset));                                                     \
+    const auto blue = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(u, W##_set1_ps(kBlueFromU)), y));                 \
+    const auto green = W##_cvttps_epi32(                                                                        \
+        W##_sub_ps(W##_sub_ps(y, W##_mul_ps(v, W##_set1_ps(kGreenFromV))), W##_mul_ps(u, W##_set1_ps(kGreenFromU)))); \
+    const auto red = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(v, W##_set1_ps(kRedFromV)), y));
+
+// The truncated blue, green and red of the 4 groups in `packed`, one per 32-bit lane. SSE2 only, so every
+// path can use it.
+struct Colours4 {
+    __m128i blue, green, red;
+};
+
+inline Colours4 ComputeColours4(__m128i packed)
+{
+    PACKED_YUV_COLOURS(_mm, si128, __m128, packed)
+    return {blue, green, red};
+}
+
+// Two 64-bit lanes, each one pixel pair (6 bytes, then 2 zero bytes), squeezed into 12 bytes followed by 4
+// zero bytes: the low pair is moved up by one word so that a single shift joins both.
+inline __m128i SqueezePairs(__m128i pairs)
+{
+    return _mm_srli_si128(_mm_shufflelo_epi16(pairs, _MM_SHUFFLE(2, 1, 0, 3)), 2);
+}
+
+// Without byte shuffles: the 8 clamped colours become the three words of each pixel pair (blue-green,
+// red-blue, green-red), which unpack into one 64-bit lane per pair; the pairs are squeezed and joined.
+inline Blocks48 ConvertStepSse2(const unsigned char* in)
+{
+    const Colours4 low = ComputeColours4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+    const Colours4 high = ComputeColours4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16)));
+    const __m128i blueGreen = _mm_packus_epi16(_mm_packs_epi32(low.blue, high.blue),
+                                               _mm_packs_epi32(low.green, high.green));
+    const __m128i reds = _mm_packs_epi32(low.red, high.red);
+    const __m128i redBytes = _mm_packus_epi16(reds, reds);
+    const __m128i greenBytes = _mm_srli_si128(blueGreen, 8);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i blueGreenWords = _mm_unpacklo_epi8(blueGreen, greenBytes);
+    const __m128i redBlueWords = _mm_unpacklo_epi8(redBytes, blueGreen);
+    const __m128i greenRedWords = _mm_unpacklo_epi8(greenBytes, redBytes);
+    const __m128i firstFour03 = _mm_unpacklo_epi16(blueGreenWords, redBlueWords);
+    const __m128i firstFour47 = _mm_unpackhi_epi16(blueGreenWords, redBlueWords);
+    const __m128i lastTwo03 = _mm_unpacklo_epi16(greenRedWords, zero);
+    const __m128i lastTwo47 = _mm_unpackhi_epi16(greenRedWords, zero);
+    const __m128i bytes01 = SqueezePairs(_mm_unpacklo_epi32(firstFour03, lastTwo03));
+    const __m128i bytes23 = SqueezePairs(_mm_unpackhi_epi32(firstFour03, lastTwo03));
+    const __m128i bytes45 = SqueezePairs(_mm_unpacklo_epi32(firstFour47, lastTwo47));
+    const __m128i bytes67 = SqueezePairs(_mm_unpackhi_epi32(firstFour47, lastTwo47));
+    return {_mm_or_si128(bytes01, _mm_slli_si128(bytes23, 12)),
+            _mm_or_si128(_mm_srli_si128(bytes23, 4), _mm_slli_si128(bytes45, 8)),
+            _mm_or_si128(_mm_srli_si128(bytes45, 8), _mm_slli_si128(bytes67, 4))};
+}
+
 // After the packs, the 16 bytes of a 128-bit lane hold b0 b1 b2 b3 g0 g1 g2 g3 r0 r1 r2 r3 (and r0..r3
-// again); the shuffles spread them into the 24 output bytes b0 g0 r0 b0 g0 r0 b1 ... r3.
+// again); the shuffles spread them into the 24 output bytes b0 g0 r0 b0 g0 r0 b1 ... r3 ("first" holds 16 of
+// them, the low half of "rest" the other 8).
 #define PACKED_YUV_SPREAD_FIRST 0, 4, 8, 0, 4, 8, 1, 5, 9, 1, 5, 9, 2, 6, 10, 2
 #define PACKED_YUV_SPREAD_REST 6, 10, 3, 7, 11, 3, 7, 11, -128, -128, -128, -128, -128, -128, -128, -128
 
-PACKED_YUV_TARGET("ssse3") size_t ConvertSsse3(const unsigned char* in, size_t groups, unsigned char* out)
+// Two runs of 24 bytes (first 16 and rest 8 each) joined into 48 contiguous bytes.
+PACKED_YUV_TARGET("ssse3") inline Blocks48 JoinRuns(__m128i firstA, __m128i restA, __m128i firstB, __m128i restB)
 {
-    const __m128i byteMask = _mm_set1_epi32(0xFF);
-    const __m128 lumaOffset = _mm_set1_ps(kLumaOffset), chromaOffset = _mm_set1_ps(kChromaOffset);
-    const __m128 lumaScale = _mm_set1_ps(kLumaScale), blueFromU = _mm_set1_ps(kBlueFromU);
-    const __m128 greenFromV = _mm_set1_ps(kGreenFromV), greenFromU = _mm_set1_ps(kGreenFromU);
-    const __m128 redFromV = _mm_set1_ps(kRedFromV);
+    return {firstA, _mm_unpacklo_epi64(restA, firstB), _mm_alignr_epi8(restB, firstB, 8)};
+}
+
+PACKED_YUV_TARGET("ssse3") inline Blocks48 ConvertStepSsse3(const unsigned char* in)
+{
     const __m128i spreadFirst = _mm_setr_epi8(PACKED_YUV_SPREAD_FIRST);
     const __m128i spreadRest = _mm_setr_epi8(PACKED_YUV_SPREAD_REST);
-
-    size_t done = 0;
-    for (; groups - done >= 4; done += 4, in += 16, out += 24) {
-        const __m128i packed = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const __m128 y0 = _mm_cvtepi32_ps(_mm_and_si128(packed, byteMask));
-        const __m128 u0 = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(packed, 8), byteMask));
-        const __m128 v0 = _mm_cvtepi32_ps(_mm_srli_epi32(packed, 24));
-        const __m128 y = _mm_mul_ps(_mm_sub_ps(y0, lumaOffset), lumaScale);
-        const __m128 u = _mm_sub_ps(u0, chromaOffset);
-        const __m128 v = _mm_sub_ps(v0, chromaOffset);
-        const __m128 blue = _mm_add_ps(_mm_mul_ps(u, blueFromU), y);
-        const __m128 green = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(v, greenFromV)), _mm_mul_ps(u, greenFromU));
-        const __m128 red = _mm_add_ps(_mm_mul_ps(v, redFromV), y);
-        const __m128i blueGreen = _mm_packs_epi32(_mm_cvttps_epi32(blue), _mm_cvttps_epi32(green));
-        const __m128i redRed = _mm_packs_epi32(_mm_cvttps_epi32(red), _mm_cvttps_epi32(red));
-        const __m128i bytes = _mm_packus_epi16(blueGreen, redRed);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, spreadFirst));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_shuffle_epi8(bytes, spreadRest));
+    __m128i first[2], rest[2];
+    for (int half = 0; half < 2; ++half) {
+        const Colours4 c = ComputeColours4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * half)));
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(c.blue, c.green), _mm_packs_epi32(c.red, c.red));
+        first[half] = _mm_shuffle_epi8(bytes, spreadFirst);
+        rest[half] = _mm_shuffle_epi8(bytes, spreadRest);
     }
-    return done;
+    return JoinRuns(first[0], rest[0], first[1], rest[1]);
 }
 
-PACKED_YUV_TARGET("avx2") size_t ConvertAvx2(const unsigned char* in, size_t groups, unsigned char* out)
+// Groups 0-3 in the low 128-bit lane, 4-7 in the high one (the packs and the shuffles work within lanes).
+PACKED_YUV_TARGET("avx2") inline Blocks48 ConvertStepAvx2(const unsigned char* in)
 {
-    const __m256i byteMask = _mm256_set1_epi32(0xFF);
-    const __m256 lumaOffset = _mm256_set1_ps(kLumaOffset), chromaOffset = _mm256_set1_ps(kChromaOffset);
-    const __m256 lumaScale = _mm256_set1_ps(kLumaScale), blueFromU = _mm256_set1_ps(kBlueFromU);
-    const __m256 greenFromV = _mm256_set1_ps(kGreenFromV), greenFromU = _mm256_set1_ps(kGreenFromU);
-    const __m256 redFromV = _mm256_set1_ps(kRedFromV);
-    const __m256i spreadFirst = _mm256_setr_epi8(PACKED_YUV_SPREAD_FIRST, PACKED_YUV_SPREAD_FIRST);
-    const __m256i spreadRest = _mm256_setr_epi8(PACKED_YUV_SPREAD_REST, PACKED_YUV_SPREAD_REST);
-
-    size_t done = 0;
-    // Eight groups per step: groups 0-3 in the low 128-bit lane, 4-7 in the high one (the packs and the
-    // shuffles work within lanes).
-    for (; groups - done >= 8; done += 8, in += 32, out += 48) {
-        const __m256i packed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-        const __m256 y0 = _mm256_cvtepi32_ps(_mm256_and_si256(packed, byteMask));
-        const __m256 u0 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(packed, 8), byteMask));
-        const __m256 v0 = _mm256_cvtepi32_ps(_mm256_srli_epi32(packed, 24));
-        const __m256 y = _mm256_mul_ps(_mm256_sub_ps(y0, lumaOffset), lumaScale);
-        const __m256 u = _mm256_sub_ps(u0, chromaOffset);
-        const __m256 v = _mm256_sub_ps(v0, chromaOffset);
-        const __m256 blue = _mm256_add_ps(_mm256_mul_ps(u, blueFromU), y);
-        const __m256 green =
-            _mm256_sub_ps(_mm256_sub_ps(y, _mm256_mul_ps(v, greenFromV)), _mm256_mul_ps(u, greenFromU));
-        const __m256 red = _mm256_add_ps(_mm256_mul_ps(v, redFromV), y);
-        const __m256i blueGreen = _mm256_packs_epi32(_mm256_cvttps_epi32(blue), _mm256_cvttps_epi32(green));
-        const __m256i redRed = _mm256_packs_epi32(_mm256_cvttps_epi32(red), _mm256_cvttps_epi32(red));
-        const __m256i bytes = _mm256_packus_epi16(blueGreen, redRed);
-        const __m256i first = _mm256_shuffle_epi8(bytes, spreadFirst);
-        const __m256i rest = _mm256_shuffle_epi8(bytes, spreadRest);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(first));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(rest));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 24), _mm256_extracti128_si256(first, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 40), _mm256_extracti128_si256(rest, 1));
-    }
-    return done;
+    const __m256i packed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    PACKED_YUV_COLOURS(_mm256, si256, __m256, packed)
+    const __m256i blueGreen = _mm256_packs_epi32(blue, green);
+    const __m256i redRed = _mm256_packs_epi32(red, red);
+    const __m256i bytes = _mm256_packus_epi16(blueGreen, redRed);
+    const __m256i first = _mm256_shuffle_epi8(
+        bytes, _mm256_setr_epi8(PACKED_YUV_SPREAD_FIRST, PACKED_YUV_SPREAD_FIRST));
+    const __m256i rest = _mm256_shuffle_epi8(
+        bytes, _mm256_setr_epi8(PACKED_YUV_SPREAD_REST, PACKED_YUV_SPREAD_REST));
+    return JoinRuns(_mm256_castsi256_si128(first), _mm256_castsi256_si128(rest),
+                    _mm256_extracti128_si256(first, 1), _mm256_extracti128_si256(rest, 1));
 }
 
+inline void StoreBlocks(unsigned char* out, const Blocks48& blocks, YuvStoreKind stores)
+{
+    __m128i* const at = reinterpret_cast<__m128i*>(out);
+    if (stores == YuvStoreKind::Streaming) {
+        _mm_stream_si128(at, blocks.first);
+        _mm_stream_si128(at + 1, blocks.second);
+        _mm_stream_si128(at + 2, blocks.third);
+    } else {
+        _mm_storeu_si128(at, blocks.first);
+        _mm_storeu_si128(at + 1, blocks.second);
+        _mm_storeu_si128(at + 2, blocks.third);
+    }
+}
+
+// Converts whole 8-group steps; returns the number of groups done. Streaming stores need `out` 16-byte
+// aligned (the caller arranges it).
+#define PACKED_YUV_STEP_LOOP(step)                                                                             \
+    size_t done = 0;                                                                                            \
+    for (; groups - done >= 8; done += 8, in += 32, out += 48)                                                  \
+        StoreBlocks(out, step(in), stores);                                                                     \
+    return done;
+
+size_t ConvertStepsSse2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    PACKED_YUV_STEP_LOOP(ConvertStepSse2)
+}
+
+PACKED_YUV_TARGET("ssse3")
+size_t ConvertStepsSsse3(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    PACKED_YUV_STEP_LOOP(ConvertStepSsse3)
+}
+
+PACKED_YUV_TARGET("avx2")
+size_t ConvertStepsAvx2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    PACKED_YUV_STEP_LOOP(ConvertStepAvx2)
+}
+
+#undef PACKED_YUV_STEP_LOOP
+#undef PACKED_YUV_COLOURS
+
+// cpuid leaf/subleaf into eax, ebx, ecx, edx.
+void ReadCpuid(uint32_t leaf, uint32_t subleaf, uint32_t registers[4])
+{
 #if defined(_MSC_VER)
-// What libgcc's feature test reports, from the processor's own identification: SSSE3 is leaf 1 ECX bit 9;
-// AVX2 needs leaf 7 EBX bit 5, AVX and OSXSAVE (leaf 1 ECX bits 28 and 27) and an operating system that
-// saves the XMM and YMM registers (XCR0 bits 1 and 2).
-bool ProcessorSupports(YuvConversionPath path)
-{
-    int leaf[4];
-    __cpuid(leaf, 0);
-    const int highestLeaf = leaf[0];
-    __cpuid(leaf, 1);
-    const int features = leaf[2];
-    if (path == YuvConversionPath::Ssse3)
-        return (features & (1 << 9)) != 0;
-    const int avxAndOsxsave = (1 << 28) | (1 << 27);
-    if ((features & avxAndOsxsave) != avxAndOsxsave || highestLeaf < 7 || (_xgetbv(0) & 6) != 6)
-        return false;
-    __cpuidex(leaf, 7, 0);
-    return (leaf[1] & (1 << 5)) != 0;
-}
+    int values[4];
+    __cpuidex(values, static_cast<int>(leaf), static_cast<int>(subleaf));
+    for (int i = 0; i < 4; ++i)
+        registers[i] = static_cast<uint32_t>(values[i]);
+#else
+    __cpuid_count(leaf, subleaf, registers[0], registers[1], registers[2], registers[3]);
 #endif
+}
+
+// The register state the operating system saves on a context switch (XCR0). Only valid with OSXSAVE set.
+uint64_t ReadSavedRegisterState()
+{
+#if defined(_MSC_VER)
+    return _xgetbv(0);
+#else
+    uint32_t low, high;
+    __asm__ __volatile__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (uint64_t{high} << 32) | low;
+#endif
+}
+
+struct CpuFeatures {
+    bool ssse3 = false;
+    bool avx2 = false;
+};
+
+CpuFeatures DetectCpuFeatures()
+{
+    CpuFeatures features;
+    uint32_t r[4];
+    ReadCpuid(0, 0, r);
+    const uint32_t maxLeaf = r[0];
+    if (maxLeaf < 1)
+        return features;
+    ReadCpuid(1, 0, r);
+    features.ssse3 = (r[2] & (1u << 9)) != 0;
+    const bool osSavesRegisters = (r[2] & (1u << 27)) != 0;
+    const bool avx = (r[2] & (1u << 28)) != 0;
+    if (maxLeaf < 7 || !osSavesRegisters || !avx)
+        return features;
+    // AVX2 code faults unless the operating system saves both the SSE and the upper AVX register halves.
+    constexpr uint64_t kSseAndAvxState = 0x6;
+    if ((ReadSavedRegisterState() & kSseAndAvxState) != kSseAndAvxState)
+        return features;
+    ReadCpuid(7, 0, r);
+    features.avx2 = (r[1] & (1u << 5)) != 0;
+    return features;
+}
+
+const CpuFeatures& Cpu()
+{
+    static const CpuFeatures features = DetectCpuFeatures();
+    return features;
+}
 
 #endif  // PACKED_YUV_X86
+
+// Converts `groups` groups through `path`, the vector steps first and the scalar loop for the rest.
+void ConvertGroups(const unsigned char* in, size_t groups, unsigned char* out, YuvConversionPath path,
+                   YuvStoreKind stores)
+{
+    size_t done = 0;
+#if PACKED_YUV_X86
+    switch (path) {
+    case YuvConversionPath::Avx2:
+        done = ConvertStepsAvx2(in, groups, out, stores);
+        break;
+    case YuvConversionPath::Ssse3:
+        done = ConvertStepsSsse3(in, groups, out, stores);
+        break;
+    case YuvConversionPath::Sse2:
+        done = ConvertStepsSse2(in, groups, out, stores);
+        break;
+    case YuvConversionPath::Scalar:
+        break;
+    }
+#endif
+    ConvertScalar(in + 4 * done, groups - done, out + 6 * done);
+}
 
 }  // namespace
 
@@ -163,19 +317,12 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
     case YuvConversionPath::Scalar:
         return true;
 #if PACKED_YUV_X86
-#if defined(_MSC_VER)
+    case YuvConversionPath::Sse2:
+        return true;
     case YuvConversionPath::Ssse3:
+        return Cpu().ssse3;
     case YuvConversionPath::Avx2:
-        return ProcessorSupports(path);
-#else
-    case YuvConversionPath::Ssse3:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("ssse3");
-    case YuvConversionPath::Avx2:
-        // libgcc reports avx2 only when the operating system also saves the 256-bit registers.
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
-#endif
+        return Cpu().avx2;
 #endif
     default:
         return false;
@@ -184,21 +331,55 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
 
 YuvConversionPath PreferredYuvConversionPath()
 {
-    if (YuvConversionPathAvailable(YuvConversionPath::Avx2))
-        return YuvConversionPath::Avx2;
-    if (YuvConversionPathAvailable(YuvConversionPath::Ssse3))
-        return YuvConversionPath::Ssse3;
-    return YuvConversionPath::Scalar;
+    static const YuvConversionPath preferred = [] {
+        for (YuvConversionPath path : {YuvConversionPath::Avx2, YuvConversionPath::Ssse3, YuvConversionPath::Sse2})
+            if (YuvConversionPathAvailable(path))
+                return path;
+        return YuvConversionPath::Scalar;
+    }();
+    return preferred;
 }
 
 void ConvertPackedYuvGroups(const unsigned char* in, size_t groups, unsigned char* out, YuvConversionPath path)
 {
-    size_t done = 0;
+    ConvertGroups(in, groups, out, path, YuvStoreKind::Normal);
+}
+
+void ConvertPackedYuvPixels(const unsigned char* frame, size_t firstPixel, size_t pixels, unsigned char* out,
+                            YuvConversionPath path, YuvStoreKind stores)
+{
+    size_t pixel = firstPixel;
+    const size_t end = firstPixel + pixels;
+    if (pixel < end && pixel % 2 != 0) {
+        ConvertPixel(frame + 4 * (pixel / 2), out);
+        out += 3;
+        ++pixel;
+    }
+    const unsigned char* in = frame + 4 * (pixel / 2);
+    size_t groups = (end - pixel) / 2;
+    pixel += 2 * groups;
+    if (stores == YuvStoreKind::Streaming) {
+        // Streaming stores go to 16-byte aligned blocks: the groups before the first aligned one are written
+        // through the cache. An odd address never reaches alignment in steps of 6 bytes.
+        const bool alignable = reinterpret_cast<uintptr_t>(out) % 2 == 0;
+        size_t lead = 0;
+        while (alignable && lead < groups && reinterpret_cast<uintptr_t>(out + 6 * lead) % 16 != 0)
+            ++lead;
+        if (!alignable)
+            lead = groups;
+        ConvertScalar(in, lead, out);
+        in += 4 * lead;
+        out += 6 * lead;
+        groups -= lead;
+    }
+    ConvertGroups(in, groups, out, path, stores);
+    if (pixel < end)
+        ConvertPixel(in + 4 * groups, out + 6 * groups);
+}
+
+void FinishStreamingStores()
+{
 #if PACKED_YUV_X86
-    if (path == YuvConversionPath::Avx2)
-        done = ConvertAvx2(in, groups, out);
-    else if (path == YuvConversionPath::Ssse3)
-        done = ConvertSsse3(in, groups, out);
+    _mm_sfence();
 #endif
-    ConvertScalar(in + 4 * done, groups - done, out + 6 * done);
 }

@@ -10,6 +10,7 @@
 #include "CameraChannel.h"
 #include "ChannelTestTypes.h"
 #include "FramePublisher.h"
+#include "PackedYuvConversion.h"
 
 namespace {
 
@@ -101,10 +102,12 @@ TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
 
     const TestSection block = OpenTestSection(FrameBlockNameOfTry(0));
     ASSERT_NE(block.view, nullptr);
-    // The frame block holds the scratch buffer's second row, then its first.
-    EXPECT_EQ(0, std::memcmp(block.view, scratchBuffer + 12, 12));
-    EXPECT_EQ(0, std::memcmp(block.view + 12, scratchBuffer, 12));
-    EXPECT_NE(0, std::memcmp(scratchBuffer, scratchBuffer + 12, 12));
+    // The frame block holds the converted second row, then the first.
+    unsigned char converted[24];
+    ConvertPackedYuvGroups(frame.data(), 4, converted, YuvConversionPath::Scalar);
+    EXPECT_EQ(0, std::memcmp(block.view, converted + 12, 12));
+    EXPECT_EQ(0, std::memcmp(block.view + 12, converted, 12));
+    EXPECT_NE(0, std::memcmp(converted, converted + 12, 12));
 }
 
 TEST(CameraChannelPublish, VideoInfo2TypeIsReadAtItsOwnOffset)

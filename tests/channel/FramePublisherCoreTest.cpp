@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -53,6 +54,7 @@ struct TestChannel {
         views.frameCapacity = frame.size();
         views.scratchBuffer = scratch.data();
         views.scratchCapacity = scratch.size();
+        views.deferredScratch = &deferredScratch;
         return views;
     }
     void Publish(const std::vector<unsigned char>& data, const PictureDescription& picture)
@@ -67,6 +69,7 @@ struct TestChannel {
     std::vector<unsigned char> header;
     std::vector<unsigned char> frame;
     std::vector<unsigned char> scratch;
+    DeferredScratchRows deferredScratch;
 };
 
 std::vector<unsigned char> Bytes(std::initializer_list<int> values)
@@ -116,7 +119,6 @@ TEST(FramePublisherCore, SmallPackedFrameIsConvertedAndStoredLastRowFirst)
     std::vector<unsigned char> converted;
     for (auto pair : {PairOf(16, 128, 128), PairOf(235, 128, 128), PairOf(81, 90, 240), PairOf(255, 255, 255)})
         converted.insert(converted.end(), pair.begin(), pair.end());
-    EXPECT_EQ(Slice(channel.scratch, 0, 24), converted);
     EXPECT_EQ(Slice(channel.frame, 0, 12), Slice(converted, 12, 12));
     EXPECT_EQ(Slice(channel.frame, 12, 12), Slice(converted, 0, 12));
     EXPECT_EQ(channel.frame[24], 0x22);  // bytes beyond the frame keep their contents
@@ -222,8 +224,8 @@ TEST(FramePublisherCore, ConversionStopsAtTheScratchEnd)
     TestChannel channel(12, 12);
     std::vector<unsigned char> data(20, 50);
     channel.Publish(data, Picture(2, 2, 16));
-    EXPECT_EQ(Slice(channel.scratch, 6, 6), PairOf(50, 50, 50));
     EXPECT_EQ(Slice(channel.frame, 0, 6), PairOf(50, 50, 50));
+    EXPECT_EQ(Slice(channel.frame, 6, 6), PairOf(50, 50, 50));
 }
 
 TEST(FramePublisherCore, PictureLargerThanTheBlocksIsNotPublished)
@@ -259,38 +261,78 @@ TEST(FramePublisherCore, UnusableChannelOrMissingDataPublishesNothing)
     EXPECT_EQ(channel.scratch[0], 0x33);
 }
 
-TEST(FramePublisherCore, MatchesConvertThenReverseOnManyShapes)
+// Random sequences of frames that switch between one-pass frames (data covering the picture), short frames
+// of the same and of other geometries, frames without rows, copied frames and pictures too large to publish;
+// after every frame the whole frame block must equal the two-pass algorithm's, on every path and store kind.
+TEST(FramePublisherCore, FrameBlockMatchesTheTwoPassAlgorithmOverMixedSequences)
 {
     std::mt19937 random(20240611);
     const auto fill = [&](std::vector<unsigned char>& bytes) {
         for (auto& b : bytes)
             b = static_cast<unsigned char>(random());
     };
-    int cases = 0;
-    for (int32_t width : {1, 2, 3, 5, 8, 15, 16, 17, 33}) {
-        for (int32_t height : {1, 2, 3, 7}) {
-            const size_t pictureBytes = static_cast<size_t>(width) * height * 3;
-            for (size_t spare : {size_t{0}, size_t{5}, size_t{96}}) {
-                const size_t full = static_cast<size_t>(width) * height * 2;
-                for (size_t length : {size_t{0}, size_t{3}, full / 2, full / 2 + 1, full, full + 2, full + 64}) {
-                    TestChannel channel(pictureBytes + spare, pictureBytes + spare);
-                    fill(channel.frame);
-                    fill(channel.scratch);
-                    // Exactly `length` bytes, but never an empty vector: a null frame pointer publishes nothing.
-                    std::vector<unsigned char> data(std::max<size_t>(length, 1));
-                    fill(data);
-                    std::vector<unsigned char> expectedFrame = channel.frame, expectedScratch = channel.scratch;
-                    ReferencePublish(expectedScratch, expectedFrame, data, static_cast<uint32_t>(length), width, height);
+    const auto pick = [&](std::initializer_list<int32_t> values) {
+        return *(values.begin() + random() % values.size());
+    };
+    std::vector<std::pair<YuvConversionPath, YuvStoreKind>> methods;
+    for (YuvConversionPath path :
+         {YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3, YuvConversionPath::Avx2})
+        if (YuvConversionPathAvailable(path))
+            for (YuvStoreKind stores : {YuvStoreKind::Normal, YuvStoreKind::Streaming})
+                methods.emplace_back(path, stores);
 
-                    channel.Publish(data, static_cast<uint32_t>(length), Picture(width, height, 16));
-                    ASSERT_EQ(channel.scratch, expectedScratch) << width << "x" << height << " length " << length;
-                    ASSERT_EQ(channel.frame, expectedFrame) << width << "x" << height << " length " << length;
-                    ++cases;
-                }
+    enum Kind { OnePass, ShortSameRows, ShortOtherRows, NoRows, Copied, TooLarge, kKinds };
+    int seen[kKinds] = {};
+    for (int sequence = 0; sequence < 400; ++sequence) {
+        const auto method = methods[static_cast<size_t>(sequence) % methods.size()];
+        const size_t capacity = static_cast<size_t>(pick({3 * 33 * 7, 3 * 17 * 7 + 5, 3 * 33 * 7 + 96}));
+        TestChannel channel(capacity, capacity);
+        fill(channel.frame);
+        fill(channel.scratch);
+        std::vector<unsigned char> expectedFrame = channel.frame, expectedScratch = channel.scratch;
+        int32_t width = 0, height = 0;
+        bool previousOnePass = false, shortSameRows = false;
+        for (int frame = 0; frame < 16; ++frame) {
+            if (!shortSameRows && (frame == 0 || random() % 3 == 0)) {
+                width = pick({1, 2, 3, 5, 8, 15, 16, 17, 33, 0, -4});
+                height = pick({1, 2, 3, 7, 0, -2, 40});
             }
+            const uint16_t bitCount = !shortSameRows && random() % 6 == 0 ? 24 : 16;
+            const int32_t full = std::abs(width) * std::abs(height) * 2;
+            const size_t length = static_cast<size_t>(
+                shortSameRows ? pick({0, 3, full / 2, full / 2 + 1, std::max(full - 4, 0)})
+                              : pick({0, 3, full / 2, full / 2 + 1, full, full + 2, full + 64}));
+            // Exactly `length` bytes, but never an empty vector: a null frame pointer publishes nothing.
+            std::vector<unsigned char> data(std::max<size_t>(length, 1));
+            fill(data);
+
+            const size_t pictureBytes = static_cast<size_t>(full) / 2 * 3;
+            const size_t groups = std::min(length / 4, capacity / 6);
+            Kind kind;
+            if (bitCount != 16) {
+                kind = Copied;
+                std::copy_n(data.begin(), std::min(length, capacity), expectedFrame.begin());
+            } else if (pictureBytes > capacity) {
+                kind = TooLarge;
+            } else {
+                kind = width <= 0 || height <= 0    ? NoRows
+                       : 6 * groups >= pictureBytes ? OnePass
+                       : shortSameRows              ? ShortSameRows
+                                                    : ShortOtherRows;
+                ReferencePublish(expectedScratch, expectedFrame, data, static_cast<uint32_t>(length), width, height);
+            }
+            ++seen[kind];
+            PublishFrameToChannel(channel.Views(), data.data(), static_cast<uint32_t>(length),
+                                  Picture(width, height, bitCount), method.first, method.second);
+            ASSERT_EQ(channel.frame, expectedFrame)
+                << "sequence " << sequence << " frame " << frame << ": " << width << "x" << height << " depth "
+                << bitCount << " length " << length << " after a one-pass frame: " << previousOnePass;
+            previousOnePass = kind == OnePass;
+            shortSameRows = previousOnePass && random() % 2 == 0;
         }
     }
-    EXPECT_EQ(cases, 9 * 4 * 3 * 7);
+    for (int kind = 0; kind < kKinds; ++kind)
+        EXPECT_GT(seen[kind], 0) << "kind " << kind << " never occurred";
 }
 
 TEST(FramePublisherCore, HeaderRewrittenByAnotherWriterNeverSteersTheRows)

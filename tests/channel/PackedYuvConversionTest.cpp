@@ -1,6 +1,8 @@
-// Every conversion path against a direct evaluation of the colour formula, over all inputs.
+// Every conversion path against a direct evaluation of the colour formula: over all inputs, and over pixel
+// runs of every parity, length and alignment, in both store kinds. A path this processor lacks is skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,32 +12,39 @@
 
 namespace {
 
-std::vector<YuvConversionPath> AvailablePaths()
+std::string PathName(YuvConversionPath path)
 {
-    std::vector<YuvConversionPath> paths;
-    for (YuvConversionPath path : {YuvConversionPath::Scalar, YuvConversionPath::Ssse3, YuvConversionPath::Avx2})
-        if (YuvConversionPathAvailable(path))
-            paths.push_back(path);
-    return paths;
+    switch (path) {
+    case YuvConversionPath::Scalar:
+        return "scalar";
+    case YuvConversionPath::Sse2:
+        return "sse2";
+    case YuvConversionPath::Ssse3:
+        return "ssse3";
+    case YuvConversionPath::Avx2:
+        return "avx2";
+    }
+    return "unknown";
 }
 
-const char* PathName(YuvConversionPath path)
-{
-    return path == YuvConversionPath::Scalar ? "scalar" : path == YuvConversionPath::Ssse3 ? "ssse3" : "avx2";
-}
+class PackedYuvConversionPath : public testing::TestWithParam<YuvConversionPath> {
+protected:
+    void SetUp() override
+    {
+        if (!YuvConversionPathAvailable(GetParam()))
+            GTEST_SKIP() << "this processor cannot run the " << PathName(GetParam()) << " path";
+    }
+};
 
 }  // namespace
 
-TEST(PackedYuvConversion, EveryInputMatchesTheFormulaOnEveryPath)
+TEST_P(PackedYuvConversionPath, EveryInputMatchesTheFormula)
 {
     // One call per U value converts all 65,536 (V, Y0) pairs; Y1 carries noise it must ignore.
     constexpr size_t kGroups = 256 * 256;
     std::vector<unsigned char> in(4 * kGroups);
     std::vector<unsigned char> out(6 * kGroups);
-    std::vector<Bgr> expected(kGroups);
-    const std::vector<YuvConversionPath> paths = AvailablePaths();
     size_t mismatches = 0;
-
     for (unsigned u = 0; u < 256; ++u) {
         for (unsigned v = 0; v < 256; ++v) {
             for (unsigned y0 = 0; y0 < 256; ++y0) {
@@ -44,29 +53,25 @@ TEST(PackedYuvConversion, EveryInputMatchesTheFormulaOnEveryPath)
                 in[4 * g + 1] = static_cast<unsigned char>(u);
                 in[4 * g + 2] = static_cast<unsigned char>(y0 * 37 + v * 11 + u);
                 in[4 * g + 3] = static_cast<unsigned char>(v);
-                expected[g] = ReferenceColour(y0, u, v);
             }
         }
-        for (YuvConversionPath path : paths) {
-            ConvertPackedYuvGroups(in.data(), kGroups, out.data(), path);
-            for (size_t g = 0; g < kGroups; ++g) {
-                const unsigned char* pair = &out[6 * g];
-                const Bgr& want = expected[g];
-                const bool same = pair[0] == want[0] && pair[1] == want[1] && pair[2] == want[2] &&
-                                  pair[3] == want[0] && pair[4] == want[1] && pair[5] == want[2];
-                if (!same && ++mismatches <= 10)
-                    ADD_FAILURE() << PathName(path) << ": Y0=" << g % 256 << " U=" << u << " V=" << g / 256
-                                  << " gives " << int(pair[0]) << "," << int(pair[1]) << "," << int(pair[2]) << " / "
-                                  << int(pair[3]) << "," << int(pair[4]) << "," << int(pair[5]) << ", want "
-                                  << int(want[0]) << "," << int(want[1]) << "," << int(want[2]);
-            }
+        ConvertPackedYuvGroups(in.data(), kGroups, out.data(), GetParam());
+        for (size_t g = 0; g < kGroups; ++g) {
+            const unsigned char* pair = &out[6 * g];
+            const Bgr want = ReferenceColour(static_cast<unsigned>(g % 256), u, static_cast<unsigned>(g / 256));
+            const bool same = pair[0] == want[0] && pair[1] == want[1] && pair[2] == want[2] &&
+                              pair[3] == want[0] && pair[4] == want[1] && pair[5] == want[2];
+            if (!same && ++mismatches <= 10)
+                ADD_FAILURE() << "Y0=" << g % 256 << " U=" << u << " V=" << g / 256 << " gives " << int(pair[0])
+                              << "," << int(pair[1]) << "," << int(pair[2]) << " / " << int(pair[3]) << ","
+                              << int(pair[4]) << "," << int(pair[5]) << ", want " << int(want[0]) << ","
+                              << int(want[1]) << "," << int(want[2]);
         }
     }
     EXPECT_EQ(mismatches, 0u);
-    EXPECT_TRUE(YuvConversionPathAvailable(YuvConversionPath::Scalar));
 }
 
-TEST(PackedYuvConversion, KnownGroupsGiveTheirColours)
+TEST_P(PackedYuvConversionPath, KnownGroupsGiveTheirColours)
 {
     struct Case {
         unsigned char group[4];  // Y0 U Y1 V
@@ -79,37 +84,74 @@ TEST(PackedYuvConversion, KnownGroupsGiveTheirColours)
         {{255, 255, 255, 255}, {255, 125, 255}}, // blue and red clamp high
         {{0, 0, 0, 0}, {0, 135, 0}},             // blue and red clamp low
     };
-    for (YuvConversionPath path : AvailablePaths()) {
-        for (const Case& c : cases) {
-            // Nine copies of the group, so the vector paths handle it in their main loop and their tail.
-            std::vector<unsigned char> in;
-            for (int i = 0; i < 9; ++i)
-                in.insert(in.end(), c.group, c.group + 4);
-            std::vector<unsigned char> out(6 * 9);
-            ConvertPackedYuvGroups(in.data(), 9, out.data(), path);
-            for (size_t pixel = 0; pixel < 18; ++pixel) {
-                SCOPED_TRACE(std::string(PathName(path)) + " Y0=" + std::to_string(c.group[0]) +
-                             " pixel " + std::to_string(pixel));
-                EXPECT_EQ(out[3 * pixel], c.colour[0]);
-                EXPECT_EQ(out[3 * pixel + 1], c.colour[1]);
-                EXPECT_EQ(out[3 * pixel + 2], c.colour[2]);
+    for (const Case& c : cases) {
+        // Seventeen copies of the group, so the vector paths handle it in their main loop and their tail.
+        std::vector<unsigned char> in;
+        for (int i = 0; i < 17; ++i)
+            in.insert(in.end(), c.group, c.group + 4);
+        std::vector<unsigned char> out(6 * 17);
+        ConvertPackedYuvGroups(in.data(), 17, out.data(), GetParam());
+        for (size_t pixel = 0; pixel < 34; ++pixel) {
+            SCOPED_TRACE("Y0=" + std::to_string(c.group[0]) + " pixel " + std::to_string(pixel));
+            EXPECT_EQ(out[3 * pixel], c.colour[0]);
+            EXPECT_EQ(out[3 * pixel + 1], c.colour[1]);
+            EXPECT_EQ(out[3 * pixel + 2], c.colour[2]);
+        }
+    }
+}
+
+TEST_P(PackedYuvConversionPath, PixelRunsOfEveryParityLengthAndAlignment)
+{
+    // Input and output are cut from buffers sized exactly to what the run may touch, so the sanitizer reports
+    // any access outside it; the bytes around the output run must keep their guard value.
+    std::vector<unsigned char> frame(4 * 64);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<unsigned char>(i * 151 + 7);
+    constexpr unsigned char kGuard = 0xA5;
+    for (YuvStoreKind stores : {YuvStoreKind::Normal, YuvStoreKind::Streaming}) {
+        for (size_t first = 0; first < 4; ++first) {
+            for (size_t pixels = 0; pixels <= 2 * 48 - first; pixels += pixels < 40 ? 1 : 7) {
+                const size_t firstGroup = first / 2, endGroup = (first + pixels + 1) / 2;
+                for (size_t inShift = 0; inShift < 32; inShift += pixels < 20 ? 1 : 5) {
+                    for (size_t outShift = 0; outShift < 16; ++outShift) {
+                        std::vector<unsigned char> in(std::max<size_t>(inShift + 4 * (endGroup - firstGroup), 1));
+                        std::copy(frame.begin() + 4 * firstGroup, frame.begin() + 4 * endGroup,
+                                  in.begin() + inShift);
+                        std::vector<unsigned char> out(outShift + 3 * pixels + 1, kGuard);
+                        // The run's groups are addressed from the frame start, firstGroup groups before `in`.
+                        const unsigned char* frameStart = in.data() + inShift - 4 * firstGroup;
+                        ConvertPackedYuvPixels(frameStart, first, pixels, out.data() + outShift, GetParam(),
+                                               stores);
+                        FinishStreamingStores();
+                        std::vector<unsigned char> want(out.size(), kGuard);
+                        for (size_t p = 0; p < pixels; ++p) {
+                            const unsigned char* group = &frame[4 * ((first + p) / 2)];
+                            const Bgr c = ReferenceColour(group[0], group[1], group[3]);
+                            std::copy(c.begin(), c.end(), want.begin() + outShift + 3 * p);
+                        }
+                        ASSERT_EQ(out, want) << "first " << first << " pixels " << pixels << " in+" << inShift
+                                             << " out+" << outShift << " streaming "
+                                             << (stores == YuvStoreKind::Streaming);
+                    }
+                }
             }
         }
     }
 }
 
-TEST(PackedYuvConversion, TouchesExactlyItsGroupsOnEveryPath)
+INSTANTIATE_TEST_SUITE_P(AllPaths, PackedYuvConversionPath,
+                         testing::Values(YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3,
+                                         YuvConversionPath::Avx2),
+                         [](const testing::TestParamInfo<YuvConversionPath>& info) { return PathName(info.param); });
+
+TEST(PackedYuvConversion, PreferredPathIsTheFastestAvailableAndStaysTheSame)
 {
-    // Buffers sized exactly to the group count: the sanitizer reports any read or write past their ends,
-    // for every count around the vector widths.
-    for (YuvConversionPath path : AvailablePaths()) {
-        for (size_t groups = 0; groups <= 19; ++groups) {
-            std::vector<unsigned char> in(4 * groups, 200);
-            std::vector<unsigned char> out(6 * groups, 0);
-            ConvertPackedYuvGroups(in.data(), groups, out.data(), path);
-            const Bgr colour = ReferenceColour(200, 200, 200);
-            for (size_t pixel = 0; pixel < 2 * groups; ++pixel)
-                ASSERT_EQ(out[3 * pixel + 1], colour[1]) << PathName(path) << " groups " << groups;
-        }
-    }
+    const YuvConversionPath preferred = PreferredYuvConversionPath();
+    EXPECT_TRUE(YuvConversionPathAvailable(preferred));
+    EXPECT_TRUE(YuvConversionPathAvailable(YuvConversionPath::Scalar));
+    for (YuvConversionPath faster = static_cast<YuvConversionPath>(static_cast<int>(preferred) + 1);
+         static_cast<int>(faster) <= static_cast<int>(YuvConversionPath::Avx2);
+         faster = static_cast<YuvConversionPath>(static_cast<int>(faster) + 1))
+        EXPECT_FALSE(YuvConversionPathAvailable(faster)) << PathName(faster) << " is available but not preferred";
+    EXPECT_EQ(PreferredYuvConversionPath(), preferred);
 }
