@@ -119,7 +119,10 @@ HRESULT CBasePin::StartRunning(REFERENCE_TIME /*start*/)
 HRESULT CBasePin::SetConnectionType(const AM_MEDIA_TYPE* type)
 {
     CLockGuard guard(&typeLock);
-    return FAILED(connectionType.AssignFrom(*type)) ? E_OUTOFMEMORY : S_OK;
+    // A failed copy has changed the type too (it lost its format block).
+    const HRESULT hr = connectionType.AssignFrom(*type);
+    ConnectionTypeChanged(connectionType);
+    return FAILED(hr) ? E_OUTOFMEMORY : S_OK;
 }
 
 HRESULT CBasePin::StoreConnectionType(const AM_MEDIA_TYPE* type)
@@ -128,8 +131,13 @@ HRESULT CBasePin::StoreConnectionType(const AM_MEDIA_TYPE* type)
     RETURN_IF_FAILED(copy.AssignFrom(*type));
     CLockGuard guard(&typeLock);
     std::swap(static_cast<AM_MEDIA_TYPE&>(connectionType), static_cast<AM_MEDIA_TYPE&>(copy));
+    ConnectionTypeChanged(connectionType);
     // The old format block is freed with `copy`, after typeLock is left.
     return S_OK;
+}
+
+void CBasePin::ConnectionTypeChanged(const AM_MEDIA_TYPE& /*type*/)
+{
 }
 
 HRESULT CBasePin::CheckPeer(IPin* peer)

@@ -87,6 +87,10 @@ protected:
     // Replaces the connection type with a deep copy of `type`, copied first and swapped in under typeLock:
     // E_OUTOFMEMORY leaves the connection type as it was (never a type without its format block).
     HRESULT StoreConnectionType(const AM_MEDIA_TYPE* type);
+    // Runs under typeLock each time the connection type has changed, with the new type: what a derived pin
+    // keeps derived from it is updated here, so a reader under typeLock never finds the two disagreeing.
+    // Must not call out of the pin. The base keeps nothing.
+    virtual void ConnectionTypeChanged(const AM_MEDIA_TYPE& type);
     // Runs `reader(const AM_MEDIA_TYPE&)` on the connection type under typeLock. The reader must not call
     // out of the pin.
     template <class Reader>
