@@ -23,10 +23,7 @@ CBaseInputPin::CBaseInputPin(const wchar_t* objectName, CBaseFilter* filter, CRe
 
 CBaseInputPin::~CBaseInputPin()
 {
-    if (allocator != nullptr) {
-        allocator->Release();
-        allocator = nullptr;
-    }
+    ReleaseCounted(allocator);
 }
 
 HRESULT STDMETHODCALLTYPE CBaseInputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv)
@@ -53,9 +50,7 @@ HRESULT CBaseInputPin::ReleaseConnection()
     if (allocator != nullptr) {
         // An allocator that cannot be decommitted is kept, so that a later attempt can still do it.
         RETURN_IF_FAILED(allocator->Decommit());
-        IMemAllocator* released = allocator;
-        allocator = nullptr;
-        released->Release();
+        ReleaseCounted(allocator);
     }
     return S_OK;
 }
@@ -101,8 +96,7 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::GetAllocator(IMemAllocator** out)
             return hr;
         }
     }
-    *out = allocator;
-    allocator->AddRef();
+    CopyCounted(allocator, out);
     return S_OK;
 }
 
@@ -111,12 +105,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::NotifyAllocator(IMemAllocator* newAlloc
     if (newAllocator == nullptr)
         return E_POINTER;
     CLockGuard guard(filterLock);
-    // The new reference is taken before the old one goes, so passing the allocator already held is safe.
-    newAllocator->AddRef();
-    IMemAllocator* previous = allocator;
-    allocator = newAllocator;
-    if (previous != nullptr)
-        previous->Release();
+    // Passing the allocator already held is safe: the new reference is taken before the old one goes.
+    ReplaceCounted(allocator, newAllocator);
     // Any nonzero BOOL is TRUE: cutting the flag to its low byte would turn a read-only allocator writable.
     readOnly = newReadOnly != FALSE;
     return S_OK;

@@ -244,8 +244,7 @@ HRESULT CBasePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type)
     if (hr != S_OK) {
         hr = TypeRefusal(hr);
     } else {
-        connectedPin = receivePin;
-        connectedPin->AddRef();
+        ReplaceCounted(connectedPin, receivePin);
         hr = SetConnectionType(type);
         if (SUCCEEDED(hr))
             hr = receivePin->ReceiveConnection(static_cast<IPin*>(this), type);
@@ -285,8 +284,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
         return TypeRefusal(hr);
     }
 
-    connectedPin = connector;
-    connectedPin->AddRef();
+    ReplaceCounted(connectedPin, connector);
     hr = SetConnectionType(type);
     if (SUCCEEDED(hr))
         hr = FinishConnection(connector);
@@ -316,10 +314,7 @@ void CBasePin::DropPeer()
 {
     // The field is cleared before the reference goes: releasing the peer may run its code, which must
     // already find this pin unconnected.
-    IPin* peer = connectedPin;
-    connectedPin = nullptr;
-    if (peer != nullptr)
-        peer->Release();
+    ReleaseCounted(connectedPin);
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin)
@@ -327,11 +322,8 @@ HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin)
     if (pin == nullptr)
         return E_POINTER;
     IPin* peer = connectedPin;
-    *pin = peer;
-    if (peer == nullptr)
-        return VFW_E_NOT_CONNECTED;
-    peer->AddRef();
-    return S_OK;
+    CopyCounted(peer, pin);
+    return peer != nullptr ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
@@ -351,11 +343,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryPinInfo(PIN_INFO* info)
 {
     if (info == nullptr)
         return E_POINTER;
-    info->pFilter = nullptr;
-    if (ownerFilter != nullptr) {
-        info->pFilter = ownerFilter->GetBaseFilterInterface();
-        info->pFilter->AddRef();
-    }
+    CopyCounted(ownerFilter != nullptr ? ownerFilter->GetBaseFilterInterface() : nullptr, &info->pFilter);
     size_t length = 0;
     if (pinName != nullptr) {
         while (length < maxInfoNameLength && pinName[length] != L'\0')

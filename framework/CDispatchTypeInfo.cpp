@@ -64,8 +64,7 @@ CDispatchTypeInfo::~CDispatchTypeInfo()
 {
     // Runs before the owning object's CBaseObject teardown, which may free the automation library that
     // implements this type information.
-    if (typeInfo != nullptr)
-        typeInfo->Release();
+    ReleaseCounted(typeInfo);
 }
 
 HRESULT CDispatchTypeInfo::EnsureLoaded(REFIID iid, LCID locale)
@@ -93,8 +92,7 @@ HRESULT CDispatchTypeInfo::GetTypeInfo(REFIID iid, UINT index, LCID locale, ITyp
     if (index != 0)
         return TYPE_E_ELEMENTNOTFOUND;
     RETURN_IF_FAILED(EnsureLoaded(iid, locale));
-    *out = typeInfo;
-    typeInfo->AddRef();
+    CopyCounted(typeInfo, out);
     return S_OK;
 }
 
