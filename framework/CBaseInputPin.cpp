@@ -8,6 +8,7 @@
 
 #include "CBaseFilter.h"
 #include "CLockGuard.h"
+#include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "HResult.h"
 
@@ -126,8 +127,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
         return hr;
 
     // With IMediaSample2 the record, including any media type, belongs to the sample. Without it,
-    // GetMediaType hands out a copy that this call owns and frees once the type has been tested.
-    AM_MEDIA_TYPE* ownedType = nullptr;
+    // GetMediaType hands out a copy that this call owns until the type has been tested.
+    CTaskMediaType sampleType;
     ComPtr<IMediaSample2> sample2;
     if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, sample2.OutVoid())) && sample2) {
         hr = sample2->GetProperties(sizeof(sampleProps), reinterpret_cast<BYTE*>(&sampleProps));
@@ -148,12 +149,12 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
             sampleProps.dwSampleFlags |= AM_SAMPLE_SPLICEPOINT;
         if (SUCCEEDED(sample->GetTime(&sampleProps.tStart, &sampleProps.tStop)))
             sampleProps.dwSampleFlags |= AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID;
-        if (sample->GetMediaType(&ownedType) == S_OK) {
+        if (sample->GetMediaType(sampleType.Out()) == S_OK) {
             sampleProps.dwSampleFlags |= AM_SAMPLE_TYPECHANGED;
-            sampleProps.pMediaType = ownedType;
+            sampleProps.pMediaType = sampleType.Get();
         } else {
             // Whatever a failed call left behind is not ours to free.
-            ownedType = nullptr;
+            (void)sampleType.Detach();
         }
         sampleProps.pbBuffer = nullptr;
         sample->GetPointer(&sampleProps.pbBuffer);
@@ -168,8 +169,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
     // accepted: there is nothing to check.
     const AM_MEDIA_TYPE* newType = sampleProps.pMediaType;
     HRESULT check = newType != nullptr ? CheckType(newType) : VFW_E_INVALIDMEDIATYPE;
-    if (ownedType != nullptr) {
-        MediaTypeDestroy(ownedType);
+    if (sampleType) {
+        sampleType.Reset();
         // The record no longer points at the freed copy.
         sampleProps.pMediaType = nullptr;
     }

@@ -10,6 +10,7 @@
 #include "CBaseFilter.h"
 #include "CEnumMediaTypes.h"
 #include "CLockGuard.h"
+#include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "HResult.h"
 
@@ -213,18 +214,20 @@ HRESULT CBasePin::TryTypeList(IPin* receivePin, const AM_MEDIA_TYPE* type, IEnum
 
     HRESULT firstFailure = S_OK;
     for (;;) {
-        AM_MEDIA_TYPE* record = nullptr;
+        CTaskMediaType record;
         ULONG fetched = 0;
-        if (types->Next(1, &record, &fetched) != S_OK)
+        if (types->Next(1, record.Out(), &fetched) != S_OK) {
+            // A Next that hands out no record leaves nothing that is ours to free.
+            (void)record.Detach();
             break;
+        }
         HRESULT result = VFW_E_NO_ACCEPTABLE_TYPES;
-        if (record != nullptr && (type == nullptr || MediaTypeFitsTemplate(record, type))) {
-            result = TryConnection(receivePin, record);
+        if (record && (type == nullptr || MediaTypeFitsTemplate(record.Get(), type))) {
+            result = TryConnection(receivePin, record.Get());
             // Within one list the first telling failure is the one reported.
             if (IsTellingFailure(result) && firstFailure == S_OK)
                 firstFailure = result;
         }
-        MediaTypeDestroy(record);
         // Any success means the pins are connected now; trying further types would connect them again.
         if (SUCCEEDED(result))
             return S_OK;
