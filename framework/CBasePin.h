@@ -10,8 +10,8 @@
 // `filterLock` (the filter's lock, not owned) for their whole run; Connect keeps holding it while calling the
 // other pin. ConnectedTo, QueryPinInfo, QueryDirection, QueryId, QueryAccept, EnumMediaTypes, NewSegment and
 // Notify take no lock. `typeLock` guards the contents of `connectionType`, which a type check on any thread
-// (QueryAccept takes no lock) may replace while another thread reads it; it is a leaf (filterLock -> typeLock,
-// a receive lock -> typeLock) and is never held across a call out of the pin.
+// (QueryAccept takes no lock) may replace while another thread reads it; it is a leaf, never held across a
+// call out of the pin (its place in the lock order: the module's lock table, in its outer object's header).
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,9 @@
 // The camera channel of this module: its once-per-process set-up and the snapshot publishers work from. The
 // module-wide state (the mapped header and frame blocks, the scratch buffer, whether the set-up is pending)
 // lives in CameraChannel.cpp alone; everything the set-up obtains stays until the process ends. channelLock
-// (module-wide, statically initialised) serialises the set-up against itself and against publishers taking
-// a snapshot; the views themselves are written by publishers without a lock (see FramePublisherCore.h).
+// (module-wide, statically initialised; a leaf of the lock table in CVidtap.h) serialises the set-up against
+// itself and against publishers taking a snapshot; the views themselves are written by publishers without a
+// lock (see FramePublisherCore.h).
 #pragma once
 
 #include <windows.h>
