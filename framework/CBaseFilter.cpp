@@ -10,6 +10,7 @@
 #include "CBasePin.h"
 #include "CComInitialization.h"
 #include "CEnumPins.h"
+#include "FilterMapperRegistration.h"
 #include "CLockGuard.h"
 #include "ComPtr.h"
 #include "HResult.h"

@@ -38,6 +38,8 @@ HRESULT LoadQuartzTypeLibrary(LCID locale, ITypeLib** library)
 
 }  // namespace
 
+HMODULE automationLibrary = nullptr;
+
 HMODULE LoadAutomationLibrary()
 {
     HMODULE current = static_cast<HMODULE>(
@@ -58,6 +60,21 @@ HMODULE LoadAutomationLibrary()
         return published;
     }
     return loaded;
+}
+
+void ReleaseAutomationLibrary()
+{
+    // Nothing can be using the library any more, unless a new object was created meanwhile and already
+    // reached it. The exchange frees a handle at most once even when two "last" objects race; a handle taken
+    // while an object is alive again is handed back to it.
+    PVOID* slot = reinterpret_cast<PVOID*>(&automationLibrary);
+    HMODULE library = static_cast<HMODULE>(InterlockedExchangePointer(slot, nullptr));
+    if (library == nullptr)
+        return;
+    if (CBaseObject::ActiveObjectCount() != 0 && InterlockedCompareExchangePointer(slot, library, nullptr) == nullptr)
+        return;
+    // Either no object lives, or a newer load is already published and ours is one module reference too many.
+    FreeLibrary(library);
 }
 
 CDispatchTypeInfo::~CDispatchTypeInfo()

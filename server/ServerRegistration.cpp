@@ -10,6 +10,7 @@
 #include "CRegistryKey.h"
 #include "ClassTableEntry.h"
 #include "ComPtr.h"
+#include "FilterMapperRegistration.h"
 #include "FilterSetupRecord.h"
 #include "HResult.h"
 #include "ModuleEntryPoints.h"
