@@ -10,6 +10,7 @@
 #include "CBasePin.h"
 #include "CComInitialization.h"
 #include "CEnumPins.h"
+#include "FilterMapperRegistration.h"
 #include "CLockGuard.h"
 #include "ComPtr.h"
 #include "HResult.h"
@@ -68,11 +69,7 @@ CBaseFilter::CBaseFilter(const wchar_t* objectName, IUnknown* outer, CRecursiveL
 CBaseFilter::~CBaseFilter()
 {
     delete[] nameInGraph;
-    if (referenceClock != nullptr) {
-        IReferenceClock* clock = referenceClock;
-        referenceClock = nullptr;
-        clock->Release();
-    }
+    ReleaseCounted(referenceClock);
 }
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv)
@@ -180,13 +177,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::GetState(DWORD /*dwMilliSecsTimeout*/, FI
 HRESULT STDMETHODCALLTYPE CBaseFilter::SetSyncSource(IReferenceClock* pClock)
 {
     CLockGuard guard(filterLock);
-    // The new clock is referenced before the old one is released, so setting the current clock again is safe.
-    if (pClock != nullptr)
-        pClock->AddRef();
-    IReferenceClock* previous = referenceClock;
-    referenceClock = pClock;
-    if (previous != nullptr)
-        previous->Release();
+    // Setting the current clock again is safe: the new reference is taken before the old one goes.
+    ReplaceCounted(referenceClock, pClock);
     return S_OK;
 }
 
@@ -195,9 +187,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::GetSyncSource(IReferenceClock** pClock)
     if (pClock == nullptr)
         return E_POINTER;
     CLockGuard guard(filterLock);
-    if (referenceClock != nullptr)
-        referenceClock->AddRef();
-    *pClock = referenceClock;
+    CopyCounted(referenceClock, pClock);
     return S_OK;
 }
 
@@ -222,8 +212,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::FindPin(LPCWSTR Id, IPin** ppPin)
         if (lstrcmpW(pin->Name(), Id) != 0)
             return true;
         // The first match wins; its reference (which the pin passes on to this filter) goes to the caller.
-        *ppPin = pin->GetPinInterface();
-        (*ppPin)->AddRef();
+        CopyCounted(pin->GetPinInterface(), ppPin);
         return false;
     });
     return *ppPin != nullptr ? S_OK : VFW_E_NOT_FOUND;
@@ -244,9 +233,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo)
     }
     pInfo->achName[length] = L'\0';
     // The caller owns this reference; the filter itself holds none.
-    pInfo->pGraph = graph;
-    if (graph != nullptr)
-        graph->AddRef();
+    CopyCounted(graph, &pInfo->pGraph);
     return S_OK;
 }
 
@@ -256,13 +243,10 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPC
     graph = pGraph;
     eventSink = nullptr;
     if (pGraph != nullptr) {
-        IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))) &&
-            sink != nullptr) {
-            // Kept without a reference: the graph owns the filter and outlives its membership.
-            eventSink = sink;
-            sink->Release();
-        }
+        ComPtr<IMediaEventSink> sink;
+        // Kept without a reference: the graph owns the filter and outlives its membership.
+        if (SUCCEEDED(pGraph->QueryInterface(IID_IMediaEventSink, sink.OutVoid())))
+            eventSink = sink.Get();
     }
     delete[] nameInGraph;
     nameInGraph = nullptr;

@@ -53,6 +53,8 @@ public:
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) override;
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* pVendorInfo) override;
     // IAMovieSetup: the filter-mapper half of registration for this one filter (through IFilterMapper).
+    // Not reachable in the shipped modules: their outer objects refuse IAMovieSetup, and the filter's own
+    // QueryInterface is reached only through them. Kept for a filter whose outer object hands it out.
     HRESULT STDMETHODCALLTYPE Register() override;
     HRESULT STDMETHODCALLTYPE Unregister() override;
 

@@ -8,6 +8,7 @@
 
 #include "CBaseFilter.h"
 #include "CLockGuard.h"
+#include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "HResult.h"
 
@@ -23,10 +24,7 @@ CBaseInputPin::CBaseInputPin(const wchar_t* objectName, CBaseFilter* filter, CRe
 
 CBaseInputPin::~CBaseInputPin()
 {
-    if (allocator != nullptr) {
-        allocator->Release();
-        allocator = nullptr;
-    }
+    ReleaseCounted(allocator);
 }
 
 HRESULT STDMETHODCALLTYPE CBaseInputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv)
@@ -53,9 +51,7 @@ HRESULT CBaseInputPin::ReleaseConnection()
     if (allocator != nullptr) {
         // An allocator that cannot be decommitted is kept, so that a later attempt can still do it.
         RETURN_IF_FAILED(allocator->Decommit());
-        IMemAllocator* released = allocator;
-        allocator = nullptr;
-        released->Release();
+        ReleaseCounted(allocator);
     }
     return S_OK;
 }
@@ -101,8 +97,7 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::GetAllocator(IMemAllocator** out)
             return hr;
         }
     }
-    *out = allocator;
-    allocator->AddRef();
+    CopyCounted(allocator, out);
     return S_OK;
 }
 
@@ -111,12 +106,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::NotifyAllocator(IMemAllocator* newAlloc
     if (newAllocator == nullptr)
         return E_POINTER;
     CLockGuard guard(filterLock);
-    // The new reference is taken before the old one goes, so passing the allocator already held is safe.
-    newAllocator->AddRef();
-    IMemAllocator* previous = allocator;
-    allocator = newAllocator;
-    if (previous != nullptr)
-        previous->Release();
+    // Passing the allocator already held is safe: the new reference is taken before the old one goes.
+    ReplaceCounted(allocator, newAllocator);
     // Any nonzero BOOL is TRUE: cutting the flag to its low byte would turn a read-only allocator writable.
     readOnly = newReadOnly != FALSE;
     return S_OK;
@@ -136,8 +127,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
         return hr;
 
     // With IMediaSample2 the record, including any media type, belongs to the sample. Without it,
-    // GetMediaType hands out a copy that this call owns and frees once the type has been tested.
-    AM_MEDIA_TYPE* ownedType = nullptr;
+    // GetMediaType hands out a copy that this call owns until the type has been tested.
+    CTaskMediaType sampleType;
     ComPtr<IMediaSample2> sample2;
     if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, sample2.OutVoid())) && sample2) {
         hr = sample2->GetProperties(sizeof(sampleProps), reinterpret_cast<BYTE*>(&sampleProps));
@@ -158,12 +149,12 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
             sampleProps.dwSampleFlags |= AM_SAMPLE_SPLICEPOINT;
         if (SUCCEEDED(sample->GetTime(&sampleProps.tStart, &sampleProps.tStop)))
             sampleProps.dwSampleFlags |= AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID;
-        if (sample->GetMediaType(&ownedType) == S_OK) {
+        if (sample->GetMediaType(sampleType.Out()) == S_OK) {
             sampleProps.dwSampleFlags |= AM_SAMPLE_TYPECHANGED;
-            sampleProps.pMediaType = ownedType;
+            sampleProps.pMediaType = sampleType.Get();
         } else {
             // Whatever a failed call left behind is not ours to free.
-            ownedType = nullptr;
+            (void)sampleType.Detach();
         }
         sampleProps.pbBuffer = nullptr;
         sample->GetPointer(&sampleProps.pbBuffer);
@@ -178,8 +169,8 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
     // accepted: there is nothing to check.
     const AM_MEDIA_TYPE* newType = sampleProps.pMediaType;
     HRESULT check = newType != nullptr ? CheckType(newType) : VFW_E_INVALIDMEDIATYPE;
-    if (ownedType != nullptr) {
-        MediaTypeDestroy(ownedType);
+    if (sampleType) {
+        sampleType.Reset();
         // The record no longer points at the freed copy.
         sampleProps.pMediaType = nullptr;
     }

@@ -10,6 +10,7 @@
 #include "CBaseFilter.h"
 #include "CEnumMediaTypes.h"
 #include "CLockGuard.h"
+#include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "HResult.h"
 
@@ -119,7 +120,10 @@ HRESULT CBasePin::StartRunning(REFERENCE_TIME /*start*/)
 HRESULT CBasePin::SetConnectionType(const AM_MEDIA_TYPE* type)
 {
     CLockGuard guard(&typeLock);
-    return FAILED(connectionType.AssignFrom(*type)) ? E_OUTOFMEMORY : S_OK;
+    // A failed copy has changed the type too (it lost its format block).
+    const HRESULT hr = connectionType.AssignFrom(*type);
+    ConnectionTypeChanged(connectionType);
+    return FAILED(hr) ? E_OUTOFMEMORY : S_OK;
 }
 
 HRESULT CBasePin::StoreConnectionType(const AM_MEDIA_TYPE* type)
@@ -128,8 +132,13 @@ HRESULT CBasePin::StoreConnectionType(const AM_MEDIA_TYPE* type)
     RETURN_IF_FAILED(copy.AssignFrom(*type));
     CLockGuard guard(&typeLock);
     std::swap(static_cast<AM_MEDIA_TYPE&>(connectionType), static_cast<AM_MEDIA_TYPE&>(copy));
+    ConnectionTypeChanged(connectionType);
     // The old format block is freed with `copy`, after typeLock is left.
     return S_OK;
+}
+
+void CBasePin::ConnectionTypeChanged(const AM_MEDIA_TYPE& /*type*/)
+{
 }
 
 HRESULT CBasePin::CheckPeer(IPin* peer)
@@ -205,18 +214,20 @@ HRESULT CBasePin::TryTypeList(IPin* receivePin, const AM_MEDIA_TYPE* type, IEnum
 
     HRESULT firstFailure = S_OK;
     for (;;) {
-        AM_MEDIA_TYPE* record = nullptr;
+        CTaskMediaType record;
         ULONG fetched = 0;
-        if (types->Next(1, &record, &fetched) != S_OK)
+        if (types->Next(1, record.Out(), &fetched) != S_OK) {
+            // A Next that hands out no record leaves nothing that is ours to free.
+            (void)record.Detach();
             break;
+        }
         HRESULT result = VFW_E_NO_ACCEPTABLE_TYPES;
-        if (record != nullptr && (type == nullptr || MediaTypeFitsTemplate(record, type))) {
-            result = TryConnection(receivePin, record);
+        if (record && (type == nullptr || MediaTypeFitsTemplate(record.Get(), type))) {
+            result = TryConnection(receivePin, record.Get());
             // Within one list the first telling failure is the one reported.
             if (IsTellingFailure(result) && firstFailure == S_OK)
                 firstFailure = result;
         }
-        MediaTypeDestroy(record);
         // Any success means the pins are connected now; trying further types would connect them again.
         if (SUCCEEDED(result))
             return S_OK;
@@ -236,8 +247,7 @@ HRESULT CBasePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE* type)
     if (hr != S_OK) {
         hr = TypeRefusal(hr);
     } else {
-        connectedPin = receivePin;
-        connectedPin->AddRef();
+        ReplaceCounted(connectedPin, receivePin);
         hr = SetConnectionType(type);
         if (SUCCEEDED(hr))
             hr = receivePin->ReceiveConnection(static_cast<IPin*>(this), type);
@@ -277,8 +287,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
         return TypeRefusal(hr);
     }
 
-    connectedPin = connector;
-    connectedPin->AddRef();
+    ReplaceCounted(connectedPin, connector);
     hr = SetConnectionType(type);
     if (SUCCEEDED(hr))
         hr = FinishConnection(connector);
@@ -308,10 +317,7 @@ void CBasePin::DropPeer()
 {
     // The field is cleared before the reference goes: releasing the peer may run its code, which must
     // already find this pin unconnected.
-    IPin* peer = connectedPin;
-    connectedPin = nullptr;
-    if (peer != nullptr)
-        peer->Release();
+    ReleaseCounted(connectedPin);
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin)
@@ -319,11 +325,8 @@ HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin)
     if (pin == nullptr)
         return E_POINTER;
     IPin* peer = connectedPin;
-    *pin = peer;
-    if (peer == nullptr)
-        return VFW_E_NOT_CONNECTED;
-    peer->AddRef();
-    return S_OK;
+    CopyCounted(peer, pin);
+    return peer != nullptr ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
@@ -343,11 +346,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryPinInfo(PIN_INFO* info)
 {
     if (info == nullptr)
         return E_POINTER;
-    info->pFilter = nullptr;
-    if (ownerFilter != nullptr) {
-        info->pFilter = ownerFilter->GetBaseFilterInterface();
-        info->pFilter->AddRef();
-    }
+    CopyCounted(ownerFilter != nullptr ? ownerFilter->GetBaseFilterInterface() : nullptr, &info->pFilter);
     size_t length = 0;
     if (pinName != nullptr) {
         while (length < maxInfoNameLength && pinName[length] != L'\0')

@@ -10,8 +10,8 @@
 // `filterLock` (the filter's lock, not owned) for their whole run; Connect keeps holding it while calling the
 // other pin. ConnectedTo, QueryPinInfo, QueryDirection, QueryId, QueryAccept, EnumMediaTypes, NewSegment and
 // Notify take no lock. `typeLock` guards the contents of `connectionType`, which a type check on any thread
-// (QueryAccept takes no lock) may replace while another thread reads it; it is a leaf (filterLock -> typeLock,
-// a receive lock -> typeLock) and is never held across a call out of the pin.
+// (QueryAccept takes no lock) may replace while another thread reads it; it is a leaf, never held across a
+// call out of the pin (its place in the lock order: the module's lock table, in its outer object's header).
 #pragma once
 
 #include <windows.h>
@@ -87,6 +87,10 @@ protected:
     // Replaces the connection type with a deep copy of `type`, copied first and swapped in under typeLock:
     // E_OUTOFMEMORY leaves the connection type as it was (never a type without its format block).
     HRESULT StoreConnectionType(const AM_MEDIA_TYPE* type);
+    // Runs under typeLock each time the connection type has changed, with the new type: what a derived pin
+    // keeps derived from it is updated here, so a reader under typeLock never finds the two disagreeing.
+    // Must not call out of the pin. The base keeps nothing.
+    virtual void ConnectionTypeChanged(const AM_MEDIA_TYPE& type);
     // Runs `reader(const AM_MEDIA_TYPE&)` on the connection type under typeLock. The reader must not call
     // out of the pin.
     template <class Reader>

@@ -38,6 +38,8 @@ HRESULT LoadQuartzTypeLibrary(LCID locale, ITypeLib** library)
 
 }  // namespace
 
+HMODULE automationLibrary = nullptr;
+
 HMODULE LoadAutomationLibrary()
 {
     HMODULE current = static_cast<HMODULE>(
@@ -60,12 +62,26 @@ HMODULE LoadAutomationLibrary()
     return loaded;
 }
 
+void ReleaseAutomationLibrary()
+{
+    // Nothing can be using the library any more, unless a new object was created meanwhile and already
+    // reached it. The exchange frees a handle at most once even when two "last" objects race; a handle taken
+    // while an object is alive again is handed back to it.
+    PVOID* slot = reinterpret_cast<PVOID*>(&automationLibrary);
+    HMODULE library = static_cast<HMODULE>(InterlockedExchangePointer(slot, nullptr));
+    if (library == nullptr)
+        return;
+    if (CBaseObject::ActiveObjectCount() != 0 && InterlockedCompareExchangePointer(slot, library, nullptr) == nullptr)
+        return;
+    // Either no object lives, or a newer load is already published and ours is one module reference too many.
+    FreeLibrary(library);
+}
+
 CDispatchTypeInfo::~CDispatchTypeInfo()
 {
     // Runs before the owning object's CBaseObject teardown, which may free the automation library that
     // implements this type information.
-    if (typeInfo != nullptr)
-        typeInfo->Release();
+    ReleaseCounted(typeInfo);
 }
 
 HRESULT CDispatchTypeInfo::EnsureLoaded(REFIID iid, LCID locale)
@@ -93,8 +109,7 @@ HRESULT CDispatchTypeInfo::GetTypeInfo(REFIID iid, UINT index, LCID locale, ITyp
     if (index != 0)
         return TYPE_E_ELEMENTNOTFOUND;
     RETURN_IF_FAILED(EnsureLoaded(iid, locale));
-    *out = typeInfo;
-    typeInfo->AddRef();
+    CopyCounted(typeInfo, out);
     return S_OK;
 }
 

@@ -27,3 +27,11 @@ private:
 // The module's automation library ("OleAut32.dll"), loaded on first need by name (never linked, so the
 // module does not import it); null when it cannot be loaded. Freed when the module's last object goes.
 HMODULE LoadAutomationLibrary();
+
+// Frees the automation library; called by the module's last live object as it goes (CBaseObject). A handle
+// loaded by an object that came alive meanwhile is handed back to it instead.
+void ReleaseAutomationLibrary();
+
+// The loaded automation library; null until first needed. Written by the two functions above (tests may
+// set it around a check of them).
+extern HMODULE automationLibrary;

@@ -7,6 +7,7 @@
 #include "CBaseFilter.h"
 #include "CBasePin.h"
 #include "CUnknown.h"
+#include "ComPtr.h"
 
 CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* source)
     : position(0), cachedPinCount(0), enumeratedFilter(filter), cachedVersion(0), refCount(1)
@@ -85,20 +86,15 @@ HRESULT STDMETHODCALLTYPE CEnumPins::Next(ULONG cPins, IPin** ppPins, ULONG* pcF
         if (pin == nullptr) {
             // The filter lost a pin without announcing it. The caller sees a failure and releases nothing,
             // so the references this call handed out are taken back, and the pins are forgotten again.
-            for (ULONG i = 0; i < fetched; ++i) {
-                IPin* handedOut = ppPins[i];
-                ppPins[i] = nullptr;
-                handedOut->Release();
-            }
+            for (ULONG i = 0; i < fetched; ++i)
+                ReleaseCounted(ppPins[i]);
             for (; appended > 0; --appended)
                 returnedPins.RemoveLast();
             return VFW_E_ENUM_OUT_OF_SYNC;
         }
         if (returnedPins.Contains(pin) != nullptr)
             continue;
-        IPin* pinInterface = pin->GetPinInterface();
-        ppPins[fetched] = pinInterface;
-        pinInterface->AddRef();
+        CopyCounted(pin->GetPinInterface(), &ppPins[fetched]);
         // A pin that cannot be remembered could be handed out twice after a later refresh; it is handed out
         // now all the same.
         if (returnedPins.Append(pin) != nullptr)

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ComPtr.h"
+
 void MediaTypeReset(AM_MEDIA_TYPE* type)
 {
     std::memset(type, 0, sizeof(*type));
@@ -16,11 +18,7 @@ void MediaTypeReleaseFormat(AM_MEDIA_TYPE* type)
         type->cbFormat = 0;
         type->pbFormat = nullptr;
     }
-    if (type->pUnk != nullptr) {
-        IUnknown* attached = type->pUnk;
-        type->pUnk = nullptr;
-        attached->Release();
-    }
+    ReleaseCounted(type->pUnk);
 }
 
 HRESULT MediaTypeDuplicate(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)

@@ -3,8 +3,9 @@
 // pin. Concrete sinks supply only CheckType (storing what they accept with StoreConnectionType) and
 // ReceiveData (reading the connection type through ReadConnectionType, under the base pin's type lock).
 //
-// Locks: `receiveLock` (the outer object's, not owned) serialises Receive and EndOfStream on the streaming
-// thread, so end of stream waits for a sample in progress. EndOfStream raises EC_COMPLETE without holding
+// Locks (see the module's lock table in its outer object's header): `receiveLock` (the outer object's, not
+// owned) serialises Receive and EndOfStream on the streaming thread, so end of stream waits for a sample in
+// progress. EndOfStream raises EC_COMPLETE without holding
 // it, so a graph thread that waits for the streaming thread while holding its own lock cannot deadlock
 // against the event sink.
 #pragma once

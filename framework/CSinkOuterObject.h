@@ -2,10 +2,8 @@
 // object, the one input pin, the two locks and (created on the first request for IMediaSeeking or
 // IMediaPosition) the seeking pass-through. The filter and the pass-through are aggregated into it, and the
 // pin passes its counts to the filter, so this object's count keeps everything alive.
-//
-// Locks: `objectLock` serialises interface requests, the filter's state changes and the pin's connection
-// operations (it is the filter's and the pin's filter lock); `receiveLock` serialises the pin's receive path.
-// No operation holds both.
+// The two locks it owns (`objectLock`, `receiveLock`) have their place in each module's lock table, which
+// lives in the header of the module's outer object (CVidtap.h, CNullsinker.h).
 #pragma once
 
 #include <new>

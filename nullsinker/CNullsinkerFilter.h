@@ -6,6 +6,7 @@
 
 class CNullsinker;
 
+// Adds nothing to CSinkFilter: it exists to give the null sink's filter object its own name and owner type.
 class CNullsinkerFilter : public CSinkFilter<CNullsinker> {
 public:
     using CSinkFilter<CNullsinker>::CSinkFilter;

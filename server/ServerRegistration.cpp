@@ -10,6 +10,7 @@
 #include "CRegistryKey.h"
 #include "ClassTableEntry.h"
 #include "ComPtr.h"
+#include "FilterMapperRegistration.h"
 #include "FilterSetupRecord.h"
 #include "HResult.h"
 #include "ModuleEntryPoints.h"
@@ -47,26 +48,17 @@ HRESULT WriteServerKeys(const ClassTableEntry& entry, const wchar_t* modulePath)
     wchar_t value[textCapacity];
 
     CRegistryKey classKey;
-    LONG error = RegCreateKeyW(HKEY_CLASSES_ROOT, keyName, classKey.Out());
-    if (error != ERROR_SUCCESS)
-        return HResultFromWin32Error(error);
+    RETURN_IF_WIN32_ERROR(RegCreateKeyW(HKEY_CLASSES_ROOT, keyName, classKey.Out()));
     FormatText(value, L"%ls", entry.displayName);
-    error = RegSetValueW(classKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value));
-    if (error != ERROR_SUCCESS)
-        return HResultFromWin32Error(error);
+    RETURN_IF_WIN32_ERROR(RegSetValueW(classKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value)));
 
     CRegistryKey serverKey;
-    error = RegCreateKeyW(classKey.Get(), L"InprocServer32", serverKey.Out());
-    if (error != ERROR_SUCCESS)
-        return HResultFromWin32Error(error);
+    RETURN_IF_WIN32_ERROR(RegCreateKeyW(classKey.Get(), L"InprocServer32", serverKey.Out()));
     FormatText(value, L"%ls", modulePath);
-    error = RegSetValueW(serverKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value));
-    if (error != ERROR_SUCCESS)
-        return HResultFromWin32Error(error);
+    RETURN_IF_WIN32_ERROR(RegSetValueW(serverKey.Get(), nullptr, REG_SZ, value, StringValueBytes(value)));
     FormatText(value, L"%ls", L"Both");
-    error = RegSetValueExW(serverKey.Get(), L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                           StringValueBytes(value));
-    return error != ERROR_SUCCESS ? HResultFromWin32Error(error & 0xFFFF) : S_OK;
+    return HResultOfWin32StepLowWord(RegSetValueExW(serverKey.Get(), L"ThreadingModel", 0, REG_SZ,
+                                                    reinterpret_cast<const BYTE*>(value), StringValueBytes(value)));
 }
 
 // Stops at the first class that fails; the keys of the classes before it stay written.

@@ -96,13 +96,14 @@ int wmain(int argc, wchar_t** argv)
     type.pbFormat = reinterpret_cast<BYTE*>(&info);
 
     SetUpCameraChannel(&type);
-    if (!SnapshotCameraChannel().IsUsable()) {
+    const CameraChannelViews channel = SnapshotCameraChannel();
+    if (!channel.IsUsable()) {
         std::fprintf(stderr, "testpattern_publisher: the camera channel could not be set up\n");
         return 2;
     }
     const std::vector<BYTE> pattern = MakePattern();
     PublishFrame(pattern.data(), static_cast<ULONG>(pattern.size()), &type);
-    std::printf("frame block %ls\nready\n", reinterpret_cast<const wchar_t*>(headerView->frameBlockName));
+    std::printf("frame block %ls\nready\n", reinterpret_cast<const wchar_t*>(channel.headerView->frameBlockName));
     std::fflush(stdout);
 
     // Republish at 25 frames per second, as a camera would, until stopped.

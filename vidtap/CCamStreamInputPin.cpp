@@ -22,10 +22,15 @@ HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
     return S_OK;
 }
 
+void CCamStreamInputPin::ConnectionTypeChanged(const AM_MEDIA_TYPE& type)
+{
+    connectionPicture = DescribeMediaTypePicture(&type);
+}
+
 HRESULT CCamStreamInputPin::ReceiveData(IMediaSample* sample, BYTE* data)
 {
     PictureDescription picture;
-    ReadConnectionType([&picture](const AM_MEDIA_TYPE& type) { picture = DescribeMediaTypePicture(&type); });
+    ReadConnectionType([this, &picture](const AM_MEDIA_TYPE&) { picture = connectionPicture; });
     long size = sample->GetSize();
     PublishFrame(data, size > 0 ? static_cast<ULONG>(size) : 0u, picture);
     return S_OK;

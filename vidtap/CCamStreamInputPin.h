@@ -3,11 +3,14 @@
 // check in the process, and publishes every sample it receives into the channel.
 // Threads: type checks come from the control thread (a connection, under the object lock) or any thread
 // (IPin::QueryAccept, no lock); samples come from the upstream streaming thread under `receiveLock`. The
-// publisher works from a copy of the picture header taken under the pin's type lock, so a concurrent type
-// check never changes or frees the format a frame is being published with.
+// picture header is parsed once, when the connection type changes, and kept beside it under the pin's type
+// lock; each frame is published from a copy taken under that lock, so a concurrent type check never changes
+// the picture a frame is being published with. The pin reaches the camera channel only through its two
+// operations: the set-up (CameraChannel.h) and PublishFrame (FramePublisher.h).
 #pragma once
 
 #include "CSinkInputPin.h"
+#include "PictureDescription.h"
 
 class CCamStreamInputPin : public CSinkInputPin {
 public:
@@ -21,4 +24,8 @@ public:
 protected:
     // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header.
     HRESULT ReceiveData(IMediaSample* sample, BYTE* data) override;
+    void ConnectionTypeChanged(const AM_MEDIA_TYPE& type) override;
+
+private:
+    PictureDescription connectionPicture;  // the connection type's picture header; guarded by the type lock
 };

@@ -1,6 +1,17 @@
 // The capture sink as the class factory creates it: the outer object that owns the filter, the input pin,
 // the locks and, on demand, the seeking pass-through (see CSinkOuterObject). Every capture sink in a process
 // publishes into the same module-wide camera channel.
+//
+// The locks of this module. A lock may be taken while holding one listed on its left, never the reverse:
+//   objectLock  -> typeLock, channelLock   this object's; the filter's and the pin's filterLock: interface
+//                                          requests, state changes, connection, flushing, the allocator
+//   receiveLock -> typeLock, channelLock   this object's; the pin's Receive and EndOfStream (streaming thread)
+//   typeLock                               the pin's own (CBasePin): the connection type and the picture
+//                                          header parsed from it
+//   channelLock                            module-wide (CameraChannel.cpp): the channel state, while the
+//                                          set-up writes it and while a publisher takes its snapshot
+// objectLock and receiveLock are never held together, nor are typeLock and channelLock. The two leaves are
+// never held across a call out of the code that owns them.
 #pragma once
 
 #include "CCamStreamInputPin.h"

@@ -6,6 +6,7 @@
 
 class CVidtap;
 
+// Adds nothing to CSinkFilter: it exists to give the capture sink's filter object its own name and owner type.
 class CVidtapFilter : public CSinkFilter<CVidtap> {
 public:
     using CSinkFilter<CVidtap>::CSinkFilter;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CameraChannelTestSeam.h"
 #include "FramePublisherCore.h"
 #include "MediaTypePicture.h"
 
@@ -12,16 +13,18 @@ static_assert(offsetof(BITMAPINFOHEADER, biBitCount) == kPictureBitCountOffset);
 static_assert(offsetof(BITMAPINFOHEADER, biCompression) == kPictureCompressionOffset);
 static_assert(sizeof(BITMAPINFOHEADER) == kPictureHeaderSize);
 
+namespace {
+
+// Module-wide channel state, one set per loaded module. Written only by the set-up, under channelLock;
+// publishers read it through SnapshotCameraChannel.
 CameraHeaderBlock* headerView = nullptr;
 unsigned char* frameView = nullptr;
 unsigned char* scratchBuffer = nullptr;
-LONG setupPending = 1;
+LONG setupPending = 1;  // 1 until the set-up has run, whatever its outcome
 
 CameraChannelPlatform cameraChannelPlatform = {
     OpenFileMappingW, CreateFileMappingW, MapViewOfFile, VirtualQuery, HeapAlloc,
 };
-
-namespace {
 
 // Needs no initialisation, so it is valid before any code of the module has run.
 SRWLOCK channelLock = SRWLOCK_INIT;
@@ -70,6 +73,35 @@ bool AppendDigits(wchar_t* name, size_t& length, unsigned number)
     return true;
 }
 
+// The inner step of the set-up (channelLock held, headerView mapped): names and maps the frame block,
+// writing each tried name into the header block's frameBlockName. The first name whose view is at least
+// kFrameBlockSize of committed memory wins. When no name fits the field, frameView stays null and
+// frameBlockName is left empty, so no reader opens a rejected block.
+void OpenFrameBlock()
+{
+    // The name grows in a private buffer and is copied into the header block after each step: the block
+    // is shared, and a name read back from it could have lost its terminating zero.
+    wchar_t name[kFrameBlockNameUnits];
+    std::memcpy(name, kFrameBlockBaseName, sizeof kFrameBlockBaseName);
+    size_t length = kFrameBlockBaseNameLength;
+
+    frameView = nullptr;
+    for (unsigned attempt = 0; AppendDigits(name, length, attempt); ++attempt) {
+        std::memcpy(headerView->frameBlockName, name, (length + 1) * sizeof(wchar_t));
+        // Opens an existing section of this name whatever its size; rejected sections and views stay open.
+        HANDLE section = cameraChannelPlatform.createFileMapping(INVALID_HANDLE_VALUE, nullptr,
+                                                                 SEC_COMMIT | PAGE_READWRITE, 0, kFrameBlockSize, name);
+        if (section == nullptr)
+            continue;
+        void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+        if (view != nullptr && ViewHoldsCommitted(view, kFrameBlockSize)) {
+            frameView = static_cast<unsigned char*>(view);
+            return;
+        }
+    }
+    headerView->frameBlockName[0] = 0;
+}
+
 void RunSetUp(const AM_MEDIA_TYPE* proposedType)
 {
     headerView = MapHeaderBlock();
@@ -96,31 +128,6 @@ void RunSetUp(const AM_MEDIA_TYPE* proposedType)
 
 }  // namespace
 
-void OpenFrameBlock()
-{
-    // The name grows in a private buffer and is copied into the header block after each step: the block
-    // is shared, and a name read back from it could have lost its terminating zero.
-    wchar_t name[kFrameBlockNameUnits];
-    std::memcpy(name, kFrameBlockBaseName, sizeof kFrameBlockBaseName);
-    size_t length = kFrameBlockBaseNameLength;
-
-    frameView = nullptr;
-    for (unsigned attempt = 0; AppendDigits(name, length, attempt); ++attempt) {
-        std::memcpy(headerView->frameBlockName, name, (length + 1) * sizeof(wchar_t));
-        // Opens an existing section of this name whatever its size; rejected sections and views stay open.
-        HANDLE section = cameraChannelPlatform.createFileMapping(INVALID_HANDLE_VALUE, nullptr,
-                                                                 SEC_COMMIT | PAGE_READWRITE, 0, kFrameBlockSize, name);
-        if (section == nullptr)
-            continue;
-        void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-        if (view != nullptr && ViewHoldsCommitted(view, kFrameBlockSize)) {
-            frameView = static_cast<unsigned char*>(view);
-            return;
-        }
-    }
-    headerView->frameBlockName[0] = 0;
-}
-
 void SetUpCameraChannel(const AM_MEDIA_TYPE* proposedType)
 {
     AcquireSRWLockExclusive(&channelLock);
@@ -143,4 +150,17 @@ CameraChannelViews SnapshotCameraChannel()
     channel.deferredScratch = &deferredScratch;
     ReleaseSRWLockShared(&channelLock);
     return channel;
+}
+
+bool CameraChannelSetUpPending()
+{
+    AcquireSRWLockShared(&channelLock);
+    const bool pending = setupPending != 0;
+    ReleaseSRWLockShared(&channelLock);
+    return pending;
+}
+
+CameraChannelPlatform& CameraChannelPlatformCalls()
+{
+    return cameraChannelPlatform;
 }

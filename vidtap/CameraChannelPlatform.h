@@ -1,6 +1,6 @@
 // The kernel calls the channel set-up makes, gathered in one table so that tests can make a single call fail
-// or watch its arguments while the others stay real. Module-wide; it defaults to the kernel's own functions
-// and is only ever changed by tests, before the set-up runs.
+// or watch its arguments while the others stay real. The one table is the channel's own (CameraChannel.cpp);
+// tests reach it through CameraChannelTestSeam.h, before the set-up runs.
 #pragma once
 
 #include <windows.h>
@@ -13,5 +13,3 @@ struct CameraChannelPlatform {
     SIZE_T(WINAPI* virtualQuery)(LPCVOID address, PMEMORY_BASIC_INFORMATION info, SIZE_T infoSize);
     LPVOID(WINAPI* heapAlloc)(HANDLE heap, DWORD flags, SIZE_T bytes);
 };
-
-extern CameraChannelPlatform cameraChannelPlatform;

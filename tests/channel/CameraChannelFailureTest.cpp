@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CameraChannel.h"
+#include "CameraChannelTestSeam.h"
 #include "ChannelTestTypes.h"
 #include "FramePublisher.h"
 
@@ -41,7 +42,7 @@ void ExpectPublishingDoesNothing()
     const TestVideoType other(4, 2, 32);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), other.Type());
     EXPECT_FALSE(SnapshotCameraChannel().IsUsable());
-    EXPECT_EQ(setupPending, 0);
+    EXPECT_FALSE(CameraChannelSetUpPending());
 }
 
 }  // namespace
@@ -53,9 +54,9 @@ TEST(CameraChannelFailure, HeaderNameTakenByAnotherKindOfObject)
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    EXPECT_EQ(headerView, nullptr);
-    EXPECT_EQ(frameView, nullptr);
-    EXPECT_EQ(scratchBuffer, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().frameView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, nullptr);
     ExpectPublishingDoesNothing();
     EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, FrameBlockNameOfTry(0).c_str()), nullptr);
     CloseHandle(squatter);
@@ -63,12 +64,12 @@ TEST(CameraChannelFailure, HeaderNameTakenByAnotherKindOfObject)
 
 TEST(CameraChannelFailure, HeaderBlockThatCannotBeMapped)
 {
-    cameraChannelPlatform.mapViewOfFile = FailingMap;
+    CameraChannelPlatformCalls().mapViewOfFile = FailingMap;
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
     EXPECT_EQ(mapCalls, 1);
-    EXPECT_EQ(headerView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
     ExpectPublishingDoesNothing();
 }
 
@@ -79,7 +80,7 @@ TEST(CameraChannelFailure, HeaderBlockOfReservedMemory)
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    EXPECT_EQ(headerView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
     ExpectPublishingDoesNothing();
 }
 
@@ -100,11 +101,11 @@ TEST(CameraChannelFailure, NoFrameBlockNameLeft)
 
     SetUpCameraChannel(type.Type());
 
-    EXPECT_EQ(frameView, nullptr);
-    ASSERT_NE(headerView, nullptr);
-    EXPECT_EQ(NameIn(headerView), L"");  // no rejected block is announced
-    EXPECT_EQ(headerView->initialised, 1);
-    EXPECT_EQ(FormatIn(headerView).biWidth, 640);
+    EXPECT_EQ(SnapshotCameraChannel().frameView, nullptr);
+    ASSERT_NE(SnapshotCameraChannel().headerView, nullptr);
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), L"");  // no rejected block is announced
+    EXPECT_EQ(SnapshotCameraChannel().headerView->initialised, 1);
+    EXPECT_EQ(FormatIn(SnapshotCameraChannel().headerView).biWidth, 640);
     ExpectPublishingDoesNothing();
     EXPECT_EQ(small[0].view[0], 0);
     for (HANDLE event : events)
@@ -113,23 +114,23 @@ TEST(CameraChannelFailure, NoFrameBlockNameLeft)
 
 TEST(CameraChannelFailure, FrameBlockMappingFailureMovesToTheNextName)
 {
-    cameraChannelPlatform.mapViewOfFile = FailingSecondMap;
+    CameraChannelPlatformCalls().mapViewOfFile = FailingSecondMap;
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    ASSERT_NE(headerView, nullptr);
-    EXPECT_EQ(NameIn(headerView), FrameBlockNameOfTry(1));
+    ASSERT_NE(SnapshotCameraChannel().headerView, nullptr);
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), FrameBlockNameOfTry(1));
     EXPECT_TRUE(SnapshotCameraChannel().IsUsable());
 }
 
 TEST(CameraChannelFailure, ScratchBufferNotAllocated)
 {
-    cameraChannelPlatform.heapAlloc = FailingHeapAlloc;
+    CameraChannelPlatformCalls().heapAlloc = FailingHeapAlloc;
 
     SetUpCameraChannel(TestVideoType(4, 2, 16).Type());
 
-    EXPECT_EQ(scratchBuffer, nullptr);
-    ASSERT_NE(frameView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, nullptr);
+    ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);
     const TestSection frame = OpenTestSection(FrameBlockNameOfTry(0));
     ASSERT_NE(frame.view, nullptr);
     ExpectPublishingDoesNothing();

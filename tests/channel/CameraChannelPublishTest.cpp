@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CameraChannel.h"
+#include "CameraChannelTestSeam.h"
 #include "ChannelTestTypes.h"
 #include "FramePublisher.h"
 #include "PackedYuvConversion.h"
@@ -90,7 +91,7 @@ TEST(CameraChannelPublish, PublishingBeforeSetUpDoesNothing)
     const std::vector<BYTE> frame = PackedFrame(4, 2);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
     EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr);
-    EXPECT_EQ(setupPending, 1);
+    EXPECT_TRUE(CameraChannelSetUpPending());
 }
 
 TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
@@ -163,13 +164,14 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
     EXPECT_EQ(info.biBitCount, 24);
     EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
     EXPECT_EQ(info.biSizeImage, 60u);
+    const CameraChannelViews channel = SnapshotCameraChannel();
     for (size_t row = 0; row < 3; ++row) {
-        EXPECT_EQ(0, std::memcmp(file.data() + 54 + row * 20, frameView + row * 18, 18)) << "row " << row;
+        EXPECT_EQ(0, std::memcmp(file.data() + 54 + row * 20, channel.frameView + row * 18, 18)) << "row " << row;
         EXPECT_EQ(file[54 + row * 20 + 18], 0);
         EXPECT_EQ(file[54 + row * 20 + 19], 0);
     }
     // The bitmap's bottom row (first in the file) is the source's last row.
-    EXPECT_EQ(0, std::memcmp(file.data() + 54, scratchBuffer + 2 * 18, 18));
+    EXPECT_EQ(0, std::memcmp(file.data() + 54, channel.scratchBuffer + 2 * 18, 18));
     DeleteFileW(bitmapPath.c_str());
 }
 

@@ -1,11 +1,12 @@
 // The once-per-process set-up on the prefix's real named sections. Each test runs in a process of its own,
-// so the module-wide state starts fresh (setupPending 1) in every test, and the blocks of earlier tests are
+// so the module-wide state starts fresh (the set-up pending) in every test, and the blocks of earlier tests are
 // gone with their processes.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "CameraChannel.h"
+#include "CameraChannelTestSeam.h"
 #include "ChannelTestTypes.h"
 #include "FramePublisher.h"
 
@@ -68,13 +69,13 @@ void ExpectFormatOf(const CameraHeaderBlock* header, const BITMAPINFOHEADER& sou
 TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
 {
     ASSERT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr) << "a header block is left over";
-    cameraChannelPlatform.createFileMapping = RecordingCreate;
+    CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
     const TestVideoType type(640, 480, 16);
-    ASSERT_EQ(setupPending, 1);
+    ASSERT_TRUE(CameraChannelSetUpPending());
 
     SetUpCameraChannel(type.Type());
 
-    EXPECT_EQ(setupPending, 0);
+    EXPECT_FALSE(CameraChannelSetUpPending());
     ASSERT_EQ(createCalls.size(), 2u);
     EXPECT_EQ(createCalls[0].name, kHeaderBlockName);
     EXPECT_EQ(createCalls[0].protect, static_cast<DWORD>(PAGE_READWRITE));
@@ -96,15 +97,16 @@ TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
     EXPECT_EQ(NameIn(block), kFirstFrameBlock);
 
     // The module's views are the named blocks.
-    headerView->unused576[0] = 0x5A;
+    SnapshotCameraChannel().headerView->unused576[0] = 0x5A;
     EXPECT_EQ(header.view[576], 0x5A);
     const TestSection frame = OpenTestSection(kFirstFrameBlock);
     ASSERT_NE(frame.view, nullptr);
-    frameView[kFrameBlockSize - 1] = 0x77;
+    SnapshotCameraChannel().frameView[kFrameBlockSize - 1] = 0x77;
     EXPECT_EQ(frame.view[kFrameBlockSize - 1], 0x77);
 
-    ASSERT_NE(scratchBuffer, nullptr);
-    EXPECT_EQ(std::vector<unsigned char>(scratchBuffer, scratchBuffer + kFrameBlockSize),
+    const unsigned char* scratch = SnapshotCameraChannel().scratchBuffer;
+    ASSERT_NE(scratch, nullptr);
+    EXPECT_EQ(std::vector<unsigned char>(scratch, scratch + kFrameBlockSize),
               std::vector<unsigned char>(kFrameBlockSize, 0));
     EXPECT_TRUE(SnapshotCameraChannel().IsUsable());
 }
@@ -158,10 +160,10 @@ TEST(CameraChannelSetUp, TooSmallFrameBlockIsSkippedForTheNextName)
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    EXPECT_EQ(NameIn(headerView), kSecondFrameBlock);
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kSecondFrameBlock);
     const TestSection second = OpenTestSection(kSecondFrameBlock);
     ASSERT_NE(second.view, nullptr);
-    frameView[0] = 0x11;
+    SnapshotCameraChannel().frameView[0] = 0x11;
     EXPECT_EQ(second.view[0], 0x11);
     EXPECT_EQ(small.view[0], 0x42);
 }
@@ -174,9 +176,9 @@ TEST(CameraChannelSetUp, ReservedButUncommittedFrameBlockIsSkipped)
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    EXPECT_EQ(NameIn(headerView), kSecondFrameBlock);
-    ASSERT_NE(frameView, nullptr);
-    frameView[kFrameBlockSize - 1] = 1;
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kSecondFrameBlock);
+    ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);
+    SnapshotCameraChannel().frameView[kFrameBlockSize - 1] = 1;
 }
 
 TEST(CameraChannelSetUp, LargeEnoughExistingFrameBlockIsReused)
@@ -188,9 +190,9 @@ TEST(CameraChannelSetUp, LargeEnoughExistingFrameBlockIsReused)
 
     SetUpCameraChannel(type.Type());
 
-    EXPECT_EQ(NameIn(headerView), kFirstFrameBlock);
-    ASSERT_NE(frameView, nullptr);
-    EXPECT_EQ(frameView[100], 0x99);
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kFirstFrameBlock);
+    ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);
+    EXPECT_EQ(SnapshotCameraChannel().frameView[100], 0x99);
     const BYTE frame[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     PublishFrame(frame, sizeof frame, type.Type());
     EXPECT_EQ(0, std::memcmp(existing.view, frame, sizeof frame));
@@ -205,9 +207,9 @@ TEST(CameraChannelSetUp, LastNameThatFitsTheFieldIsStillTried)
 
     SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
 
-    EXPECT_EQ(NameIn(headerView), FrameBlockNameOfTry(110));
-    EXPECT_EQ(NameIn(headerView).size(), 253u);
-    EXPECT_NE(frameView, nullptr);
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), FrameBlockNameOfTry(110));
+    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView).size(), 253u);
+    EXPECT_NE(SnapshotCameraChannel().frameView, nullptr);
 }
 
 TEST(CameraChannelSetUp, TypeWithoutPictureHeaderLeavesTheFormatAlone)
@@ -226,31 +228,31 @@ TEST(CameraChannelSetUp, TypeWithoutPictureHeaderLeavesTheFormatAlone)
     // Its frames are copied as they come, bounded by the frame block.
     std::vector<BYTE> frame(kFrameBlockSize + 4096, 0x61);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), shortType.Type());
-    EXPECT_EQ(frameView[kFrameBlockSize - 1], 0x61);
+    EXPECT_EQ(SnapshotCameraChannel().frameView[kFrameBlockSize - 1], 0x61);
     EXPECT_EQ(block->format[0], 0x3C);
 }
 
 TEST(CameraChannelSetUp, LaterChecksCauseNoSecondSetUp)
 {
-    cameraChannelPlatform.createFileMapping = RecordingCreate;
+    CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
     const TestVideoType first(640, 480, 16);
     const TestVideoType second(1280, 720, 16);
     SetUpCameraChannel(first.Type());
     const size_t calls = createCalls.size();
-    CameraHeaderBlock* const header = headerView;
-    unsigned char* const scratch = scratchBuffer;
+    CameraHeaderBlock* const header = SnapshotCameraChannel().headerView;
+    unsigned char* const scratch = SnapshotCameraChannel().scratchBuffer;
 
     SetUpCameraChannel(second.Type());
 
     EXPECT_EQ(createCalls.size(), calls);
-    EXPECT_EQ(headerView, header);
-    EXPECT_EQ(scratchBuffer, scratch);
-    EXPECT_EQ(FormatIn(headerView).biWidth, 640);
+    EXPECT_EQ(SnapshotCameraChannel().headerView, header);
+    EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, scratch);
+    EXPECT_EQ(FormatIn(SnapshotCameraChannel().headerView).biWidth, 640);
 }
 
 TEST(CameraChannelSetUp, TwoThreadsCheckingAtOnceSetUpOnce)
 {
-    cameraChannelPlatform.openFileMapping = CountingSlowOpen;
+    CameraChannelPlatformCalls().openFileMapping = CountingSlowOpen;
     const TestVideoType type(640, 480, 16);
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ConcurrentCheck checks[2] = {{type.Type(), go, false}, {type.Type(), go, false}};
@@ -261,7 +263,7 @@ TEST(CameraChannelSetUp, TwoThreadsCheckingAtOnceSetUpOnce)
     WaitForMultipleObjects(2, threads, TRUE, INFINITE);
 
     EXPECT_EQ(openCalls, 1);
-    EXPECT_EQ(setupPending, 0);
+    EXPECT_FALSE(CameraChannelSetUpPending());
     // The thread that did not set up returned only after the set-up was complete.
     EXPECT_TRUE(checks[0].usableAfter);
     EXPECT_TRUE(checks[1].usableAfter);

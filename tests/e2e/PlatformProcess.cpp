@@ -32,11 +32,3 @@ long RunProcess(const std::wstring& commandLine, DWORD timeoutMs)
     CloseHandle(process.hProcess);
     return result;
 }
-
-long RunRegsvr32(const char* unixModulePath, bool unregister)
-{
-    std::wstring line = unregister ? L"regsvr32.exe /s /u \"" : L"regsvr32.exe /s \"";
-    line += WindowsPath(unixModulePath);
-    line += L"\"";
-    return RunProcess(line);
-}

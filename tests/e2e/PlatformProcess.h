@@ -1,5 +1,6 @@
-// Running other programs of the Wine prefix from a test: a second process that reads the camera channel,
-// and regsvr32. Paths built on the host are given to Windows programs through Wine's Z: drive.
+// Running other programs of the Wine prefix from a test (a second process that reads the camera channel;
+// regsvr32 is PlatformRegistration.h's). Paths built on the host are given to Windows programs through Wine's
+// Z: drive.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,3 @@ std::wstring WindowsPath(const char* unixPath);
 // Runs `commandLine` to its end (at most `timeoutMs`) and gives its exit code; -1 when it could not be
 // started or did not end in time (it is then terminated).
 long RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 60000);
-
-// `regsvr32 /s [/u] <module>` in this prefix; the exit code (0 success, 3 module not loadable, 5 the entry
-// point failed).
-long RunRegsvr32(const char* unixModulePath, bool unregister);

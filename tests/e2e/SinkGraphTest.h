@@ -11,6 +11,7 @@
 #include "E2eModules.h"
 #include "GraphBuilding.h"
 #include "PlatformProcess.h"
+#include "PlatformRegistration.h"
 #include "TestSourceFilter.h"
 
 class SinkGraphTest : public testing::Test {
@@ -19,7 +20,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_EQ(RunRegsvr32(module.unixPath, false), 0);
+        ASSERT_EQ(RunRegsvr32(WindowsPath(module.unixPath), false), 0);
         ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                    graph.OutVoid()),
                   S_OK);

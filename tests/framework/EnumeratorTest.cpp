@@ -11,6 +11,7 @@
 
 #include "AllocationFailure.h"
 #include "CEnumMediaTypes.h"
+#include "CTaskMediaType.h"
 #include "CPointerList.h"
 #include "ComPtr.h"
 #include "CountingDouble.h"
@@ -303,10 +304,10 @@ TEST(MediaTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
     EXPECT_TRUE(pin->offeredTypeRequests.empty());
 
     ASSERT_EQ(types->Reset(), S_OK);
-    EXPECT_EQ(types->Next(1, records, nullptr), S_OK);
-    ASSERT_NE(records[0], nullptr);
-    EXPECT_TRUE(IsEqualGUID(records[0]->subtype, MEDIASUBTYPE_YUY2));
-    MediaTypeDestroy(records[0]);
+    CTaskMediaType record;
+    EXPECT_EQ(types->Next(1, record.Out(), nullptr), S_OK);
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(IsEqualGUID(record->subtype, MEDIASUBTYPE_YUY2));
 }
 
 TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
@@ -324,6 +325,8 @@ TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
         AM_MEDIA_TYPE* records[3] = {};
         ULONG fetched = 0;
         EXPECT_EQ(types->Next(3, records, &fetched), S_FALSE);
+        CTaskMediaType first(records[0]);
+        CTaskMediaType second(records[1]);
         ASSERT_EQ(fetched, 2u);
         EXPECT_EQ(records[2], nullptr);
         EXPECT_EQ(attachment.References(), 2);
@@ -332,8 +335,8 @@ TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
         EXPECT_EQ(records[1]->pbFormat[0], 9);
         EXPECT_EQ(records[1]->pUnk, attachment.AsUnknown());
 
-        MediaTypeDestroy(records[0]);
-        MediaTypeDestroy(records[1]);
+        first.Reset();
+        second.Reset();
 
         EXPECT_EQ(attachment.References(), 1);
         ASSERT_EQ(pin->offeredTypes[1].cbFormat, 88u);

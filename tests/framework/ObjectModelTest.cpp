@@ -6,6 +6,7 @@
 #include <strmif.h>
 
 #include "CBaseObject.h"
+#include "CDispatchTypeInfo.h"
 #include "CForwardingUnknown.h"
 #include "CLockGuard.h"
 #include "CRecursiveLock.h"

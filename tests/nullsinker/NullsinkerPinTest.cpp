@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "CameraChannelReader.h"
 #include "FakeAllocator.h"
 #include "FakeGraph.h"
 #include "FakeMediaSample.h"
@@ -20,18 +21,6 @@
 #include "TaskMemoryFailure.h"
 
 namespace {
-
-// The capture sink's header block: the null sink must never open or create it.
-const wchar_t kCameraHeaderBlockName[] = L"tarn_kro_shared_camera_info";
-
-bool CameraHeaderBlockExists()
-{
-    HANDLE section = OpenFileMappingW(FILE_MAP_READ, FALSE, kCameraHeaderBlockName);
-    if (section == nullptr)
-        return false;
-    CloseHandle(section);
-    return true;
-}
 
 // Types no capture pin would take, next to ordinary ones.
 std::vector<COwnedMediaType> AssortedTypes()
@@ -118,7 +107,7 @@ TEST(NullsinkerPin, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConnect
 
 TEST(NullsinkerPin, StreamingThroughTheNullSinkLeavesNoCameraChannel)
 {
-    ASSERT_FALSE(CameraHeaderBlockExists()) << "a header block outlived its process";
+    ASSERT_FALSE(CameraChannelReader::HeaderBlockExists()) << "a header block outlived its process";
     FakeGraph graph;
     FakeUpstreamPin upstream;
     FakeAllocator allocator;
@@ -135,7 +124,7 @@ TEST(NullsinkerPin, StreamingThroughTheNullSinkLeavesNoCameraChannel)
     EXPECT_EQ(sink.InputPin()->EndOfStream(), S_OK);
     EXPECT_EQ(sink.Filter()->Stop(), S_OK);
 
-    EXPECT_FALSE(CameraHeaderBlockExists());
+    EXPECT_FALSE(CameraChannelReader::HeaderBlockExists());  // the null sink never opens or creates it
     ASSERT_EQ(graph.events.size(), 1u);  // the stream still completes
 }
 

@@ -242,11 +242,11 @@ TEST(Registration, LeavesTheCallersApartmentAsItWas)
     APTTYPEQUALIFIER qualifier;
     EXPECT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
     EXPECT_EQ(type, APTTYPE_MTA);
-    EXPECT_EQ(CountMapperEntries(CLSID_WithRecord, 0), 1);
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerOnly, 0), 0);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_WithRecord, 0), 1);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerOnly, 0), 0);
     EXPECT_EQ(DllUnregisterServer(), S_OK);
     EXPECT_EQ(CoGetApartmentType(&type, &qualifier), S_OK);
-    EXPECT_EQ(CountMapperEntries(CLSID_WithRecord, 0), 0);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_WithRecord, 0), 0);
     RemoveLeftovers();
 }
 
@@ -263,8 +263,34 @@ protected:
         DeleteKeyTree(HKEY_CLASSES_ROOT, FilterInstanceKeyName(CLSID_ServerTestModuleFilter).c_str());
     }
 
+    // What one registration through regsvr32 leaves, however often it ran: the server keys, the mapper's key
+    // and one mapper entry with the filter's name, listed exactly at its merit.
+    void ExpectRegistered()
+    {
+        EXPECT_EQ(ReadString(classKey, nullptr), std::wstring(serverTestModuleDisplayName));
+        EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
+        EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", L"ThreadingModel"), std::wstring(L"Both"));
+        EXPECT_EQ(ReadString(instanceKey, L"FriendlyName"), std::wstring(serverTestModuleFilterName));
+        std::vector<BYTE> filterData = ReadBinary(instanceKey, L"FilterData");
+        ASSERT_GE(filterData.size(), 8u);
+        EXPECT_EQ(*reinterpret_cast<const DWORD*>(&filterData[4]), 0x00200000u);  // merit follows the version
+        std::wstring listedName;
+        EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0, &listedName), 1);
+        EXPECT_EQ(listedName, serverTestModuleFilterName);
+        EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0x00200000), 1);
+        EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0x00200001), 0);
+    }
+
+    void ExpectUnregistered()
+    {
+        EXPECT_FALSE(KeyExists(classKey));
+        EXPECT_FALSE(KeyExists(instanceKey));
+        EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+    }
+
     const std::wstring modulePath = PathNextToTestProgram(serverTestModuleName);
     const std::wstring classKey = ClassKeyName(CLSID_ServerTestModuleFilter);
+    const std::wstring instanceKey = FilterInstanceKeyName(CLSID_ServerTestModuleFilter);
     const std::wstring lockedKey = classKey + L"\\Locked";
 };
 
@@ -291,18 +317,8 @@ TEST_F(TestModuleRegistration, LoadingRunsDllMainAndInProcessRegistrationWritesT
 
 TEST_F(TestModuleRegistration, Regsvr32WritesTheServerKeysAndTheFilterMapperEntry)
 {
-    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
-    EXPECT_EQ(ReadString(classKey, nullptr), std::wstring(serverTestModuleDisplayName));
-    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
-    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", L"ThreadingModel"), std::wstring(L"Both"));
-
-    const std::wstring instance = FilterInstanceKeyName(CLSID_ServerTestModuleFilter);
-    EXPECT_EQ(ReadString(instance, L"FriendlyName"), std::wstring(serverTestModuleFilterName));
-    std::vector<BYTE> filterData = ReadBinary(instance, L"FilterData");
-    ASSERT_GE(filterData.size(), 8u);
-    EXPECT_EQ(*reinterpret_cast<const DWORD*>(&filterData[4]), 0x00200000u);  // merit follows the version
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 1);
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0x00200001), 0);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0);
+    ExpectRegistered();
 
     // COM finds and loads the module through the keys just written.
     ComPtr<IUnknown> object;
@@ -315,38 +331,36 @@ TEST_F(TestModuleRegistration, Regsvr32WritesTheServerKeysAndTheFilterMapperEntr
 
 TEST_F(TestModuleRegistration, RegisteringTwiceLeavesOneMapperEntry)
 {
-    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
-    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 1);
-    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), modulePath);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0);
+    ExpectRegistered();
 }
 
 TEST_F(TestModuleRegistration, UnregisteringRemovesEverythingAndCanBeRepeated)
 {
-    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0);
     CreateKeyWithValue(classKey + L"\\AddedByOthers\\Deeper");
-    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
-    EXPECT_FALSE(KeyExists(classKey));
-    EXPECT_FALSE(KeyExists(FilterInstanceKeyName(CLSID_ServerTestModuleFilter)));
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
-    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0);
+    ExpectUnregistered();
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0);
+    ExpectUnregistered();
 }
 
 TEST_F(TestModuleRegistration, UnregisteringEndsAtASubKeyItCannotDelete)
 {
-    ASSERT_EQ(RunRegsvr32(modulePath, false), 0u);
+    ASSERT_EQ(RunRegsvr32(modulePath, false), 0);
     CreateKeyWithValue(classKey + L"\\Alpha");
     CreateKeyWithValue(lockedKey + L"\\Inner");
     CreateKeyWithValue(classKey + L"\\Zeta");
     DenyEveryone(lockedKey);
 
     // Ends (instead of retrying the locked key for ever) and reports success, as a missing key would.
-    EXPECT_EQ(RunRegsvr32(modulePath, true), 0u);
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0);
     EXPECT_FALSE(KeyExists(classKey + L"\\InprocServer32"));
     EXPECT_FALSE(KeyExists(classKey + L"\\Alpha"));
     EXPECT_FALSE(KeyExists(classKey + L"\\Zeta"));
     EXPECT_TRUE(KeyExists(lockedKey));
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
 }
 
 TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
@@ -370,7 +384,7 @@ TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
     ASSERT_NE(registerServer, nullptr);
     EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_FALSE(KeyExists(classKey));
-    EXPECT_EQ(CountMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
     FreeLibrary(module);
     DeleteFileW(longPath.c_str());
 }

@@ -16,6 +16,7 @@
 
 #include "CBasePin.h"
 #include "COwnedMediaType.h"
+#include "ComPtr.h"
 
 class ScriptedPin : public CBasePin {
 public:
@@ -31,15 +32,7 @@ public:
 
     // Connects the pin to `peer` (a counted reference, as a real connection holds) or, with null,
     // disconnects it.
-    void SetConnected(IPin* peer)
-    {
-        if (peer != nullptr)
-            peer->AddRef();
-        IPin* previous = connectedPin;
-        connectedPin = peer;
-        if (previous != nullptr)
-            previous->Release();
-    }
+    void SetConnected(IPin* peer) { ReplaceCounted(connectedPin, peer); }
     void OfferType(const COwnedMediaType& type) { offeredTypes.push_back(type); }
     // Announces a change of the offered type list, as a pin whose list changed would.
     void ChangeTypeListVersion() { ++typeVersion; }

@@ -269,6 +269,8 @@ TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuff
     EXPECT_EQ(std::memcmp(channel.frame, sample.Data(), 256), 0);
 }
 
+// That Receive answers S_OK in every state is the shared sink suite's (SinkShapeTest); here: the frame it
+// takes while stopped or flushing does reach the channel.
 TEST_F(CapturePinTest, ReceivePublishesWhileTheFilterIsStoppedAndWhileThePinIsFlushing)
 {
     const COwnedMediaType rgb = MakePictureType(8, 4, 32);
@@ -276,15 +278,15 @@ TEST_F(CapturePinTest, ReceivePublishesWhileTheFilterIsStoppedAndWhileThePinIsFl
 
     FakeMediaSample whileStopped(false, 128);
     FillPattern(whileStopped, 11);
-    EXPECT_EQ(Input()->Receive(&whileStopped), S_OK);
+    ASSERT_EQ(Input()->Receive(&whileStopped), S_OK);
     EXPECT_EQ(std::memcmp(channel.frame, whileStopped.Data(), 128), 0);
 
     ASSERT_EQ(Pin()->BeginFlush(), S_OK);
     FakeMediaSample whileFlushing(false, 128);
     FillPattern(whileFlushing, 101);
-    EXPECT_EQ(Input()->Receive(&whileFlushing), S_OK);
+    ASSERT_EQ(Input()->Receive(&whileFlushing), S_OK);
     EXPECT_EQ(std::memcmp(channel.frame, whileFlushing.Data(), 128), 0);
-    EXPECT_EQ(Pin()->EndFlush(), S_OK);
+    ASSERT_EQ(Pin()->EndFlush(), S_OK);
 }
 
 TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchanged)
@@ -308,7 +310,10 @@ TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchange
     EXPECT_EQ(std::memcmp(channel.frame, frameBefore.data(), frameBefore.size()), 0);
 }
 
-TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressThenCompletesOnce)
+// That end of stream waits for the sample in Receive and completes once is the shared sink suite's
+// (SinkShapeTest); here the sample is held inside the publish itself, and the frame must be complete by the
+// time the stream is reported finished.
+TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressSoTheFrameIsCompleteWhenItReturns)
 {
     const COwnedMediaType type = MakePictureType(64, 48, 16);
     BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetSize, 64 * 48 * 2);
@@ -323,11 +328,6 @@ TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressThenCompletesOnce)
     });
     EXPECT_EQ(ended.receiveResult, S_OK);
     EXPECT_EQ(ended.endResult, S_OK);
-    ASSERT_EQ(graph.events.size(), 1u);
-    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
-
-    EXPECT_EQ(Pin()->EndOfStream(), S_OK);
-    EXPECT_EQ(graph.events.size(), 1u);
 }
 
 // Type checks from the control thread while the streaming thread publishes: each frame is published under

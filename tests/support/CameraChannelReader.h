@@ -1,5 +1,6 @@
-// The camera channel as the reading process sees it: the header block opened by its name and the frame
-// block opened by the name the header block announces. Views stay mapped until the test process ends, so
+// The camera channel as a reader in this process sees it: the header block opened by its name and the frame
+// block opened by the name the header block announces (the capture sink's tests, and the null sink's, which
+// must leave no block). Views stay mapped until the test process ends, so
 // they can be read after the sinks that wrote them are gone.
 #pragma once
 
