@@ -52,6 +52,17 @@ protected:
         return SUCCEEDED(hr) ? graph->Connect(fileOutput.Get(), sinkInput.Get()) : hr;
     }
 
+    // The subtype the sink's input is connected with; GUID_NULL when it is not connected.
+    GUID ConnectedSubtype() const
+    {
+        AM_MEDIA_TYPE connected;
+        if (sinkInput->ConnectionMediaType(&connected) != S_OK)
+            return GUID_NULL;
+        const GUID subtype = connected.subtype;
+        MediaTypeReleaseFormat(&connected);
+        return subtype;
+    }
+
     const ModuleUnderTest& module;
     ComPtr<TestSourceFilter> source;
     ComPtr<IGraphBuilder> graph;

@@ -5,6 +5,7 @@
 #include <dshow.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,10 +55,7 @@ TEST_F(VidtapGraph, ClipThroughAviSplitterCompletesOnceAndPublishesItsLastFrameC
     const std::vector<BYTE> clipFrames = ReadWholeFile(E2E_CLIP_FRAMES);
     ASSERT_EQ(clipFrames.size(), 10 * kClipFrameBytes);
     ConnectClip();
-    AM_MEDIA_TYPE connected;
-    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
-    EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
-    MediaTypeReleaseFormat(&connected);
+    EXPECT_TRUE(IsEqualGUID(ConnectedSubtype(), MEDIASUBTYPE_YUY2));
 
     const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
     EXPECT_EQ(run.runResult, S_OK);
@@ -118,10 +116,7 @@ TEST_F(VidtapGraph, OwnSourceOfferingOnlyRgb32ConnectsWithItAndFramesAreCopiedUn
         source->QueueFrame(lastFrame);
     }
     ConnectOwnSource();
-    AM_MEDIA_TYPE connected;
-    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
-    EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_RGB32));
-    MediaTypeReleaseFormat(&connected);
+    EXPECT_TRUE(IsEqualGUID(ConnectedSubtype(), MEDIASUBTYPE_RGB32));
 
     const GraphCompletion run = RunUntilFiltersComplete(graph.Get());
     EXPECT_TRUE(run.completed);
@@ -181,10 +176,7 @@ TEST_F(VidtapGraph, OwnSourceOfferingPlanarTypesFirstConnectsWithYuy2AndPublishe
     const std::vector<BYTE> frame = SeededYuy2Frame(width, height, 9);
     source->QueueFrame(frame);
     ConnectOwnSource();
-    AM_MEDIA_TYPE connected;
-    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
-    EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
-    MediaTypeReleaseFormat(&connected);
+    EXPECT_TRUE(IsEqualGUID(ConnectedSubtype(), MEDIASUBTYPE_YUY2));
 
     const GraphCompletion run = RunUntilFiltersComplete(graph.Get());
     EXPECT_TRUE(run.completed);
@@ -231,6 +223,11 @@ const PlatformClip kPlatformClips[] = {
     {"h264_320x240", "mp4", 320, 240, false, true},
 };
 
+void PrintTo(const PlatformClip& clip, std::ostream* out)
+{
+    *out << clip.name;
+}
+
 class VidtapPlatformGraph : public VidtapGraph, public testing::WithParamInterface<PlatformClip> {
 protected:
     static std::string ClipPath(const char* extension)
@@ -251,10 +248,8 @@ TEST_P(VidtapPlatformGraph, FileSourceConnectedByTheGraphCompletesAndPublishesTh
     const BYTE* lastFrame = reference.data() + reference.size() - referenceFrameBytes;
 
     ASSERT_EQ(ConnectFileThroughGraph(ClipPath(clip.container).c_str()), S_OK);
-    AM_MEDIA_TYPE connected;
-    ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
-    EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2) || IsEqualGUID(connected.subtype, MEDIASUBTYPE_RGB24));
-    MediaTypeReleaseFormat(&connected);
+    const GUID subtype = ConnectedSubtype();
+    EXPECT_TRUE(IsEqualGUID(subtype, MEDIASUBTYPE_YUY2) || IsEqualGUID(subtype, MEDIASUBTYPE_RGB24));
 
     const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
     EXPECT_EQ(run.runResult, S_OK);

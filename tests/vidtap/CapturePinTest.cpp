@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -423,6 +424,11 @@ const ProposalCase kProposalCases[] = {
     {"AudioWhileYuy2IsOffered", MakeAudioType, [] { return std::vector<COwnedMediaType>{Yuy2()}; },
      OfferScript::Plain, false},
 };
+
+void PrintTo(const ProposalCase& proposal, std::ostream* out)
+{
+    *out << proposal.name;
+}
 
 class ConnectionProposalTest : public CapturePinTest, public testing::WithParamInterface<ProposalCase> {};
 
