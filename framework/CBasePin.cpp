@@ -164,6 +164,11 @@ HRESULT CBasePin::GetOfferedType(int /*index*/, COwnedMediaType* /*type*/)
     return E_UNEXPECTED;
 }
 
+HRESULT CBasePin::CheckProposal(IPin* /*connector*/, const AM_MEDIA_TYPE* type)
+{
+    return CheckType(type);
+}
+
 // --- Negotiation. All of it runs under filterLock, taken by Connect. ---
 
 HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
@@ -281,7 +286,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
         ReleaseConnection();
         return hr;
     }
-    hr = CheckType(type);
+    hr = CheckProposal(connector, type);
     if (hr != S_OK) {
         ReleaseConnection();
         return TypeRefusal(hr);

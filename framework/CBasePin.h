@@ -47,6 +47,10 @@ public:
     virtual HRESULT FinishConnection(IPin* peer);
     // The pin's own type list; S_OK when there is a type at `index`. The base offers none (E_UNEXPECTED).
     virtual HRESULT GetOfferedType(int index, COwnedMediaType* type);
+    // The type check of a connection that `connector` proposes through ReceiveConnection, after the peer
+    // check; S_OK: acceptable. The base asks CheckType alone; a pin that weighs the proposal against what the
+    // connector also offers looks at `connector` here (under filterLock, on the connecting thread).
+    virtual HRESULT CheckProposal(IPin* connector, const AM_MEDIA_TYPE* type);
 
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;

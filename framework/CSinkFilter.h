@@ -4,8 +4,12 @@
 // `owner` is not counted: the outer object owns and outlives the filter.
 #pragma once
 
+#include <evcode.h>
+
 #include "CBaseFilter.h"
+#include "CBasePin.h"
 #include "CLockGuard.h"
+#include "HResult.h"
 
 template <class Outer>
 class CSinkFilter : public CBaseFilter {
@@ -34,10 +38,18 @@ public:
         CLockGuard guard(filterLock);
         return CBaseFilter::Pause();
     }
+    // A run that starts (from Stopped or Paused) with the input pin unconnected has no stream to wait for:
+    // it reports EC_COMPLETE at once, once for that run, so a graph that counts the sink as a renderer can
+    // complete. A connected pin keeps the end-of-stream rules of its rendered input pin.
     HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override
     {
         CLockGuard guard(filterLock);
-        return CBaseFilter::Run(start);
+        const bool starting = filterState != State_Running;
+        RETURN_IF_FAILED(CBaseFilter::Run(start));
+        const CBasePin* pin = GetPinAt(0);
+        if (starting && (pin == nullptr || !pin->IsConnected()))
+            SendGraphEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(GetBaseFilterInterface()));
+        return S_OK;
     }
 
 protected:

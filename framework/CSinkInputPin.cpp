@@ -1,6 +1,10 @@
 #include "CSinkInputPin.h"
 
+#include <vfwmsgs.h>
+
 #include "CLockGuard.h"
+#include "ComPtr.h"
+#include "HResult.h"
 
 CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CRecursiveLock* receiveLock,
                              HRESULT* hr)
@@ -11,6 +15,15 @@ CSinkInputPin::CSinkInputPin(CBaseFilter* filter, CRecursiveLock* filterLock, CR
 HRESULT CSinkInputPin::SetConnectionType(const AM_MEDIA_TYPE* type)
 {
     return StoreConnectionType(type);
+}
+
+HRESULT CSinkInputPin::CheckPeer(IPin* peer)
+{
+    RETURN_IF_FAILED(CRenderedInputPin::CheckPeer(peer));
+    ComPtr<IAsyncReader> pullOnly;
+    if (SUCCEEDED(peer->QueryInterface(IID_IAsyncReader, pullOnly.OutVoid())) && pullOnly)
+        return VFW_E_NO_TRANSPORT;
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CSinkInputPin::EndOfStream()

@@ -19,6 +19,10 @@ public:
 
     // A connection type that cannot be copied leaves the one the type check stored.
     HRESULT SetConnectionType(const AM_MEDIA_TYPE* type) override;
+    // Besides the direction check: VFW_E_NO_TRANSPORT for a peer that delivers only when asked (its pin
+    // exposes IAsyncReader). A sink never pulls, so such a connection could never carry a sample; refusing
+    // it lets the graph put a parser between the two.
+    HRESULT CheckPeer(IPin* peer) override;
 
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;

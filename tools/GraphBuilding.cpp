@@ -29,20 +29,25 @@ HRESULT AddFilterByClassId(IGraphBuilder* graph, REFCLSID classId, const wchar_t
     return S_OK;
 }
 
-HRESULT AddClipPlayback(IGraphBuilder* graph, const wchar_t* clipPath, IPin** videoOutput)
+HRESULT AddFileSource(IGraphBuilder* graph, const wchar_t* path, IPin** output)
 {
-    *videoOutput = nullptr;
+    *output = nullptr;
     ComPtr<IBaseFilter> fileSource;
     RETURN_IF_FAILED(AddFilterByClassId(graph, CLSID_AsyncReader, L"File Source", fileSource.Out()));
     ComPtr<IFileSourceFilter> file;
     RETURN_IF_FAILED(fileSource->QueryInterface(IID_IFileSourceFilter, file.OutVoid()));
-    RETURN_IF_FAILED(file->Load(clipPath, nullptr));
+    RETURN_IF_FAILED(file->Load(path, nullptr));
+    return FindPin(fileSource.Get(), PINDIR_OUTPUT, output);
+}
 
+HRESULT AddClipPlayback(IGraphBuilder* graph, const wchar_t* clipPath, IPin** videoOutput)
+{
+    *videoOutput = nullptr;
+    ComPtr<IPin> fileOutput;
+    RETURN_IF_FAILED(AddFileSource(graph, clipPath, fileOutput.Out()));
     ComPtr<IBaseFilter> splitter;
     RETURN_IF_FAILED(AddFilterByClassId(graph, CLSID_AviSplitter, L"AVI Splitter", splitter.Out()));
-    ComPtr<IPin> fileOutput;
     ComPtr<IPin> splitterInput;
-    RETURN_IF_FAILED(FindPin(fileSource.Get(), PINDIR_OUTPUT, fileOutput.Out()));
     RETURN_IF_FAILED(FindPin(splitter.Get(), PINDIR_INPUT, splitterInput.Out()));
     RETURN_IF_FAILED(graph->ConnectDirect(fileOutput.Get(), splitterInput.Get(), nullptr));
     // The splitter's output pins exist once its input has parsed the file.

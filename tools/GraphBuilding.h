@@ -13,6 +13,9 @@ HRESULT FindPin(IBaseFilter* filter, PIN_DIRECTION direction, IPin** pin);
 // A filter created by class id through COM and added to `graph` under `name`.
 HRESULT AddFilterByClassId(IGraphBuilder* graph, REFCLSID classId, const wchar_t* name, IBaseFilter** filter);
 
+// File Source (async reader) on the file at `path` (a Windows path), added to `graph`; gives its output pin.
+HRESULT AddFileSource(IGraphBuilder* graph, const wchar_t* path, IPin** output);
+
 // File Source (async reader) on the clip at `clipPath` (a Windows path) and the AVI Splitter behind it,
 // connected; gives the splitter's first output pin (the clip's video stream).
 HRESULT AddClipPlayback(IGraphBuilder* graph, const wchar_t* clipPath, IPin** videoOutput);

@@ -6,6 +6,7 @@
 #include "FramePublisher.h"
 #include "HResult.h"
 #include "MediaTypePicture.h"
+#include "OfferedTypeSearch.h"
 
 HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
 {
@@ -20,6 +21,13 @@ HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
     RETURN_IF_FAILED(StoreConnectionType(type));
     SetUpCameraChannel(type);
     return S_OK;
+}
+
+HRESULT CCamStreamInputPin::CheckProposal(IPin* connector, const AM_MEDIA_TYPE* type)
+{
+    if (MediaTypeIsMisdescribedPicture(type) && PinOffersType(connector, MediaTypeIsCarriedFaithfully))
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    return CheckType(type);
 }
 
 void CCamStreamInputPin::ConnectionTypeChanged(const AM_MEDIA_TYPE& type)

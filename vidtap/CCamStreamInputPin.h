@@ -20,6 +20,12 @@ public:
     // (nothing changed) when the type cannot be copied; otherwise the type becomes the connection type, the
     // channel is set up if it never was, and S_OK.
     HRESULT CheckType(const AM_MEDIA_TYPE* type) override;
+    // A connection proposing a video type the channel would publish under a header that does not fit it
+    // (I420, NV12, MJPG, UYVY, RGB32, ...) is refused with VFW_E_TYPE_NOT_ACCEPTED, and nothing is set up or
+    // stored, while the connecting pin also offers a type the channel carries faithfully (YUY2 or RGB24 that
+    // fits): its negotiation then moves on to that type. Without such an offer the proposal goes to CheckType
+    // and is copied as it comes. QueryAccept is not a proposal and never looks at the peer.
+    HRESULT CheckProposal(IPin* connector, const AM_MEDIA_TYPE* type) override;
 
 protected:
     // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header.

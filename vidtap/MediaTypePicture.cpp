@@ -41,3 +41,19 @@ bool MediaTypeExceedsCameraChannel(const AM_MEDIA_TYPE* type)
     const PictureDescription picture = DescribeMediaTypePicture(type);
     return picture.present && FrameExceedsChannel(picture.width, picture.height);
 }
+
+bool MediaTypeIsCarriedFaithfully(const AM_MEDIA_TYPE* type)
+{
+    if (type == nullptr || !IsEqualGUID(type->majortype, MEDIATYPE_Video))
+        return false;
+    const PictureDescription picture = DescribeMediaTypePicture(type);
+    if (!picture.present || FrameExceedsChannel(picture.width, picture.height))
+        return false;
+    return (IsEqualGUID(type->subtype, MEDIASUBTYPE_YUY2) && picture.bitCount == 16) ||
+           (IsEqualGUID(type->subtype, MEDIASUBTYPE_RGB24) && picture.bitCount == 24);
+}
+
+bool MediaTypeIsMisdescribedPicture(const AM_MEDIA_TYPE* type)
+{
+    return type != nullptr && IsEqualGUID(type->majortype, MEDIATYPE_Video) && !MediaTypeIsCarriedFaithfully(type);
+}

@@ -1,5 +1,6 @@
 #include "PlatformProcess.h"
 
+#include <cstdio>
 #include <vector>
 
 std::wstring WindowsPath(const char* unixPath)
@@ -8,6 +9,20 @@ std::wstring WindowsPath(const char* unixPath)
     for (const char* c = unixPath; *c != '\0'; ++c)
         path += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
     return path;
+}
+
+std::vector<BYTE> ReadWholeFile(const char* unixPath)
+{
+    std::vector<BYTE> bytes;
+    FILE* in = _wfopen(WindowsPath(unixPath).c_str(), L"rb");
+    if (in == nullptr)
+        return bytes;
+    BYTE chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::fclose(in);
+    return bytes;
 }
 
 long RunProcess(const std::wstring& commandLine, DWORD timeoutMs)

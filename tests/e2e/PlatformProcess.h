@@ -6,9 +6,13 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // "/a/b.dll" -> "Z:\a\b.dll".
 std::wstring WindowsPath(const char* unixPath);
+
+// The whole file at `unixPath` (read through the Z: drive); empty when it cannot be read.
+std::vector<BYTE> ReadWholeFile(const char* unixPath);
 
 // Runs `commandLine` to its end (at most `timeoutMs`) and gives its exit code; -1 when it could not be
 // started or did not end in time (it is then terminated).

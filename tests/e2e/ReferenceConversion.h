@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <vector>
 
 inline BYTE ReferenceChannelByte(float value)
@@ -36,4 +39,30 @@ inline std::vector<BYTE> ReferenceBottomUpBgr(const BYTE* packed, int width, int
         }
     }
     return picture;
+}
+
+// A top-down picture of `rowBytes`-byte rows turned bottom-up, as the frame block holds pictures.
+inline std::vector<BYTE> BottomUpRows(const BYTE* topDown, size_t rowBytes, int height)
+{
+    std::vector<BYTE> picture(rowBytes * static_cast<size_t>(height));
+    for (int row = 0; row < height; ++row)
+        std::copy(topDown + row * rowBytes, topDown + (row + 1) * rowBytes,
+                  picture.begin() + static_cast<ptrdiff_t>((height - 1 - row) * rowBytes));
+    return picture;
+}
+
+// Peak signal-to-noise ratio of two 8-bit pictures of the same size, in dB (infinite when equal, 0 when the
+// sizes differ or there is nothing to compare).
+inline double PeakSignalToNoise(const std::vector<BYTE>& actual, const std::vector<BYTE>& expected)
+{
+    if (actual.size() != expected.size() || actual.empty())
+        return 0.0;
+    double squares = 0.0;
+    for (size_t i = 0; i < actual.size(); ++i) {
+        const double difference = static_cast<double>(actual[i]) - static_cast<double>(expected[i]);
+        squares += difference * difference;
+    }
+    if (squares == 0.0)
+        return INFINITY;
+    return 10.0 * std::log10(255.0 * 255.0 / (squares / static_cast<double>(actual.size())));
 }

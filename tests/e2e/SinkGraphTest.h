@@ -1,6 +1,7 @@
 // The fixture of the end-to-end graph tests: a sink module registered with regsvr32, its filter created by
 // class id in a fresh platform filter graph, and the tests' own source filter ready to be connected in front
-// of it (or the clip through the File Source and the AVI Splitter). Everything runs on the test's thread; the
+// of it (or the clip through the File Source and the AVI Splitter, or a file through the graph's intelligent
+// connection). Everything runs on the test's thread; the
 // fixture holds one reference on each object and gives it back when the test ends.
 #pragma once
 
@@ -41,6 +42,26 @@ protected:
         ComPtr<IPin> video;
         ASSERT_EQ(AddClipPlayback(graph.Get(), WindowsPath(E2E_CLIP_AVI).c_str(), video.Out()), S_OK);
         ASSERT_EQ(graph->ConnectDirect(video.Get(), sinkInput.Get(), nullptr), S_OK);
+    }
+
+    // The file at `unixPath` in the File Source, connected to the sink's input by the graph's own intelligent
+    // connection (which inserts whatever parser and decoder it finds).
+    HRESULT ConnectFileThroughGraph(const char* unixPath)
+    {
+        ComPtr<IPin> fileOutput;
+        HRESULT hr = AddFileSource(graph.Get(), WindowsPath(unixPath).c_str(), fileOutput.Out());
+        return SUCCEEDED(hr) ? graph->Connect(fileOutput.Get(), sinkInput.Get()) : hr;
+    }
+
+    // The subtype the sink's input is connected with; GUID_NULL when it is not connected.
+    GUID ConnectedSubtype() const
+    {
+        AM_MEDIA_TYPE connected;
+        if (sinkInput->ConnectionMediaType(&connected) != S_OK)
+            return GUID_NULL;
+        const GUID subtype = connected.subtype;
+        MediaTypeReleaseFormat(&connected);
+        return subtype;
     }
 
     const ModuleUnderTest& module;

@@ -55,6 +55,12 @@ public:
             return E_POINTER;
         if (fetched != nullptr)
             *fetched = 0;
+        if (outOfSyncAnswers > 0) {
+            --outOfSyncAnswers;
+            return VFW_E_ENUM_OUT_OF_SYNC;
+        }
+        if (repeatsForever && position == types.size())
+            position = 0;
         ULONG done = 0;
         while (done < count && position < types.size()) {
             size_t index = position++;
@@ -88,9 +94,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes**) override { UNEXPECTED_CALL(); }
 
-    // Scripting: Reset fails with this code; the record at this index is handed out as null.
+    // Scripting: Reset fails with this code; the record at this index is handed out as null; the first
+    // `outOfSyncAnswers` calls to Next answer VFW_E_ENUM_OUT_OF_SYNC (the list changed); a list that
+    // `repeatsForever` starts over instead of ending.
     HRESULT resetResult = S_OK;
     size_t nullRecordAt = static_cast<size_t>(-1);
+    int outOfSyncAnswers = 0;
+    bool repeatsForever = false;
 
     int nextCalls = 0;
     int resetCalls = 0;

@@ -46,6 +46,23 @@ inline COwnedMediaType MakePictureType(LONG width, LONG height, WORD bitCount)
     return type;
 }
 
+// The subtype GUID the platform derives from a FourCC (FOURCCMap): {fourcc-0000-0010-8000-00AA00389B71}.
+inline GUID FourccSubtype(DWORD fourcc)
+{
+    return GUID{fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+}
+
+// A picture type of another subtype over MakePictureType's header: `compression` and `bitCount` announced.
+inline COwnedMediaType MakePictureTypeOf(REFGUID subtype, DWORD compression, WORD bitCount, LONG width = 64,
+                                         LONG height = 48)
+{
+    COwnedMediaType type = MakePictureType(width, height, bitCount);
+    type.subtype = subtype;
+    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
+    info->bmiHeader.biCompression = compression;
+    return type;
+}
+
 // 16-bit PCM, stereo, 44.1 kHz: a format block that is no VIDEOINFOHEADER at all.
 inline COwnedMediaType MakeAudioType()
 {

@@ -31,6 +31,7 @@
 #include "FakeUpstreamPin.h"
 #include "HangWatchdog.h"
 #include "PictureMediaType.h"
+#include "PullOnlyPin.h"
 #include "SerializedFakeGraph.h"
 #include "SinkUnderTest.h"
 #include "TestThread.h"
@@ -404,6 +405,57 @@ TYPED_TEST_P(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
     sample.ExpectBalanced();
 }
 
+// A pin that serves data only when asked could never deliver a sample: its connection is refused before the
+// type is looked at, with a code that sends the graph on to insert a parser.
+TYPED_TEST_P(SinkShapeTest, ConnectionFromAPinThatOnlyServesReadsIsRefused)
+{
+    PullOnlyPin fileReader;
+    AM_MEDIA_TYPE byteStream;
+    MediaTypeReset(&byteStream);
+    byteStream.majortype = MEDIATYPE_Stream;
+    byteStream.subtype = MEDIASUBTYPE_Avi;
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+
+    EXPECT_EQ(sink.InputPin()->ReceiveConnection(&fileReader, &byteStream), VFW_E_NO_TRANSPORT);
+    IPin* peer = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(sink.InputPin()->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(peer, nullptr);
+    EXPECT_TRUE(fileReader.WasQueriedFor(IID_IAsyncReader));
+    fileReader.ExpectBalanced();
+}
+
+// With nothing connected there is no stream to wait for: every run that starts reports completion at once,
+// once; a connected pin waits for its end of stream.
+TYPED_TEST_P(SinkShapeTest, RunWithTheInputUnconnectedCompletesOncePerRun)
+{
+    FakeGraph graph;
+    FakeUpstreamPin upstream;
+    FakeAllocator allocator;
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    sink.JoinGraph(graph);
+    IBaseFilter* filter = sink.Filter();
+
+    ASSERT_EQ(filter->Run(0), S_OK);  // from Stopped
+    ASSERT_EQ(graph.events.size(), 1u);
+    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
+    EXPECT_EQ(graph.events[0].param1, S_OK);
+    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(filter));
+    EXPECT_EQ(filter->Run(10), S_OK);  // already running: the same run
+    EXPECT_EQ(graph.events.size(), 1u);
+    ASSERT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(graph.events.size(), 1u);
+    ASSERT_EQ(filter->Run(20), S_OK);  // from Paused
+    EXPECT_EQ(graph.events.size(), 2u);
+    ASSERT_EQ(filter->Stop(), S_OK);
+
+    sink.ConnectFrom(upstream, MakePictureType(64, 48, 16), allocator);
+    ASSERT_EQ(filter->Run(30), S_OK);
+    EXPECT_EQ(graph.events.size(), 2u) << "a connected pin completed without an end of stream";
+    ASSERT_EQ(filter->Stop(), S_OK);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse,
                             AggregatedSinkCountsLandOnTheAggregatingObject,
                             SeekingAndPositionRequestsShareOnePassThrough,
@@ -413,4 +465,6 @@ REGISTER_TYPED_TEST_SUITE_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAnd
                             FilterHasExactlyOneInputPinNamedInput,
                             ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData,
                             EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce,
-                            StreamingAndControlThreadsNeverDeadlock);
+                            StreamingAndControlThreadsNeverDeadlock,
+                            ConnectionFromAPinThatOnlyServesReadsIsRefused,
+                            RunWithTheInputUnconnectedCompletesOncePerRun);

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -370,6 +371,112 @@ TEST_F(CapturePinTest, TypeChecksFromAnotherThreadNeverChangeTheTypeUnderThePubl
     EXPECT_EQ(mixedHeaders, 0);
     EXPECT_EQ(refusedChecks, 0);
     sample.ExpectBalanced();
+}
+
+// What the connecting pin offers besides the proposed type, and how its enumerator behaves.
+enum class OfferScript { Plain, NoEnumerator, NullRecordFirst, OutOfSyncFirst, Endless };
+
+struct ProposalCase {
+    const char* name;
+    COwnedMediaType (*proposed)();
+    std::vector<COwnedMediaType> (*offers)();
+    OfferScript script;
+    bool refused;
+};
+
+COwnedMediaType I420() { return MakePictureTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12); }
+COwnedMediaType Nv12() { return MakePictureTypeOf(MEDIASUBTYPE_NV12, MAKEFOURCC('N', 'V', '1', '2'), 12); }
+COwnedMediaType Mjpg() { return MakePictureTypeOf(MEDIASUBTYPE_MJPG, MAKEFOURCC('M', 'J', 'P', 'G'), 24); }
+COwnedMediaType Uyvy() { return MakePictureTypeOf(MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16); }
+COwnedMediaType Rgb565() { return MakePictureTypeOf(MEDIASUBTYPE_RGB565, BI_BITFIELDS, 16); }
+COwnedMediaType Rgb32() { return MakePictureType(64, 48, 32); }
+COwnedMediaType Rgb24() { return MakePictureType(64, 48, 24); }
+COwnedMediaType Yuy2() { return MakePictureType(64, 48, 16); }
+COwnedMediaType OversizedYuy2() { return MakePictureType(2560, 1440, 16); }
+// Subtype YUY2 whose header announces 24 bits: the channel would not convert it.
+COwnedMediaType Yuy2Announcing24Bits() { return MakePictureTypeOf(MEDIASUBTYPE_YUY2, MAKEFOURCC('Y', 'U', 'Y', '2'), 24); }
+
+const ProposalCase kProposalCases[] = {
+    {"PlanarWhileDecoderAlsoOffersYuy2AndRgb24", I420,
+     [] { return std::vector<COwnedMediaType>{I420(), Rgb32(), Uyvy(), Yuy2(), Rgb24()}; }, OfferScript::Plain, true},
+    {"Nv12WhileRgb24IsOffered", Nv12, [] { return std::vector<COwnedMediaType>{Nv12(), Rgb24()}; },
+     OfferScript::Plain, true},
+    {"Rgb565WhileYuy2IsOffered", Rgb565, [] { return std::vector<COwnedMediaType>{Rgb565(), Yuy2()}; },
+     OfferScript::Plain, true},
+    {"MjpgPastANullRecord", Mjpg, [] { return std::vector<COwnedMediaType>{Mjpg(), Yuy2()}; },
+     OfferScript::NullRecordFirst, true},
+    {"PlanarFromAListThatChanged", I420, [] { return std::vector<COwnedMediaType>{I420(), Yuy2()}; },
+     OfferScript::OutOfSyncFirst, true},
+    {"Rgb32WhenNothingElseIsOffered", Rgb32, [] { return std::vector<COwnedMediaType>{Rgb32()}; },
+     OfferScript::Plain, false},
+    {"PlanarWhenTheOnlyYuy2DoesNotFit", I420, [] { return std::vector<COwnedMediaType>{I420(), OversizedYuy2()}; },
+     OfferScript::Plain, false},
+    {"PlanarWhenYuy2AnnouncesTheWrongDepth", I420,
+     [] { return std::vector<COwnedMediaType>{I420(), Yuy2Announcing24Bits()}; }, OfferScript::Plain, false},
+    {"UyvyWhenTheOffersCannotBeEnumerated", Uyvy, [] { return std::vector<COwnedMediaType>{Uyvy(), Yuy2()}; },
+     OfferScript::NoEnumerator, false},
+    {"PlanarFromAnEndlessListWithoutCarriedType", I420, [] { return std::vector<COwnedMediaType>{I420(), Rgb32()}; },
+     OfferScript::Endless, false},
+    {"Yuy2AmongPlanarOffers", Yuy2, [] { return std::vector<COwnedMediaType>{I420(), Yuy2()}; }, OfferScript::Plain,
+     false},
+    {"Rgb24AmongPlanarOffers", Rgb24, [] { return std::vector<COwnedMediaType>{Nv12(), Rgb24()}; },
+     OfferScript::Plain, false},
+    {"AudioWhileYuy2IsOffered", MakeAudioType, [] { return std::vector<COwnedMediaType>{Yuy2()}; },
+     OfferScript::Plain, false},
+};
+
+void PrintTo(const ProposalCase& proposal, std::ostream* out)
+{
+    *out << proposal.name;
+}
+
+class ConnectionProposalTest : public CapturePinTest, public testing::WithParamInterface<ProposalCase> {};
+
+TEST_P(ConnectionProposalTest, MisdescribedPictureIsRefusedOnlyWhileACarriedTypeIsOffered)
+{
+    const ProposalCase& proposal = GetParam();
+    for (const COwnedMediaType& offered : proposal.offers())
+        upstream.AddType(offered);
+    switch (proposal.script) {
+    case OfferScript::NoEnumerator: upstream.enumMediaTypesResult = E_OUTOFMEMORY; break;
+    case OfferScript::NullRecordFirst: upstream.enumerator.nullRecordAt = 0; break;
+    case OfferScript::OutOfSyncFirst: upstream.enumerator.outOfSyncAnswers = 1; break;
+    case OfferScript::Endless: upstream.enumerator.repeatsForever = true; break;
+    case OfferScript::Plain: break;
+    }
+    const COwnedMediaType proposed = proposal.proposed();
+
+    const HRESULT hr = Pin()->ReceiveConnection(&upstream, &proposed);
+
+    if (proposal.refused) {
+        EXPECT_EQ(hr, VFW_E_TYPE_NOT_ACCEPTED);
+        IPin* peer = reinterpret_cast<IPin*>(1);
+        EXPECT_EQ(Pin()->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
+        EXPECT_FALSE(CameraChannelReader::HeaderBlockExists()) << "a refused proposal set the channel up";
+    } else {
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_TRUE(SameMediaType(sink.ConnectionType(), proposed));
+        EXPECT_EQ(Pin()->Disconnect(), S_OK);
+    }
+    // However long the list, the walk is bounded; the enumerator is given back.
+    EXPECT_LE(upstream.enumerator.nextCalls, 256);
+    upstream.ExpectBalanced();
+}
+
+INSTANTIATE_TEST_SUITE_P(CapturePin, ConnectionProposalTest, testing::ValuesIn(kProposalCases),
+                         [](const testing::TestParamInfo<ProposalCase>& info) { return info.param.name; });
+
+TEST_F(CapturePinTest, QueryAcceptOnAConnectedPinIgnoresWhatTheUpstreamPinOffers)
+{
+    upstream.AddType(I420());
+    upstream.AddType(Yuy2());
+    const COwnedMediaType yuy2 = Yuy2();
+    const COwnedMediaType i420 = I420();
+    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(yuy2));
+
+    EXPECT_EQ(Pin()->QueryAccept(&i420), S_OK);
+    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), i420));
+    EXPECT_EQ(upstream.enumMediaTypesCalls, 0);
 }
 
 }  // namespace
