@@ -7,7 +7,9 @@ SHELL := /bin/bash
 ROOT := $(CURDIR)
 HOST_BUILD := $(ROOT)/build/host
 JOBS ?= 2
-ARCH ?= x86
+# The demo runs the 32-bit build by default; on a machine that executes no 32-bit code (a kernel without
+# IA-32 emulation, where Wine cannot start a 32-bit program) it runs the 64-bit one instead.
+ARCH ?= $(shell bash scripts/runs-32-bit-code.sh && echo x86 || echo x64)
 
 # Each Windows preset builds into build/<preset> and runs its tests in build/<preset>/wineprefix, a Wine
 # prefix of the same architecture (WINEARCH win32 / win64).

@@ -25,9 +25,10 @@ public:
     // The pin at 0 (null if it could not be created); null for every other index, negative ones included.
     CBasePin* GetPinAt(int index) override { return index == 0 ? owner->GetInputPin() : nullptr; }
 
-    // These three add no behaviour: each takes the object lock (re-entrant; the base operation takes it
-    // again) and runs the base operation. They mark where a sink's own state-change work would go, under
-    // that lock; neither shipped sink has any (the camera channel is not touched by state changes).
+    // Stop and Pause add no behaviour: each takes the object lock (re-entrant; the base operation takes it
+    // again) and runs the base operation, marking where a sink's own state-change work would go under that
+    // lock. Run adds only the completion of an unconnected input. The camera channel is not touched by state
+    // changes.
     HRESULT STDMETHODCALLTYPE Stop() override
     {
         CLockGuard guard(filterLock);

@@ -2,20 +2,12 @@
 
 #include <vfwmsgs.h>
 
-#include <memory>
-
-#include "COwnedMediaType.h"
+#include "CTaskMediaType.h"
 #include "ComPtr.h"
 
 namespace {
 
 constexpr int kMaxOfferedTypesExamined = 256;
-
-// A record an enumerator handed out in task memory: its contents and the record are freed together.
-struct TaskMediaTypeDeleter {
-    void operator()(AM_MEDIA_TYPE* type) const { MediaTypeDestroy(type); }
-};
-using TaskMediaType = std::unique_ptr<AM_MEDIA_TYPE, TaskMediaTypeDeleter>;
 
 }  // namespace
 
@@ -25,10 +17,11 @@ bool PinOffersType(IPin* pin, bool (*wanted)(const AM_MEDIA_TYPE* type))
     if (FAILED(pin->EnumMediaTypes(types.Out())) || !types)
         return false;
     for (int fetch = 0; fetch < kMaxOfferedTypesExamined; ++fetch) {
-        AM_MEDIA_TYPE* arrived = nullptr;
+        CTaskMediaType record;
         ULONG fetched = 0;
-        const HRESULT hr = types->Next(1, &arrived, &fetched);
-        const TaskMediaType record(fetched == 1 ? arrived : nullptr);
+        const HRESULT hr = types->Next(1, record.Out(), &fetched);
+        if (fetched != 1)
+            record.Detach();  // not handed over: whatever the call left there is not ours to free
         if (hr == VFW_E_ENUM_OUT_OF_SYNC) {
             // The pin's list changed under the enumerator: start over, within the same bound.
             if (FAILED(types->Reset()))
@@ -37,7 +30,7 @@ bool PinOffersType(IPin* pin, bool (*wanted)(const AM_MEDIA_TYPE* type))
         }
         if (hr != S_OK || fetched != 1)
             return false;
-        if (record && wanted(record.get()))
+        if (record && wanted(record.Get()))
             return true;
     }
     return false;
