@@ -88,7 +88,7 @@ private:
 
 class PublishedChannel : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(publisher.WaitForOutput("ready\n")) << publisher.collected; }
+    void SetUp() override { ASSERT_TRUE(publisher.WaitForOutput("ready")) << publisher.collected; }
     void TearDown() override
     {
         ChildProgram stop(L"\"" + WindowsPathOf(PUBLISHER_EXE_W) + L"\" --stop");
