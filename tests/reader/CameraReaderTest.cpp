@@ -64,12 +64,21 @@ private:
     NamedSection frameBlock;
 };
 
-TEST(CameraReader, CopiesTheAnnouncedPictureWithItsGeometry)
-{
+// The sound hand-made channel, opened.
+class OpenedChannel : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(channel.Created());
+        ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
+    }
+
     HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
     OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
+};
+
+TEST_F(OpenedChannel, CopiesTheAnnouncedPictureWithItsGeometry)
+{
     EXPECT_STREQ(tarn_camera_reader_frame_block_name(opened.reader), ProcessUniqueName(L"tarn_reader_test_frame").c_str());
     EXPECT_EQ(tarn_camera_reader_frame_block_size(opened.reader), 16384u);  // the region VirtualQuery reports
 
@@ -92,12 +101,8 @@ TEST(CameraReader, NoHeaderBlockMeansNoChannel)
     EXPECT_EQ(opened.reader, nullptr);
 }
 
-TEST(CameraReader, BufferSmallerThanTheFrameIsRefusedWithTheSizeItNeeds)
+TEST_F(OpenedChannel, BufferSmallerThanTheFrameIsRefusedWithTheSizeItNeeds)
 {
-    HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
-    OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
     std::vector<unsigned char> buffer(kFrameBytes - 1, 0xEE);
     TarnCameraFrameInfo info = {};
     EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), static_cast<unsigned long>(buffer.size()), &info),
@@ -180,12 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TARN_CAMERA_OK, TARN_CAMERA_UNSUPPORTED_FORMAT}),
     [](const testing::TestParamInfo<HostileHeader>& info) { return std::string(info.param.label); });
 
-TEST(CameraReader, HeaderNamingAnotherBlockAfterOpenIsReportedAsRenamed)
+TEST_F(OpenedChannel, HeaderNamingAnotherBlockAfterOpenIsReportedAsRenamed)
 {
-    HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
-    OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
     channel.NameFrameBlock(L"tarn_kro_shared_camera_memeory01");
     std::vector<unsigned char> buffer(kFrameBytes);
     EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), kFrameBytes, nullptr),
@@ -207,12 +208,8 @@ struct WidthChanger {
     }
 };
 
-TEST(CameraReader, HeaderChangingDuringEveryCopyIsReportedAsChangingAfterBoundedRetries)
+TEST_F(OpenedChannel, HeaderChangingDuringEveryCopyIsReportedAsChangingAfterBoundedRetries)
 {
-    HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
-    OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
     std::vector<unsigned char> buffer(kFrameBytes);
     WidthChanger changer{&channel, true};
     EXPECT_EQ(ReadFrameWithHook(opened.reader, buffer.data(), kFrameBytes, nullptr, &WidthChanger::AfterCopy, &changer),
@@ -220,12 +217,8 @@ TEST(CameraReader, HeaderChangingDuringEveryCopyIsReportedAsChangingAfterBounded
     EXPECT_EQ(changer.calls, kFrameCopyAttempts);
 }
 
-TEST(CameraReader, HeaderChangedOnceDuringACopyIsReadAgainWithTheNewGeometry)
+TEST_F(OpenedChannel, HeaderChangedOnceDuringACopyIsReadAgainWithTheNewGeometry)
 {
-    HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
-    OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
     std::vector<unsigned char> buffer(kFrameBytes);
     WidthChanger changer{&channel, false};
     TarnCameraFrameInfo info = {};
