@@ -1,15 +1,17 @@
-// camreader: reads the camera channel from outside the publishing process. Opens the header block and the
-// frame block it names, prints the header fields and writes the current frame as a 24-bit .bmp file.
+// camreader: reads the camera channel from outside the publishing process through the reader library, prints
+// the header fields and writes the current frame as a 24-bit .bmp file.
 // Usage: camreader [output.bmp]     (default frame.bmp)
-// Exit codes: 0 written, 1 usage or file error, 2 no channel (no header block), 3 no frame block,
-// 4 the announced format cannot be written as a bitmap.
+// Exit codes: 0 written, 1 usage or file error, 2 no channel (no readable header block), 3 no frame block,
+// 4 the announced picture cannot be read (format, geometry, size, or a header that keeps changing).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "CameraChannelLayout.h"
+#include "tarn_camera_channel.h"
 
 namespace {
 
@@ -29,16 +31,17 @@ uint32_t FloatBits(float value)
     return bits;
 }
 
-void PrintHeader(const CameraHeaderBlock& header, const BITMAPINFOHEADER& format, const wchar_t* frameName)
+void PrintHeader(const TarnCameraHeaderBlock& header, const wchar_t* frameName)
 {
+    const TarnPictureHeader& format = header.format;
     std::printf("initialised     %d\n", header.initialised);
-    std::printf("biSize          %lu\n", static_cast<unsigned long>(format.biSize));
-    std::printf("biWidth         %ld\n", static_cast<long>(format.biWidth));
-    std::printf("biHeight        %ld\n", static_cast<long>(format.biHeight));
+    std::printf("biSize          %u\n", format.biSize);
+    std::printf("biWidth         %d\n", format.biWidth);
+    std::printf("biHeight        %d\n", format.biHeight);
     std::printf("biPlanes        %u\n", format.biPlanes);
     std::printf("biBitCount      %u\n", format.biBitCount);
-    std::printf("biCompression   0x%08lX\n", static_cast<unsigned long>(format.biCompression));
-    std::printf("biSizeImage     %lu\n", static_cast<unsigned long>(format.biSizeImage));
+    std::printf("biCompression   0x%08X\n", format.biCompression);
+    std::printf("biSizeImage     %u\n", format.biSizeImage);
     std::printf("frameBlockName  %s\n", Utf8(frameName).c_str());
     std::printf("auxInt0         %d\n", header.auxInt0);
     std::printf("auxInt1         %d\n", header.auxInt1);
@@ -46,13 +49,16 @@ void PrintHeader(const CameraHeaderBlock& header, const BITMAPINFOHEADER& format
     std::printf("auxFloat1       %g (0x%08lX)\n", header.auxFloat1, static_cast<unsigned long>(FloatBits(header.auxFloat1)));
 }
 
-bool WriteBitmap(const wchar_t* path, BITMAPINFOHEADER info, const unsigned char* rows)
+bool WriteBitmap(const wchar_t* path, const TarnCameraFrameInfo& frame, const unsigned char* rows)
 {
     // The frame block holds the rows bottom row first without padding; a bitmap file wants the same order
     // with every row padded to a multiple of 4 bytes.
-    const size_t rowBytes = static_cast<size_t>(info.biWidth) * 3;
+    const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
     const size_t paddedRow = (rowBytes + 3) & ~size_t{3};
-    const size_t height = static_cast<size_t>(info.biHeight);
+    const size_t height = static_cast<size_t>(frame.height);
+    BITMAPINFOHEADER info;
+    static_assert(sizeof info == sizeof frame.header.format, "the channel's format is a BITMAPINFOHEADER");
+    std::memcpy(&info, &frame.header.format, sizeof info);
     info.biSizeImage = static_cast<DWORD>(paddedRow * height);
 
     BITMAPFILEHEADER file = {};
@@ -72,6 +78,28 @@ bool WriteBitmap(const wchar_t* path, BITMAPINFOHEADER info, const unsigned char
     return std::fclose(out) == 0 && ok;
 }
 
+int ExitCodeOf(TarnCameraResult result)
+{
+    switch (result) {
+    case TARN_CAMERA_NO_CHANNEL:
+    case TARN_CAMERA_HEADER_UNREADABLE:
+        return 2;
+    case TARN_CAMERA_NAME_UNTERMINATED:
+    case TARN_CAMERA_NAME_EMPTY:
+    case TARN_CAMERA_NO_FRAME_BLOCK:
+    case TARN_CAMERA_FRAME_BLOCK_RENAMED:
+        return 3;
+    default:
+        return 4;
+    }
+}
+
+int Fail(TarnCameraResult result)
+{
+    std::fprintf(stderr, "camreader: %s\n", tarn_camera_result_message(result));
+    return ExitCodeOf(result);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -82,59 +110,22 @@ int wmain(int argc, wchar_t** argv)
     }
     const wchar_t* outputPath = argc == 2 ? argv[1] : L"frame.bmp";
 
-    HANDLE headerSection = OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName);
-    if (headerSection == nullptr) {
-        std::fprintf(stderr, "camreader: no camera channel: the header block \"%s\" does not exist (error %lu); "
-                             "is a publisher running?\n", Utf8(kHeaderBlockName).c_str(), GetLastError());
-        return 2;
-    }
-    const void* headerMemory = MapViewOfFile(headerSection, FILE_MAP_READ, 0, 0, 0);
-    if (headerMemory == nullptr) {
-        std::fprintf(stderr, "camreader: cannot map the header block (error %lu)\n", GetLastError());
-        return 2;
-    }
-    // One copy of the whole block, so what is printed and used hangs together even if the writer rewrites it.
-    CameraHeaderBlock header;
-    std::memcpy(&header, headerMemory, sizeof header);
-    BITMAPINFOHEADER format;
-    std::memcpy(&format, header.format, sizeof format);
-    wchar_t frameName[kFrameBlockNameUnits];
-    std::memcpy(frameName, header.frameBlockName, sizeof frameName);
-    frameName[kFrameBlockNameUnits - 1] = L'\0';
-    PrintHeader(header, format, frameName);
-
-    if (frameName[0] == L'\0') {
-        std::fprintf(stderr, "camreader: the header block names no frame block\n");
-        return 3;
-    }
-    HANDLE frameSection = OpenFileMappingW(FILE_MAP_READ, FALSE, frameName);
-    const unsigned char* frame =
-        frameSection != nullptr ? static_cast<const unsigned char*>(MapViewOfFile(frameSection, FILE_MAP_READ, 0, 0, 0))
-                                : nullptr;
-    if (frame == nullptr) {
-        std::fprintf(stderr, "camreader: cannot open the frame block \"%s\" (error %lu)\n", Utf8(frameName).c_str(),
-                     GetLastError());
-        return 3;
-    }
-    MEMORY_BASIC_INFORMATION region = {};
-    VirtualQuery(frame, &region, sizeof region);
-    std::printf("frame block     %lu bytes mapped\n", static_cast<unsigned long>(region.RegionSize));
-
-    const unsigned long long pictureBytes =
-        static_cast<unsigned long long>(format.biWidth > 0 ? format.biWidth : 0) * 3 *
-        static_cast<unsigned long long>(format.biHeight > 0 ? format.biHeight : 0);
-    if (format.biBitCount != 24 || format.biCompression != BI_RGB || format.biWidth <= 0 || format.biHeight <= 0 ||
-        pictureBytes > kFrameBlockSize || pictureBytes > region.RegionSize) {
-        std::fprintf(stderr, "camreader: the announced format (%ld x %ld, %u bits) is no bottom-up 24-bit picture "
-                             "within the frame block\n",
-                     static_cast<long>(format.biWidth), static_cast<long>(format.biHeight), format.biBitCount);
-        return 4;
-    }
-    if (!WriteBitmap(outputPath, format, frame)) {
+    TarnCameraReader* reader = nullptr;
+    const TarnCameraResult opened = tarn_camera_reader_open(nullptr, &reader);
+    if (opened != TARN_CAMERA_OK)
+        return Fail(opened);
+    std::vector<unsigned char> frame(tarn_camera_reader_frame_block_size(reader));
+    TarnCameraFrameInfo info = {};
+    const TarnCameraResult read = tarn_camera_reader_read(reader, frame.data(), static_cast<unsigned long>(frame.size()), &info);
+    PrintHeader(info.header, tarn_camera_reader_frame_block_name(reader));
+    std::printf("frame block     %lu bytes mapped\n", tarn_camera_reader_frame_block_size(reader));
+    tarn_camera_reader_close(reader);
+    if (read != TARN_CAMERA_OK)
+        return Fail(read);
+    if (!WriteBitmap(outputPath, info, frame.data())) {
         std::fprintf(stderr, "camreader: cannot write %s\n", Utf8(outputPath).c_str());
         return 1;
     }
-    std::printf("wrote %s (%ld x %ld)\n", Utf8(outputPath).c_str(), static_cast<long>(format.biWidth),
-                static_cast<long>(format.biHeight));
+    std::printf("wrote %s (%d x %d)\n", Utf8(outputPath).c_str(), info.width, info.height);
     return 0;
 }

@@ -1,33 +1,36 @@
-// The camera channel as the reading process sees it: names, sizes and the byte layout of the header block.
-// This file is the whole contract with that reader; every other file takes the offsets from here. Plain
+// The camera channel as this module writes it: names, sizes and the byte layout of the header block, taken
+// from the public header that readers include (tarn_camera_channel.h), so the two cannot drift: every value
+// here is that header's, and the overlay below is checked against its record at compile time. Plain
 // declarations only (no platform headers), so the platform-neutral publisher and its tests use it too.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "tarn_camera_channel.h"
+
 // Block names (UTF-16 on Windows, where they are used). The frame block's name is the base name followed by
 // the digits of successive tries, and is announced in the header block.
-inline constexpr wchar_t kHeaderBlockName[] = L"tarn_kro_shared_camera_info";
-inline constexpr wchar_t kFrameBlockBaseName[] = L"tarn_kro_shared_camera_memeory";
-inline constexpr size_t kFrameBlockBaseNameLength = 30;
+inline constexpr wchar_t kHeaderBlockName[] = TARN_CAMERA_HEADER_BLOCK_NAME;
+inline constexpr wchar_t kFrameBlockBaseName[] = TARN_CAMERA_FRAME_BLOCK_BASE_NAME;
+inline constexpr size_t kFrameBlockBaseNameLength = TARN_CAMERA_FRAME_BLOCK_BASE_NAME_LENGTH;
 
-inline constexpr uint32_t kHeaderBlockSize = 580;
+inline constexpr uint32_t kHeaderBlockSize = TARN_CAMERA_HEADER_BLOCK_SIZE;
 // 1920 x 1080 pixels of 3 bytes: the largest converted frame the channel carries. The scratch buffer has
 // the same size.
-inline constexpr uint32_t kFrameBlockSize = 6220800;
-inline constexpr size_t kFrameBlockNameUnits = 256;  // including the terminating zero
+inline constexpr uint32_t kFrameBlockSize = TARN_CAMERA_FRAME_BLOCK_SIZE;
+inline constexpr size_t kFrameBlockNameUnits = TARN_CAMERA_FRAME_BLOCK_NAME_UNITS;  // including the terminating zero
 
 // A BITMAPINFOHEADER as stored in `format` and as read from a format block: 40 bytes, little-endian.
-inline constexpr size_t kPictureHeaderSize = 40;
-inline constexpr size_t kPictureWidthOffset = 4;        // int32 biWidth
-inline constexpr size_t kPictureHeightOffset = 8;       // int32 biHeight
-inline constexpr size_t kPictureBitCountOffset = 14;    // uint16 biBitCount
-inline constexpr size_t kPictureCompressionOffset = 16; // uint32 biCompression
+inline constexpr size_t kPictureHeaderSize = sizeof(TarnPictureHeader);
+inline constexpr size_t kPictureWidthOffset = offsetof(TarnPictureHeader, biWidth);              // int32
+inline constexpr size_t kPictureHeightOffset = offsetof(TarnPictureHeader, biHeight);            // int32
+inline constexpr size_t kPictureBitCountOffset = offsetof(TarnPictureHeader, biBitCount);        // uint16
+inline constexpr size_t kPictureCompressionOffset = offsetof(TarnPictureHeader, biCompression);  // uint32
 
 // What the system writes into `format` besides the copied picture header: 24-bit uncompressed (BI_RGB).
-inline constexpr uint16_t kPublishedBitCount = 24;
-inline constexpr uint32_t kPublishedCompression = 0;
+inline constexpr uint16_t kPublishedBitCount = TARN_CAMERA_PUBLISHED_BIT_COUNT;
+inline constexpr uint32_t kPublishedCompression = TARN_CAMERA_PUBLISHED_COMPRESSION;
 
 // Written once per lifetime of the named header block, by the first set-up that finds `initialised` 0.
 inline constexpr int32_t kAuxIntDefault = 0;
@@ -48,12 +51,11 @@ struct CameraHeaderBlock {
     unsigned char unused576[4];
 };
 
-static_assert(offsetof(CameraHeaderBlock, initialised) == 0);
-static_assert(offsetof(CameraHeaderBlock, format) == 4);
-static_assert(offsetof(CameraHeaderBlock, frameBlockName) == 48);
-static_assert(offsetof(CameraHeaderBlock, auxInt0) == 560);
-static_assert(offsetof(CameraHeaderBlock, auxInt1) == 564);
-static_assert(offsetof(CameraHeaderBlock, auxFloat0) == 568);
-static_assert(offsetof(CameraHeaderBlock, auxFloat1) == 572);
-static_assert(sizeof(CameraHeaderBlock) == kHeaderBlockSize);
-static_assert(sizeof(float) == 4);
+static_assert(offsetof(CameraHeaderBlock, initialised) == offsetof(TarnCameraHeaderBlock, initialised));
+static_assert(offsetof(CameraHeaderBlock, format) == offsetof(TarnCameraHeaderBlock, format));
+static_assert(offsetof(CameraHeaderBlock, frameBlockName) == offsetof(TarnCameraHeaderBlock, frameBlockName));
+static_assert(offsetof(CameraHeaderBlock, auxInt0) == offsetof(TarnCameraHeaderBlock, auxInt0));
+static_assert(offsetof(CameraHeaderBlock, auxInt1) == offsetof(TarnCameraHeaderBlock, auxInt1));
+static_assert(offsetof(CameraHeaderBlock, auxFloat0) == offsetof(TarnCameraHeaderBlock, auxFloat0));
+static_assert(offsetof(CameraHeaderBlock, auxFloat1) == offsetof(TarnCameraHeaderBlock, auxFloat1));
+static_assert(sizeof(CameraHeaderBlock) == sizeof(TarnCameraHeaderBlock));

@@ -9,6 +9,7 @@
 
 #include "CameraChannel.h"
 #include "CameraChannelTestSeam.h"
+#include "ChildProgram.h"
 #include "ChannelTestTypes.h"
 #include "FramePublisher.h"
 #include "PackedYuvConversion.h"
@@ -29,35 +30,10 @@ ProcessResult RunCamreader(const std::wstring& arguments)
             c = L'\\';
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
 
+    ChildProgram camreader(commandLine);
     ProcessResult result;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-        return result;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got != 0)
-            result.output.append(buffer, got);
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        result.output = "CreateProcess failed: " + std::to_string(GetLastError());
-    }
-    CloseHandle(readEnd);
+    result.exitCode = camreader.ExitCode();
+    result.output = camreader.collected;
     return result;
 }
 
@@ -170,8 +146,11 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
         EXPECT_EQ(file[54 + row * 20 + 18], 0);
         EXPECT_EQ(file[54 + row * 20 + 19], 0);
     }
-    // The bitmap's bottom row (first in the file) is the source's last row.
-    EXPECT_EQ(0, std::memcmp(file.data() + 54, channel.scratchBuffer + 2 * 18, 18));
+    // The bitmap's bottom row (first in the file) is the source's last row, converted (the scratch buffer
+    // holds nothing a one-pass publish did not need).
+    unsigned char lastRow[18];
+    ConvertPackedYuvGroups(frame.data() + 2 * 12, 3, lastRow, YuvConversionPath::Scalar);
+    EXPECT_EQ(0, std::memcmp(file.data() + 54, lastRow, 18));
     DeleteFileW(bitmapPath.c_str());
 }
 

@@ -17,6 +17,10 @@ namespace {
 
 const wchar_t kPinName[] = L"Output";
 
+// IKsPropertySet's refusals of a property set or a property it does not know.
+const HRESULT kPropertySetUnsupported = HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND);
+const HRESULT kPropertyUnsupported = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+
 // The size of one frame of `type`, for allocator buffers the script did not size itself.
 long FrameSizeOf(const AM_MEDIA_TYPE& type)
 {
@@ -53,6 +57,14 @@ HRESULT TestSourcePin::QueryInterface(REFIID riid, void** ppv)
         AddRef();
         return S_OK;
     }
+    if (IsEqualGUID(riid, IID_IKsPropertySet)) {
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        if (!IsEqualGUID(category, GUID_NULL)) {
+            *ppv = static_cast<IKsPropertySet*>(this);
+            AddRef();
+            return S_OK;
+        }
+    }
     *ppv = nullptr;
     return E_NOINTERFACE;
 }
@@ -72,6 +84,47 @@ void TestSourcePin::OfferType(const AM_MEDIA_TYPE& type)
     std::lock_guard<std::mutex> guard(filter->stateLock);
     offeredTypes.emplace_back();
     offeredTypes.back() = type;
+}
+
+void TestSourcePin::SetCategory(REFGUID pinCategory)
+{
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    category = pinCategory;
+}
+
+HRESULT TestSourcePin::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD)
+{
+    return kPropertyUnsupported;
+}
+
+HRESULT TestSourcePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataBytes, DWORD* returnedBytes)
+{
+    if (!IsEqualGUID(set, AMPROPSETID_Pin))
+        return kPropertySetUnsupported;
+    if (id != AMPROPERTY_PIN_CATEGORY)
+        return kPropertyUnsupported;
+    if (data == nullptr && returnedBytes == nullptr)
+        return E_POINTER;
+    if (returnedBytes != nullptr)
+        *returnedBytes = sizeof(GUID);
+    if (data == nullptr)
+        return S_OK;
+    if (dataBytes < sizeof(GUID))
+        return E_UNEXPECTED;
+    std::lock_guard<std::mutex> guard(filter->stateLock);
+    *static_cast<GUID*>(data) = category;
+    return S_OK;
+}
+
+HRESULT TestSourcePin::QuerySupported(REFGUID set, DWORD id, DWORD* support)
+{
+    if (!IsEqualGUID(set, AMPROPSETID_Pin))
+        return kPropertySetUnsupported;
+    if (id != AMPROPERTY_PIN_CATEGORY)
+        return kPropertyUnsupported;
+    if (support != nullptr)
+        *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
 }
 
 void TestSourcePin::SetBuffers(long count, long size)

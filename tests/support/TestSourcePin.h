@@ -2,7 +2,8 @@
 // scripted media types in order, connects by the peer's ReceiveConnection and hands the peer the platform's
 // standard allocator (CLSID_MemoryAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
 // on its own): AddRef and Release go to the filter. Called on the control thread (connection) and read by the
-// filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field.
+// filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field. Given a
+// category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin does.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +15,7 @@
 
 class TestSourceFilter;
 
-class TestSourcePin final : public IPin {
+class TestSourcePin final : public IPin, public IKsPropertySet {
 public:
     explicit TestSourcePin(TestSourceFilter* filter) : filter(filter) {}
     ~TestSourcePin();
@@ -43,8 +44,17 @@ public:
     HRESULT STDMETHODCALLTYPE EndFlush() override;
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
+    // IKsPropertySet: the pin category (AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY) only, read-only.
+    HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, void* instance, DWORD instanceBytes, void* data,
+                                  DWORD dataBytes) override;
+    HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, void* instance, DWORD instanceBytes, void* data,
+                                  DWORD dataBytes, DWORD* returnedBytes) override;
+    HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
+
     // Scripting, before the pin is connected.
     void OfferType(const AM_MEDIA_TYPE& type);
+    // The category the pin reports (PIN_CATEGORY_CAPTURE for a camera); without one it has no IKsPropertySet.
+    void SetCategory(REFGUID pinCategory);
     // The allocator's buffers: count and size (the size every sample reports through GetSize).
     void SetBuffers(long count, long size);
 
@@ -61,6 +71,7 @@ private:
 
     TestSourceFilter* const filter;  // owner: not counted (the pin is part of it)
     std::vector<COwnedMediaType> offeredTypes;
+    GUID category = GUID_NULL;
     long bufferCount = 1;
     long bufferSize = 0;  // 0: the connection type's lSampleSize, or the bmiHeader's biSizeImage
 

@@ -1,0 +1,85 @@
+// The README's camera-graph recipe run for real: the tests' source stands in for a camera (its pin reports
+// PIN_CATEGORY_CAPTURE and offers several formats), vidtap.dll is created by class id after regsvr32, each
+// route connects them, the graph runs to EC_COMPLETE and the last frame is read back through the reader library.
+#include <gtest/gtest.h>
+#include <dshow.h>
+
+#include <vector>
+
+#include "CameraGraphRecipe.h"
+#include "GraphHelpers.h"
+#include "ReferenceConversion.h"
+#include "SameBytes.h"
+#include "SinkGraphTest.h"
+#include "TestPictures.h"
+#include "tarn_camera_channel.h"
+
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+class CameraGraphRecipe : public SinkGraphTest {
+protected:
+    CameraGraphRecipe() : SinkGraphTest(kVidtapModule) {}
+
+    // A camera's capture pin with the formats such a pin lists: packed 4:2:2 first, then RGB at other sizes.
+    std::vector<BYTE> ScriptCamera()
+    {
+        source->Pin()->SetCategory(PIN_CATEGORY_CAPTURE);
+        source->Pin()->OfferType(MakeYuy2Type(kWidth, kHeight));
+        source->Pin()->OfferType(MakeRgb32Type(kWidth * 2, kHeight * 2));
+        source->Pin()->OfferType(MakeVideoType(MEDIASUBTYPE_RGB24, kWidth / 2, kHeight / 2, 24, BI_RGB));
+        std::vector<BYTE> lastFrame;
+        for (unsigned seed = 11; seed <= 13; ++seed) {
+            lastFrame = SeededYuy2Frame(kWidth, kHeight, seed);
+            source->QueueFrame(lastFrame);
+        }
+        EXPECT_EQ(graph->AddFilter(source.Get(), L"Camera"), S_OK);
+        return lastFrame;
+    }
+
+    // Runs the connected graph to EC_COMPLETE and compares what the reader library reads with `lastFrame`.
+    void ExpectRunDeliversThroughTheChannel(const std::vector<BYTE>& lastFrame)
+    {
+        AM_MEDIA_TYPE connected;
+        ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
+        EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
+        MediaTypeReleaseFormat(&connected);
+
+        const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
+        EXPECT_EQ(run.runResult, S_OK);
+        EXPECT_EQ(run.waitEventCode, EC_COMPLETE);
+        EXPECT_EQ(source->WaitForStreaming(), S_OK);
+
+        TarnCameraReader* reader = nullptr;
+        ASSERT_EQ(tarn_camera_reader_open(nullptr, &reader), TARN_CAMERA_OK);
+        std::vector<BYTE> picture(kWidth * 3 * kHeight);
+        TarnCameraFrameInfo info = {};
+        const TarnCameraResult read =
+            tarn_camera_reader_read(reader, picture.data(), static_cast<unsigned long>(picture.size()), &info);
+        tarn_camera_reader_close(reader);
+        ASSERT_EQ(read, TARN_CAMERA_OK) << tarn_camera_result_message(read);
+        EXPECT_EQ(info.width, kWidth);
+        EXPECT_EQ(info.height, kHeight);
+        EXPECT_TRUE(SameBytes(picture, ReferenceBottomUpBgr(lastFrame.data(), kWidth, kHeight)));
+    }
+};
+
+// Not run under headless Wine (8.0): there RenderStream reaches a Smart Tee (its capture pin's QueryAccept) and
+// a window creation that fails for want of a display, and never returns.
+TEST_F(CameraGraphRecipe, DISABLED_CaptureGraphBuilderConnectsTheCapturePin)
+{
+    const std::vector<BYTE> lastFrame = ScriptCamera();
+    ASSERT_EQ(ConnectCameraThroughCaptureBuilder(graph.Get(), source.Get(), sink.Get()), S_OK);
+    ExpectRunDeliversThroughTheChannel(lastFrame);
+}
+
+TEST_F(CameraGraphRecipe, ConnectDirectConnectsTheCameraPin)
+{
+    const std::vector<BYTE> lastFrame = ScriptCamera();
+    ASSERT_EQ(ConnectCameraDirectly(graph.Get(), source->Pin(), sink.Get()), S_OK);
+    ExpectRunDeliversThroughTheChannel(lastFrame);
+}
+
+}  // namespace

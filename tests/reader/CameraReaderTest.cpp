@@ -1,0 +1,245 @@
+// The reader library on channels this test lays out itself (under names of its own, so these tests run beside
+// any publisher): a sound channel, every kind of hostile header content, a header that changes during the
+// copy, and the messages of the result codes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "NamedSection.h"
+#include "TarnCameraReaderSeam.h"
+#include "tarn_camera_channel.h"
+
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+constexpr unsigned long kFrameBytes = kWidth * 3 * kHeight;
+
+// Closes the reader it holds when the test ends, whatever the test's path.
+struct OpenedReader {
+    ~OpenedReader() { tarn_camera_reader_close(reader); }
+    TarnCameraReader* reader = nullptr;
+};
+
+// A header block announcing a 64 x 48 picture in a frame block of `frameBlockBytes`, both under names of this
+// process; the frame holds a pattern of its own offsets.
+class HandMadeChannel {
+public:
+    explicit HandMadeChannel(DWORD frameBlockBytes = 16384)
+        : headerBlock(ProcessUniqueName(L"tarn_reader_test_info"), TARN_CAMERA_HEADER_BLOCK_SIZE),
+          frameBlock(ProcessUniqueName(L"tarn_reader_test_frame"), frameBlockBytes)
+    {
+        TarnCameraHeaderBlock& header = Header();
+        header.initialised = 1;
+        header.format.biSize = sizeof header.format;
+        header.format.biWidth = kWidth;
+        header.format.biHeight = kHeight;
+        header.format.biPlanes = 1;
+        header.format.biBitCount = 24;
+        NameFrameBlock(frameBlock.name);
+        for (DWORD i = 0; frameBlock.created() && i < frameBlockBytes; ++i)
+            frameBlock.view[i] = static_cast<unsigned char>(i * 7 + i / 251);
+    }
+
+    bool Created() const { return headerBlock.created() && frameBlock.created(); }
+    TarnCameraHeaderBlock& Header() { return *reinterpret_cast<TarnCameraHeaderBlock*>(headerBlock.view); }
+    void NameFrameBlock(const std::wstring& name)
+    {
+        std::memset(Header().frameBlockName, 0, sizeof Header().frameBlockName);
+        for (size_t i = 0; i < name.size(); ++i)
+            Header().frameBlockName[i] = name[i];
+    }
+    TarnCameraResult Open(OpenedReader* opened) const
+    {
+        return tarn_camera_reader_open(headerBlock.name.c_str(), &opened->reader);
+    }
+    const unsigned char* Frame() const { return frameBlock.view; }
+
+private:
+    NamedSection headerBlock;
+    NamedSection frameBlock;
+};
+
+// The sound hand-made channel, opened.
+class OpenedChannel : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(channel.Created());
+        ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
+    }
+
+    HandMadeChannel channel;
+    OpenedReader opened;
+};
+
+TEST_F(OpenedChannel, CopiesTheAnnouncedPictureWithItsGeometry)
+{
+    EXPECT_STREQ(tarn_camera_reader_frame_block_name(opened.reader), ProcessUniqueName(L"tarn_reader_test_frame").c_str());
+    EXPECT_EQ(tarn_camera_reader_frame_block_size(opened.reader), 16384u);  // the region VirtualQuery reports
+
+    std::vector<unsigned char> buffer(kFrameBytes + 1, 0xEE);
+    TarnCameraFrameInfo info = {};
+    ASSERT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), static_cast<unsigned long>(buffer.size()), &info),
+              TARN_CAMERA_OK);
+    EXPECT_EQ(info.width, kWidth);
+    EXPECT_EQ(info.height, kHeight);
+    EXPECT_EQ(info.frameBytes, kFrameBytes);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), channel.Frame(), kFrameBytes));
+    EXPECT_EQ(buffer[kFrameBytes], 0xEE) << "wrote past the frame";
+}
+
+TEST(CameraReader, NoHeaderBlockMeansNoChannel)
+{
+    OpenedReader opened;
+    EXPECT_EQ(tarn_camera_reader_open(ProcessUniqueName(L"tarn_reader_test_absent").c_str(), &opened.reader),
+              TARN_CAMERA_NO_CHANNEL);
+    EXPECT_EQ(opened.reader, nullptr);
+}
+
+TEST_F(OpenedChannel, BufferSmallerThanTheFrameIsRefusedWithTheSizeItNeeds)
+{
+    std::vector<unsigned char> buffer(kFrameBytes - 1, 0xEE);
+    TarnCameraFrameInfo info = {};
+    EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), static_cast<unsigned long>(buffer.size()), &info),
+              TARN_CAMERA_BUFFER_TOO_SMALL);
+    EXPECT_EQ(info.frameBytes, kFrameBytes);
+    EXPECT_EQ(buffer, std::vector<unsigned char>(kFrameBytes - 1, 0xEE));
+}
+
+// Hostile header contents: each is refused with its own result, by open or by read, and nothing crashes (an
+// access violation would end the test process).
+struct HostileHeader {
+    const char* label;
+    std::function<void(HandMadeChannel&)> spoil;
+    TarnCameraResult openResult;
+    TarnCameraResult readResult;  // when open succeeds
+    DWORD frameBlockBytes = 16384;
+};
+
+void PrintTo(const HostileHeader& hostile, std::ostream* out)
+{
+    *out << hostile.label;
+}
+
+class CameraReaderHostile : public testing::TestWithParam<HostileHeader> {};
+
+TEST_P(CameraReaderHostile, IsRefusedWithItsOwnResult)
+{
+    const HostileHeader& hostile = GetParam();
+    HandMadeChannel channel(hostile.frameBlockBytes);
+    ASSERT_TRUE(channel.Created());
+    hostile.spoil(channel);
+    OpenedReader opened;
+    ASSERT_EQ(channel.Open(&opened), hostile.openResult);
+    if (hostile.openResult != TARN_CAMERA_OK) {
+        EXPECT_EQ(opened.reader, nullptr);
+        return;
+    }
+    std::vector<unsigned char> buffer(TARN_CAMERA_FRAME_BLOCK_SIZE);
+    TarnCameraFrameInfo info = {};
+    EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), static_cast<unsigned long>(buffer.size()), &info),
+              hostile.readResult);
+    EXPECT_EQ(info.frameBytes, 0u);
+}
+
+void SetGeometry(HandMadeChannel& channel, int width, int height)
+{
+    channel.Header().format.biWidth = width;
+    channel.Header().format.biHeight = height;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, CameraReaderHostile,
+    testing::Values(
+        HostileHeader{"NameWithoutTerminator",
+                      [](HandMadeChannel& c) {
+                          for (unsigned short& unit : c.Header().frameBlockName)
+                              unit = L'x';
+                      },
+                      TARN_CAMERA_NAME_UNTERMINATED, TARN_CAMERA_OK},
+        HostileHeader{"EmptyName", [](HandMadeChannel& c) { c.NameFrameBlock(L""); }, TARN_CAMERA_NAME_EMPTY,
+                      TARN_CAMERA_OK},
+        HostileHeader{"NameOfAMissingBlock",
+                      [](HandMadeChannel& c) { c.NameFrameBlock(ProcessUniqueName(L"tarn_reader_test_missing")); },
+                      TARN_CAMERA_NO_FRAME_BLOCK, TARN_CAMERA_OK},
+        // 65536 * 3 * 65536 is 0 in 32-bit arithmetic.
+        HostileHeader{"GeometryThatWrapsToZeroIn32Bits", [](HandMadeChannel& c) { SetGeometry(c, 65536, 65536); },
+                      TARN_CAMERA_OK, TARN_CAMERA_FRAME_TOO_LARGE},
+        HostileHeader{"LargestGeometry", [](HandMadeChannel& c) { SetGeometry(c, 0x7FFFFFFF, 0x7FFFFFFF); },
+                      TARN_CAMERA_OK, TARN_CAMERA_FRAME_TOO_LARGE},
+        HostileHeader{"NegativeWidth", [](HandMadeChannel& c) { SetGeometry(c, -64, 48); }, TARN_CAMERA_OK,
+                      TARN_CAMERA_BAD_GEOMETRY},
+        HostileHeader{"NegativeHeight", [](HandMadeChannel& c) { SetGeometry(c, 64, -48); }, TARN_CAMERA_OK,
+                      TARN_CAMERA_BAD_GEOMETRY},
+        HostileHeader{"ZeroWidth", [](HandMadeChannel& c) { SetGeometry(c, 0, 48); }, TARN_CAMERA_OK,
+                      TARN_CAMERA_BAD_GEOMETRY},
+        // 64 x 48 x 3 = 9216 bytes announced, one page mapped.
+        HostileHeader{"BlockSmallerThanAnnounced", [](HandMadeChannel&) {}, TARN_CAMERA_OK,
+                      TARN_CAMERA_FRAME_TOO_LARGE, 4096},
+        HostileHeader{"SixteenBitPicture", [](HandMadeChannel& c) { c.Header().format.biBitCount = 16; },
+                      TARN_CAMERA_OK, TARN_CAMERA_UNSUPPORTED_FORMAT}),
+    [](const testing::TestParamInfo<HostileHeader>& info) { return std::string(info.param.label); });
+
+TEST_F(OpenedChannel, HeaderNamingAnotherBlockAfterOpenIsReportedAsRenamed)
+{
+    channel.NameFrameBlock(L"tarn_kro_shared_camera_memeory01");
+    std::vector<unsigned char> buffer(kFrameBytes);
+    EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), kFrameBytes, nullptr),
+              TARN_CAMERA_FRAME_BLOCK_RENAMED);
+}
+
+// Rewrites the header's width after the copy: every time, or only the first time.
+struct WidthChanger {
+    HandMadeChannel* channel;
+    bool everyTime;
+    int calls = 0;
+
+    static void AfterCopy(void* context)
+    {
+        auto* changer = static_cast<WidthChanger*>(context);
+        if (changer->everyTime || changer->calls == 0)
+            changer->channel->Header().format.biWidth = changer->calls % 2 == 0 ? kWidth / 2 : kWidth;
+        ++changer->calls;
+    }
+};
+
+TEST_F(OpenedChannel, HeaderChangingDuringEveryCopyIsReportedAsChangingAfterBoundedRetries)
+{
+    std::vector<unsigned char> buffer(kFrameBytes);
+    WidthChanger changer{&channel, true};
+    EXPECT_EQ(ReadFrameWithHook(opened.reader, buffer.data(), kFrameBytes, nullptr, &WidthChanger::AfterCopy, &changer),
+              TARN_CAMERA_CHANGING);
+    EXPECT_EQ(changer.calls, kFrameCopyAttempts);
+}
+
+TEST_F(OpenedChannel, HeaderChangedOnceDuringACopyIsReadAgainWithTheNewGeometry)
+{
+    std::vector<unsigned char> buffer(kFrameBytes);
+    WidthChanger changer{&channel, false};
+    TarnCameraFrameInfo info = {};
+    EXPECT_EQ(ReadFrameWithHook(opened.reader, buffer.data(), kFrameBytes, &info, &WidthChanger::AfterCopy, &changer),
+              TARN_CAMERA_OK);
+    EXPECT_EQ(changer.calls, 2);
+    EXPECT_EQ(info.width, kWidth / 2);
+    EXPECT_EQ(info.frameBytes, kFrameBytes / 2);
+}
+
+TEST(CameraReader, EveryResultHasAMessageOfItsOwn)
+{
+    std::set<std::string> messages;
+    for (int code = TARN_CAMERA_OK; code <= TARN_CAMERA_CHANGING; ++code) {
+        const char* message = tarn_camera_result_message(static_cast<TarnCameraResult>(code));
+        ASSERT_NE(message, nullptr);
+        EXPECT_NE(message[0], '\0') << code;
+        messages.insert(message);
+    }
+    EXPECT_EQ(messages.size(), static_cast<size_t>(TARN_CAMERA_CHANGING) + 1);
+    EXPECT_STREQ(tarn_camera_result_message(static_cast<TarnCameraResult>(999)), "unknown result code");
+}
+
+}  // namespace
