@@ -388,3 +388,50 @@ TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
     FreeLibrary(module);
     DeleteFileW(longPath.c_str());
 }
+
+TEST_F(TestModuleRegistration, UnregisteringAModuleThatWasNeverRegisteredSucceeds)
+{
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0);
+    ExpectUnregistered();
+}
+
+TEST_F(TestModuleRegistration, AModuleInAFolderOutsideTheAnsiCodePageRecordsAPathThatLoads)
+{
+    // "Zoë\滤波器": the CJK name is outside every single-byte code page, "ë" outside many.
+    const std::wstring outer = PathNextToTestProgram(L"Zo\u00EB");
+    const std::wstring folder = outer + L"\\\u6EE4\u6CE2\u5668";
+    CreateDirectoryW(outer.c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring copiedPath = folder + L"\\" + serverTestModuleName;
+    ASSERT_TRUE(CopyFileW(modulePath.c_str(), copiedPath.c_str(), FALSE)) << GetLastError();
+
+    ASSERT_EQ(RunRegsvr32(copiedPath, false), 0);
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), copiedPath);
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CoCreateInstance(CLSID_ServerTestModuleFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               object.OutVoid()),
+              S_OK);
+    EXPECT_NE(GetModuleHandleW(copiedPath.c_str()), nullptr) << "the object does not come from the copy";
+    object.Reset();
+    CoFreeUnusedLibraries();
+
+    EXPECT_EQ(RunRegsvr32(copiedPath, true), 0);
+    ExpectUnregistered();
+}
+
+TEST_F(TestModuleRegistration, AHundredRegisterAndUnregisterCyclesLeaveTheRegistryAsItWas)
+{
+    // HKCR\CLSID holds both the server keys and the filter mapper's entries.
+    const std::wstring exportFile = PathNextToTestProgram(L"registration_cycles.reg");
+    const std::optional<std::string> before = ExportRegistryTree(L"HKCR\\CLSID", exportFile);
+    ASSERT_TRUE(before.has_value());
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        ASSERT_EQ(RunRegsvr32(modulePath, false), 0) << "cycle " << cycle;
+        ASSERT_EQ(RunRegsvr32(modulePath, true), 0) << "cycle " << cycle;
+    }
+    const std::optional<std::string> after = ExportRegistryTree(L"HKCR\\CLSID", exportFile);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_GT(before->size(), 1000u);
+    EXPECT_TRUE(*before == *after) << "the exported HKCR\\CLSID tree changed (" << before->size() << " bytes before, "
+                                   << after->size() << " after)";
+}
