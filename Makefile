@@ -1,12 +1,15 @@
 # make test : install what is missing, build every preset, run every test: the host suite natively, the
 #             32-bit and the 64-bit Windows suites under Wine (each with its Microsoft-mode check of the module
 #             sources and its Microsoft-ABI consumer).
+#             `make test` also replays the fuzz targets' committed corpora (seconds); `make fuzz FUZZ_SECONDS=N`
+#             fuzzes each target for N seconds.
 # make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
 #             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
 SHELL := /bin/bash
 ROOT := $(CURDIR)
 HOST_BUILD := $(ROOT)/build/host
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 # The demo runs the 32-bit build by default; on a machine that executes no 32-bit code (a kernel without
 # IA-32 emulation, where Wine cannot start a 32-bit program) it runs the 64-bit one instead.
 ARCH ?= $(shell bash scripts/runs-32-bit-code.sh && echo x86 || echo x64)
@@ -38,7 +41,11 @@ build-host: deps
 	cmake --preset host >/dev/null
 	cmake --build --preset host -j $(JOBS)
 
-build: build-win32 build-win64 build-host
+build-fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+build: build-win32 build-win64 build-host build-fuzz
 
 # The 64-bit suite also registers and runs the 32-bit modules beside the 64-bit ones in its win64 prefix,
 # so it needs the 32-bit build.
@@ -49,8 +56,15 @@ test-win32 test-win64: test-%: build-%
 test-host: build-host
 	ctest --preset host -j $(JOBS)
 
+test-fuzz: build-fuzz
+	ctest --preset fuzz -j $(JOBS)
+
+fuzz: build-fuzz
+	@bash scripts/fuzz.sh $(ROOT)/build/fuzz $(FUZZ_SECONDS)
+
 test: build
 	@$(MAKE) --no-print-directory test-host
+	@$(MAKE) --no-print-directory test-fuzz
 	@$(MAKE) --no-print-directory test-win32
 	@$(MAKE) --no-print-directory test-win64
 

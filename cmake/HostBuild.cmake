@@ -2,6 +2,10 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 set(SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+option(FUZZING "Build the libFuzzer targets only (clang)" OFF)
+if(FUZZING)
+  list(APPEND SANITIZER_FLAGS -fsanitize=fuzzer-no-link)
+endif()
 add_compile_options(-Wall -Wextra -ffp-contract=off)
 
 function(add_host_test name)

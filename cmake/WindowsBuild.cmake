@@ -46,12 +46,12 @@ else()
   set(WINE_TEST_LABEL wine64)
 endif()
 
-# add_wine_test(name SOURCES ... LIBS ... [LOCK resource] [RUNS_32_BIT]) builds a GoogleTest program and
+# add_wine_test(name SOURCES ... LIBS ... [LOCK resource] [TIMEOUT seconds] [RUNS_32_BIT]) builds a GoogleTest program and
 # registers each of its tests as one ctest test, each in a process of its own under Wine. LOCK serialises
 # tests that share process-external state (named shared memory, registry keys) with other tests holding the
 # same lock. RUNS_32_BIT: a 64-bit program whose tests start 32-bit programs too.
 function(add_wine_test name)
-  cmake_parse_arguments(T "RUNS_32_BIT" "LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "RUNS_32_BIT" "LOCK;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest)
   if(NOT T_LIBS MATCHES "test_support")
@@ -63,6 +63,10 @@ function(add_wine_test name)
   endif()
   if(T_LOCK)
     list(APPEND props RESOURCE_LOCK ${T_LOCK})
+  endif()
+  # Seconds for each test of the program, where one takes longer than the presets' default allows.
+  if(T_TIMEOUT)
+    list(APPEND props TIMEOUT ${T_TIMEOUT})
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
 endfunction()

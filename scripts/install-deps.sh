@@ -14,7 +14,7 @@ for p in cmake ninja-build googletest libgtest-dev libbenchmark-dev libyuv-dev \
          g++-mingw-w64-i686-posix wine wine32:i386 \
          gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-libav:i386 \
          g++-mingw-w64-x86-64-posix wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav \
-         clang lld llvm \
+         clang lld llvm libclang-rt-14-dev \
          ffmpeg imagemagick; do
   have_pkg "$p" || need+=("$p")
 done

@@ -139,16 +139,15 @@ HRESULT DeleteKeyTree(HKEY parent, const wchar_t* name)
 
 HRESULT RegisterAllClasses(BOOL registerServer)
 {
-    char path[textCapacity];
-    DWORD length = GetModuleFileNameA(moduleInstance, path, textCapacity);
+    // Read in UTF-16: through the ANSI code page a folder name outside it (a CJK name, or "Zoë" under a
+    // code page without "ë") would be recorded with '?' in it, a path that does not load.
+    wchar_t widePath[textCapacity] = L"";
+    DWORD length = GetModuleFileNameW(moduleInstance, widePath, textCapacity);
     if (length == 0)
         return HResultFromWin32Error(GetLastError());
     // A full buffer means the path was cut short: registering it would point COM at a file that is not ours.
     if (length >= static_cast<DWORD>(textCapacity))
         return HResultFromWin32Error(ERROR_INSUFFICIENT_BUFFER);
-    wchar_t widePath[textCapacity] = L"";
-    if (MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length) + 1, widePath, textCapacity) == 0)
-        return HResultFromWin32Error(GetLastError());
 
     if (registerServer)
         RETURN_IF_FAILED(WriteServerKeysOfAllClasses(widePath));

@@ -3,6 +3,8 @@
 // server_test_module.dll registered and unregistered by regsvr32 the way an installer does it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <olectl.h>
 #include <strmif.h>
 #include <uuids.h>
@@ -387,4 +389,81 @@ TEST_F(TestModuleRegistration, RefusesAModulePathLongerThanItsBuffer)
     EXPECT_EQ(CountFilterMapperEntries(CLSID_ServerTestModuleFilter, 0), 0);
     FreeLibrary(module);
     DeleteFileW(longPath.c_str());
+}
+
+TEST_F(TestModuleRegistration, UnregisteringAModuleThatWasNeverRegisteredSucceeds)
+{
+    EXPECT_EQ(RunRegsvr32(modulePath, true), 0);
+    ExpectUnregistered();
+}
+
+TEST_F(TestModuleRegistration, AModuleInAFolderOutsideTheAnsiCodePageRecordsAPathThatLoads)
+{
+    // "Zoë\滤波器": the CJK name is outside every single-byte code page, "ë" outside many.
+    const std::wstring outer = PathNextToTestProgram(L"Zo\u00EB");
+    const std::wstring folder = outer + L"\\\u6EE4\u6CE2\u5668";
+    CreateDirectoryW(outer.c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring copiedPath = folder + L"\\" + serverTestModuleName;
+    ASSERT_TRUE(CopyFileW(modulePath.c_str(), copiedPath.c_str(), FALSE)) << GetLastError();
+
+    ASSERT_EQ(RunRegsvr32(copiedPath, false), 0);
+    EXPECT_EQ(ReadString(classKey + L"\\InprocServer32", nullptr), copiedPath);
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CoCreateInstance(CLSID_ServerTestModuleFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               object.OutVoid()),
+              S_OK);
+    EXPECT_NE(GetModuleHandleW(copiedPath.c_str()), nullptr) << "the object does not come from the copy";
+    object.Reset();
+    CoFreeUnusedLibraries();
+
+    EXPECT_EQ(RunRegsvr32(copiedPath, true), 0);
+    ExpectUnregistered();
+}
+
+namespace {
+
+// The sections of a reg.exe export (UTF-16 text) whose key path names `classId`, in their order.
+std::wstring SectionsNaming(const std::string& exported, REFCLSID classId)
+{
+    const std::wstring text(reinterpret_cast<const wchar_t*>(exported.data()), exported.size() / sizeof(wchar_t));
+    const std::wstring name = ClassKeyName(classId).substr(6);  // "{...}"
+    std::wstring sections;
+    bool keep = false;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(L'\n', at), text.size());
+        const std::wstring line = text.substr(at, end - at);
+        if (!line.empty() && line[0] == L'[')
+            keep = line.find(name) != std::wstring::npos;
+        if (keep)
+            sections += line + L"\n";
+        at = end + 1;
+    }
+    return sections;
+}
+
+}  // namespace
+
+TEST_F(TestModuleRegistration, AHundredRegisterAndUnregisterCyclesLeaveTheRegistryAsItWas)
+{
+    // HKCR\CLSID holds both the server keys and the filter mapper's entries. Other test programs may
+    // register their own classes meanwhile, so what is compared is every key that names this module's class.
+    const std::wstring exportFile = PathNextToTestProgram(L"registration_cycles.reg");
+    const std::optional<std::string> before = ExportRegistryTree(L"HKCR\\CLSID", exportFile);
+    ASSERT_TRUE(before.has_value());
+    ASSERT_GT(before->size(), 1000u);
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        ASSERT_EQ(RunRegsvr32(modulePath, false), 0) << "cycle " << cycle;
+        if (cycle == 0) {
+            const std::optional<std::string> registered = ExportRegistryTree(L"HKCR\\CLSID", exportFile);
+            ASSERT_TRUE(registered.has_value());
+            EXPECT_NE(SectionsNaming(*registered, CLSID_ServerTestModuleFilter).find(L"InprocServer32"),
+                      std::wstring::npos) << "the export does not show what registration wrote";
+        }
+        ASSERT_EQ(RunRegsvr32(modulePath, true), 0) << "cycle " << cycle;
+    }
+    const std::optional<std::string> after = ExportRegistryTree(L"HKCR\\CLSID", exportFile);
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(SectionsNaming(*after, CLSID_ServerTestModuleFilter),
+              SectionsNaming(*before, CLSID_ServerTestModuleFilter));
 }

@@ -83,10 +83,12 @@ int CountFilterMapperEntries(REFCLSID classId, DWORD minimumMerit, std::wstring*
     return entries;
 }
 
-long RunRegsvr32(const std::wstring& modulePath, bool unregister)
+namespace {
+
+// Runs `commandLine` (the program found on the platform's search path) and gives its exit code; -1 when it
+// could not be started or did not end within 60 s.
+long RunProgram(std::wstring commandLine)
 {
-    std::wstring commandLine = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + modulePath +
-                               L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -101,4 +103,29 @@ long RunRegsvr32(const std::wstring& modulePath, bool unregister)
         TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);
     return result;
+}
+
+}  // namespace
+
+long RunRegsvr32(const std::wstring& modulePath, bool unregister)
+{
+    return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + modulePath + L"\"");
+}
+
+std::optional<std::string> ExportRegistryTree(const std::wstring& key, const std::wstring& exportFile)
+{
+    // reg.exe of this program's own bitness: it exports the registry view this program sees.
+    if (RunProgram(L"reg.exe export \"" + key + L"\" \"" + exportFile + L"\" /y") != 0)
+        return std::nullopt;
+    HANDLE file = CreateFileW(exportFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string contents;
+    char buffer[65536];
+    DWORD bytes = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &bytes, nullptr) && bytes != 0)
+        contents.append(buffer, bytes);
+    CloseHandle(file);
+    DeleteFileW(exportFile.c_str());
+    return contents;
 }

@@ -26,3 +26,7 @@ int CountFilterMapperEntries(REFCLSID classId, DWORD minimumMerit, std::wstring*
 // Runs "regsvr32 /s [/u] <module>" (a Windows path) and gives its exit code (0 success, 3 module not
 // loadable, 5 the entry point failed); -1 when it could not be started or did not end within 60 s.
 long RunRegsvr32(const std::wstring& modulePath, bool unregister);
+
+// The tree `key` (for example "HKCR\\CLSID") as the platform's reg.exe exports it, through the scratch file
+// `exportFile` (removed afterwards); none when the export failed.
+std::optional<std::string> ExportRegistryTree(const std::wstring& key, const std::wstring& exportFile);
