@@ -89,18 +89,19 @@ check_contents() {
 }
 
 check_version_info() {
-  local arch file out
+  local arch file out type field expected
   for arch in x86 x64; do
     for file in $binaries; do
       out="$work/version-$arch-$file.txt"
       "$root/scripts/wine-run" "$x64_build/wineprefix" win64 "$probe_x64" version \
         "$(windows_path "$unpacked/$arch/$file")" >"$out" 2>&1 </dev/null || { fail "$arch/$file: no version resource"; continue; }
-      for field in FixedFileVersion FixedProductVersion; do
-        same "$arch/$file $field" "$(value_of $field "$out")" "$version.0"
+      type=app
+      [[ $file == *.dll ]] && type=dll
+      for field in "FixedFileVersion $version.0" "FixedProductVersion $version.0" "FileVersion $version" \
+                   "ProductVersion $version" "OriginalFilename $file" "FileType $type"; do
+        read -r field expected <<<"$field"
+        same "$arch/$file $field" "$(value_of "$field" "$out")" "$expected"
       done
-      for field in FileVersion ProductVersion; do same "$arch/$file $field" "$(value_of $field "$out")" "$version"; done
-      same "$arch/$file OriginalFilename" "$(value_of OriginalFilename "$out")" "$file"
-      same "$arch/$file FileType" "$(value_of FileType "$out")" "$([[ $file == *.dll ]] && echo dll || echo app)"
       for field in CompanyName ProductName FileDescription; do
         [[ $(value_of $field "$out") =~ ^[^\<]+$ ]] || fail "$arch/$file has no $field"
       done
@@ -119,7 +120,7 @@ check_reproducible() {
   for build in "$x86_build" "$x64_build"; do
     # Removing the twins' files makes the build link them again now, long after their originals.
     rm -f "$build/vidtap/rebuilt/vidtap.dll" "$build/nullsinker/rebuilt/nullsinker.dll"
-    cmake --build "$build" --target package_rebuilt >"$work/rebuilt.log" 2>&1 ||
+    cmake --build "$build" -j 2 --target package_rebuilt >"$work/rebuilt.log" 2>&1 ||
       { cat "$work/rebuilt.log"; fail "building the twins in $build"; continue; }
     for file in vidtap.dll nullsinker.dll; do
       cmp "$build/package/bin/$file" "$build/package-rebuilt/bin/$file" || fail "$file rebuilt in $build differs"
@@ -147,15 +148,16 @@ registered() {
 
 # every_module REGISTERED?: both modules of both bitnesses, registered from the install folder or absent.
 every_module() {
-  local arch
+  local arch entry module class
   for arch in x86 x64; do
-    if [[ $1 == yes ]]; then
-      registered $arch vidtap "$vidtap_class" "$install\\$arch\\vidtap.dll" 1
-      registered $arch nullsinker "$nullsinker_class" "$install\\$arch\\nullsinker.dll" 1
-    else
-      registered $arch vidtap "$vidtap_class" "<none>" 0
-      registered $arch nullsinker "$nullsinker_class" "<none>" 0
-    fi
+    for entry in "vidtap $vidtap_class" "nullsinker $nullsinker_class"; do
+      read -r module class <<<"$entry"
+      if [[ $1 == yes ]]; then
+        registered $arch $module "$class" "$install\\$arch\\$module.dll" 1
+      else
+        registered $arch $module "$class" "<none>" 0
+      fi
+    done
   done
 }
 
