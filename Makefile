@@ -3,6 +3,9 @@
 #             sources and its Microsoft-ABI consumer).
 #             `make test` also replays the fuzz targets' committed corpora (seconds); `make fuzz FUZZ_SECONDS=N`
 #             fuzzes each target for N seconds.
+# make dist : the release package dist/vidtap-<version>-windows.zip: both bitnesses' modules and tools,
+#             stripped, with their debug information, the public headers and the registration scripts
+#             (scripts/dist.sh); `make dist-check` builds it again elsewhere and compares the bytes.
 # make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
 #             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
 SHELL := /bin/bash
@@ -28,7 +31,7 @@ $(error ARCH must be x86 or x64, not $(ARCH))
 endif
 
 .PHONY: test demo demo-pattern deps build build-win32 build-win64 build-host test-win32 test-win64 test-host bench \
-        clean
+        dist dist-check clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -75,8 +78,19 @@ demo: build-$(DEMO_PRESET)
 demo-pattern: build-$(DEMO_PRESET)
 	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) pattern
 
+# Only what the package holds is built: the package stage of each preset.
+dist: deps
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS) --target package_stage
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS) --target package_stage
+	@bash scripts/dist.sh $(call build_dir,win32) $(call build_dir,win64) $(ROOT)/dist
+
+dist-check: dist
+	@bash scripts/dist-check.sh $(JOBS)
+
 bench: build
 	@bash scripts/bench.sh $(HOST_BUILD) $(call build_dir,win32) $(call build_dir,win64)
 
 clean:
-	rm -rf build
+	rm -rf build dist

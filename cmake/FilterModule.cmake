@@ -9,7 +9,8 @@
 # camera_channel). DEF gives a module of the tests its own export list instead, without the frame records.
 # The C and C++ runtimes are linked statically too, so the module imports only system DLLs;
 # the ctest test <name>_imports checks that, and that the automation library (OleAut32), which the module
-# may only load at run time, is not imported.
+# may only load at run time, is not imported. A released module (no DEF) also gets the twin <name>_rebuilt,
+# the same module built again outside the default build, for the package's reproducibility test.
 function(add_filter_module name)
   set(FILTER_MODULE_DEF_TEMPLATE ${PROJECT_SOURCE_DIR}/server/FilterModuleExports.def.in)
   cmake_parse_arguments(M "" "DEF" "SOURCES;LIBS" ${ARGN})
@@ -45,10 +46,26 @@ function(add_filter_module name)
       COMMENT "Export list of ${name}.dll (frame record names from the Microsoft-target compiler)"
       VERBATIM)
   endif()
-  add_library(${name} SHARED ${M_SOURCES} ${def})
-  set_target_properties(${name} PROPERTIES PREFIX "")
+  filter_module_target(${name} ${name})
+  if(NOT M_DEF)
+    # The twin of a released module, compiled and linked again into rebuilt/ (cmake/Package.cmake).
+    filter_module_target(${name}_rebuilt ${name} EXCLUDE_FROM_ALL)
+    set(rebuilt_dir ${CMAKE_CURRENT_BINARY_DIR}/rebuilt)
+    set_target_properties(${name}_rebuilt PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${rebuilt_dir}
+                          LIBRARY_OUTPUT_DIRECTORY ${rebuilt_dir} ARCHIVE_OUTPUT_DIRECTORY ${rebuilt_dir})
+  endif()
+  add_test(NAME ${name}_imports
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${name}>
+                   -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckModuleImports.cmake)
+endfunction()
+
+# The module's library target `target`, building <output name>.dll from add_filter_module's sources, export
+# list and libraries (read from the caller's scope).
+macro(filter_module_target target output_name)
+  add_library(${target} SHARED ${ARGN} ${M_SOURCES} ${def})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${output_name})
   # Linking the object library puts all its objects into the module, though the module references none.
-  target_link_libraries(${name} PRIVATE ${M_LIBS} ${records} server framework)
+  target_link_libraries(${target} PRIVATE ${M_LIBS} ${records} server framework)
   if(MINGW)
     # The entry points live in the static server library; an export named only in the .def file does not make
     # the linker fetch the object that defines it, so each entry point is requested explicitly (on i686 by
@@ -59,9 +76,6 @@ function(add_filter_module name)
       set(entry_points DllMain DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer)
     endif()
     list(TRANSFORM entry_points PREPEND "-Wl,-u,")
-    target_link_options(${name} PRIVATE -static -Wl,--enable-stdcall-fixup ${entry_points})
+    target_link_options(${target} PRIVATE -static -Wl,--enable-stdcall-fixup ${entry_points})
   endif()
-  add_test(NAME ${name}_imports
-           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${name}>
-                   -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckModuleImports.cmake)
-endfunction()
+endmacro()

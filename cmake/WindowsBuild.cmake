@@ -5,15 +5,23 @@
 # only system DLLs.
 if(MSVC)
   # /fp:precise neither contracts nor widens; x64 always uses SSE2, /arch:SSE2 is the i686 default.
-  add_compile_options(/W4 /fp:precise /utf-8)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:/W4;/fp:precise;/utf-8>")
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 else()
-  add_compile_options(-msse2 -mfpmath=sse -ffp-contract=off -Wall -Wextra -Wno-unused-parameter)
+  # (C and C++ only: the resource compiler takes none of these.)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-msse2;-mfpmath=sse;-ffp-contract=off;-Wall;-Wextra;-Wno-unused-parameter>")
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Reproducible binaries: the same sources give the same bytes wherever and whenever they are built. The
+  # debug information names sources relative to the checkout; the linker writes no time stamp, and gives
+  # every DLL the architecture's default base rather than one hashed from its output path.
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>")
+  add_link_options(-Wl,--no-insert-timestamp -Wl,--disable-auto-image-base)
   # The Microsoft-mode compiles: portability check and Microsoft export names.
   include(${CMAKE_CURRENT_LIST_DIR}/MicrosoftMode.cmake)
 endif()
 add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601)
+# Version resources (cmake/Package.cmake): windres from the toolchain.
+enable_language(RC)
 
 # use_wide_entry_point(<target>): the program's entry point is wmain (mingw-w64 needs -municode for that;
 # Microsoft's linker picks wmain by itself).

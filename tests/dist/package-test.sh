@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# package-test.sh CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY
+# The release package's checks, one CHECK per ctest test (tests/dist/CMakeLists.txt):
+#   assembled     scripts/dist.sh packs vidtap-VERSION-windows.zip into WORK/first; unpacked into WORK/unpacked
+#   contents      exactly the files a user is promised, in name order; every binary of its folder's
+#                 architecture, importing only system DLLs, stripped, without PE time stamp or debug directory,
+#                 and linked (name and CRC) to its symbols file, which holds the debug information; text
+#                 files with Windows line endings; the headers as in the sources
+#   version_info  every binary's version resource, read under Wine, gives VERSION and the binary's own name
+#   reproducible  packing again later, elsewhere, with another umask and time zone, gives the same bytes; so
+#                 does compiling and linking the modules again (their _rebuilt twins) in both builds
+#   registration  in a fresh win64 prefix, register.cmd run by the 32-bit and by the 64-bit cmd.exe registers
+#                 each bitness in its own registry view and filter mapper, unregister.cmd removes it all, and
+#                 a module that does not load makes register.cmd report it and exit with 1
+set -uo pipefail
+usage="usage: $0 CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY"
+[[ $# -eq 9 ]] || { echo "$usage" >&2; exit 2; }
+check=$1 version=$2 x86_build=$3 x64_build=$4 work=$5 probe_x86=$6 probe_x64=$7 objdump=$8 objcopy=$9
+root=$(cd "$(dirname "$0")/../.." && pwd)
+zip_name="vidtap-$version-windows.zip"
+unpacked="$work/unpacked"
+# What the package holds, as the README promises it.
+binaries="vidtap.dll nullsinker.dll camreader.exe"
+vidtap_class="{EC7AE514-C493-4385-869A-8BBFBAC709C9}"
+nullsinker_class="{CF1663CF-839C-4D7F-8C11-E94FBFDD5949}"
+
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+# same WHAT ACTUAL EXPECTED
+same() { [[ $2 == "$3" ]] || fail "$1: '$2', expected '$3'"; }
+windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
+# "Name=value" of a probe's output, without the carriage return.
+value_of() { sed -n "s/^$1=//p" "$2" | tr -d '\r'; }
+pack() { bash "$root/scripts/dist.sh" "$x86_build" "$x64_build" "$1"; }
+
+check_assembled() {
+  rm -rf "$work/first" "$unpacked"
+  local zip
+  zip=$(pack "$work/first") || { fail "scripts/dist.sh"; return; }
+  same "archive" "$zip" "$work/first/$zip_name"
+  unzip -q "$zip" -d "$unpacked" || fail "unzip $zip"
+}
+
+check_contents() {
+  local expected="" arch file
+  for arch in x86 x64; do
+    for file in $binaries; do expected+="$arch/$file"$'\n'"symbols/$arch/$file.debug"$'\n'; done
+  done
+  expected+=$(printf '%s\n' include/tarn_camera_channel.h include/CVideoFrameForm.h include/CVideoFrame.h \
+              include/FrameRecordExport.h register.cmd unregister.cmd README.txt LICENSE.txt)
+  same "archive entries" "$(unzip -Z1 "$work/first/$zip_name")" "$(LC_ALL=C sort <<<"$expected")"
+
+  local -A format=([x86]=pei-i386 [x64]=pei-x86-64)
+  local binary symbols header link crc
+  for arch in x86 x64; do
+    for file in $binaries; do
+      binary="$unpacked/$arch/$file" symbols="$unpacked/symbols/$arch/$file.debug"
+      "$objdump" -f "$binary" | grep -q "file format ${format[$arch]}\$" || fail "$arch/$file is no ${format[$arch]}"
+      cmake -DOBJDUMP="$objdump" -DMODULE="$binary" -P "$root/cmake/CheckModuleImports.cmake" >/dev/null ||
+        fail "$arch/$file imports more than system DLLs"
+      header=$(TZ=UTC "$objdump" -p "$binary")
+      grep -q $'^Time/Date\t\tThu Jan  1 00:00:00 1970$' <<<"$header" || fail "$arch/$file has a time stamp"
+      grep -Eq '^Entry 6 0+ 0+ Debug Directory$' <<<"$header" || fail "$arch/$file has a debug directory"
+      "$objdump" -t "$binary" | grep -q '^no symbols$' || fail "$arch/$file keeps its symbol table"
+      ! "$objdump" -h "$binary" | grep -q ' \.debug_' || fail "$arch/$file keeps debug sections"
+      "$objdump" -h "$symbols" | grep -q ' \.debug_info ' || fail "symbols/$arch/$file.debug holds no debug information"
+      # .gnu_debuglink: the file name, zero padding to 4 bytes, the CRC-32 of the symbols file (as gzip
+      # computes it) in little-endian order.
+      rm -f "$work/debuglink"
+      "$objcopy" --dump-section .gnu_debuglink="$work/debuglink" "$binary" "$work/scratch" 2>/dev/null
+      link=$(head -c -4 "$work/debuglink" 2>/dev/null | tr -d '\0')
+      crc=$(tail -c 4 "$work/debuglink" 2>/dev/null | od -An -tx4)
+      same "$arch/$file debug link" "$link" "$file.debug"
+      same "$arch/$file debug link CRC" "$crc" "$(gzip -c "$symbols" | tail -c 8 | head -c 4 | od -An -tx4)"
+    done
+  done
+
+  for file in README.txt LICENSE.txt register.cmd unregister.cmd; do
+    [[ $(grep -c -v $'\r$' "$unpacked/$file") == 0 && $(tail -c 1 "$unpacked/$file") == "" ]] ||
+      fail "$file has lines without Windows line endings"
+  done
+  same "README.txt's first line" "$(head -n 1 "$unpacked/README.txt" | tr -d '\r')" \
+       "vidtap $version for Windows: a DirectShow capture sink and a null sink"
+  cmp -s "$unpacked/LICENSE.txt" <(sed 's/$/\r/' "$root/LICENSE") || fail "LICENSE.txt is not the licence"
+  local source
+  for source in include/tarn_camera_channel.h common/CVideoFrameForm.h common/CVideoFrame.h common/FrameRecordExport.h; do
+    cmp -s "$root/$source" "$unpacked/include/${source##*/}" || fail "include/${source##*/} differs from $source"
+  done
+}
+
+check_version_info() {
+  local arch file out type field expected
+  for arch in x86 x64; do
+    for file in $binaries; do
+      out="$work/version-$arch-$file.txt"
+      "$root/scripts/wine-run" "$x64_build/wineprefix" win64 "$probe_x64" version \
+        "$(windows_path "$unpacked/$arch/$file")" >"$out" 2>&1 </dev/null || { fail "$arch/$file: no version resource"; continue; }
+      type=app
+      [[ $file == *.dll ]] && type=dll
+      for field in "FixedFileVersion $version.0" "FixedProductVersion $version.0" "FileVersion $version" \
+                   "ProductVersion $version" "OriginalFilename $file" "FileType $type"; do
+        read -r field expected <<<"$field"
+        same "$arch/$file $field" "$(value_of "$field" "$out")" "$expected"
+      done
+      for field in CompanyName ProductName FileDescription; do
+        [[ $(value_of $field "$out") =~ ^[^\<]+$ ]] || fail "$arch/$file has no $field"
+      done
+    done
+  done
+}
+
+check_reproducible() {
+  # A second packing two seconds later: a leaked file time, mode, order, local time or path would show.
+  sleep 2
+  local zip
+  zip=$(umask 077 && TZ=Pacific/Kiritimati pack "$work/second/elsewhere") || { fail "scripts/dist.sh, second time"; return; }
+  cmp "$work/first/$zip_name" "$zip" || fail "the second packing gave other bytes"
+
+  local build file
+  for build in "$x86_build" "$x64_build"; do
+    # Removing the twins' files makes the build link them again now, long after their originals.
+    rm -f "$build/vidtap/rebuilt/vidtap.dll" "$build/nullsinker/rebuilt/nullsinker.dll"
+    cmake --build "$build" -j 2 --target package_rebuilt >"$work/rebuilt.log" 2>&1 ||
+      { cat "$work/rebuilt.log"; fail "building the twins in $build"; continue; }
+    for file in vidtap.dll nullsinker.dll; do
+      cmp "$build/package/bin/$file" "$build/package-rebuilt/bin/$file" || fail "$file rebuilt in $build differs"
+      cmp "$build/package/symbols/$file.debug" "$build/package-rebuilt/symbols/$file.debug" ||
+        fail "$file.debug rebuilt in $build differs"
+    done
+  done
+}
+
+# The fresh prefix's programs: `fresh LOADER PROGRAM ARGS...` with output in $work/out.txt; gives the exit code.
+fresh() {
+  WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=" "$@" >"$work/out.txt" 2>&1 </dev/null
+}
+
+# registered BITNESS MODULE CLASS SERVER MAPPER: what the probe of BITNESS reads back for the class.
+registered() {
+  local probe=$probe_x64
+  [[ $1 == x86 ]] && probe=$probe_x86
+  fresh "$wine64" "$probe" filter "$3" || { fail "$1 probe for $2 ($(cat "$work/out.txt"))"; return; }
+  same "$stage: $2 in the $1 registry view" "$(value_of server "$work/out.txt" | tr '[:upper:]' '[:lower:]')" \
+       "$(tr '[:upper:]' '[:lower:]' <<<"$4")"
+  same "$stage: $2 listed by the $1 filter mapper" "$(value_of mapper "$work/out.txt")" "$5"
+}
+
+# every_module REGISTERED?: both modules of both bitnesses, registered from the install folder or absent.
+every_module() {
+  local arch entry module class
+  for arch in x86 x64; do
+    for entry in "vidtap $vidtap_class" "nullsinker $nullsinker_class"; do
+      read -r module class <<<"$entry"
+      if [[ $1 == yes ]]; then
+        registered $arch $module "$class" "$install\\$arch\\$module.dll" 1
+      else
+        registered $arch $module "$class" "<none>" 0
+      fi
+    done
+  done
+}
+
+# What register.cmd reports (DONE: Registered or Unregistered) when its cmd.exe reaches the 64-bit System32
+# as NATIVE: the 32-bit regsvr32 for the x86 modules, the 64-bit one for the x64 modules.
+report() {
+  local arch module folder
+  for arch in x86 x64; do
+    folder=SysWOW64
+    [[ $arch == x64 ]] && folder=$2
+    for module in vidtap nullsinker; do echo "$1 $arch\\$module.dll with C:\\windows\\$folder\\regsvr32.exe."; done
+  done
+  echo "Done."
+}
+
+check_registration() {
+  prefix="$work/fresh-prefix"
+  wine64=$("$root/scripts/wine-loader.sh" win64)
+  rm -rf "$prefix"
+  bash "$root/scripts/wine-prefix.sh" start "$prefix" win64 >/dev/null
+  trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64' EXIT
+  # A folder name with a space and parentheses, as in "Program Files (x86)". `cmd /c "<such a path>"` would
+  # drop the quotes, so the scripts start from a one-line script, as a command prompt starts them.
+  local folder="Tarn filters (1)"
+  install="C:\\$folder"
+  unzip -q "$work/first/$zip_name" -d "$prefix/drive_c/$folder" || { fail "unzip"; return; }
+  printf '@"%s\\%%1.cmd"\r\n' "$install" >"$prefix/drive_c/run.cmd"
+
+  local cmd bitness native
+  for cmd in "wine 32 Sysnative" "$wine64 64 System32"; do
+    read -r loader bitness native <<<"$cmd"
+    stage="register.cmd by the $bitness-bit cmd.exe"
+    fresh "$loader" cmd /c 'C:\run.cmd' register
+    same "$stage: exit code" "$?" 0
+    same "$stage: report" "$(tr -d '\r' <"$work/out.txt")" "$(report Registered "$native")"
+    every_module yes
+    stage="unregister.cmd by the $bitness-bit cmd.exe"
+    fresh "$loader" cmd /c 'C:\run.cmd' unregister
+    same "$stage: exit code" "$?" 0
+    same "$stage: report" "$(tr -d '\r' <"$work/out.txt")" "$(report Unregistered "$native")"
+    every_module no
+  done
+
+  echo "not a module" >"$prefix/drive_c/$folder/x86/nullsinker.dll"
+  fresh "$wine64" cmd /c 'C:\run.cmd' register
+  same "register.cmd with a broken module: exit code" "$?" 1
+  grep -q '^FAILED to register x86\\nullsinker.dll: .* exit code [1-9]' "$work/out.txt" ||
+    fail "register.cmd does not report the broken module ($(cat "$work/out.txt"))"
+  bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64
+  trap - EXIT
+  [[ $failures == 0 ]] && rm -rf "$prefix"
+}
+
+case "$check" in
+  assembled | contents | version_info | reproducible | registration) "check_$check" ;;
+  *) echo "$usage" >&2; exit 2 ;;
+esac
+[[ $failures == 0 ]] && echo "package $check: passed"
+exit $((failures > 0))
