@@ -54,10 +54,9 @@ int main(int argc, char** argv)
 {
     std::vector<BenchCase> cases = BenchCases();
     cases.push_back({"libyuv chain", LibyuvChained});
-    for (YuvConversionPath path :
-         {YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3, YuvConversionPath::Avx2})
+    for (YuvConversionPath path : kYuvConversionPaths)
         if (YuvConversionPathAvailable(path))
-            cases.push_back({std::string("conversion only, ") + BenchPathName(path), [path](BenchFrameSet& set) {
+            cases.push_back({std::string("conversion only, ") + YuvConversionPathName(path), [path](BenchFrameSet& set) {
                                  ConvertPackedYuvGroups(set.input.data(), kBenchInputBytes / 4, set.scratch.data(),
                                                         path);
                              }});

@@ -1,12 +1,17 @@
 // Publishing a 1080p packed 4:2:2 frame in the Windows build (run under Wine): the same cases as the native
-// benchmark, timed with QueryPerformanceCounter. Warm: one set of buffers; cold: sets rotated beyond the
-// last-level cache. Prints ms/frame and the ratios to each floor.
+// benchmark, and vidtap.dll's own Receive in the same process, timed with QueryPerformanceCounter. Warm: one
+// set of buffers; cold: sets rotated beyond the last-level cache. Prints ms/frame and the ratios to each
+// floor.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
+#include <string>
+
 #include "BenchFrames.h"
+#include "VidtapReceiveBench.h"
 
 namespace {
 
@@ -41,16 +46,37 @@ double MillisecondsPerFrame(std::vector<std::unique_ptr<BenchFrameSet>>& sets, i
     return best;
 }
 
+// The module the build made, as a path on Wine's Z: drive.
+std::wstring VidtapModulePath()
+{
+    std::wstring path = L"Z:";
+    for (const char* c = BENCH_VIDTAP_DLL; *c != '\0'; ++c)
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path;
+}
+
 }  // namespace
 
 int main()
 {
+    CoInitialize(nullptr);
     std::vector<std::unique_ptr<BenchFrameSet>> sets;
     for (int i = 0; i < kBenchColdSets; ++i)
         sets.push_back(std::make_unique<BenchFrameSet>());
     std::vector<std::string> order;
     BenchTimes warm, cold;
-    for (const BenchCase& c : BenchCases()) {
+    std::vector<BenchCase> cases = BenchCases();
+    VidtapReceiveBench receive;
+    const HRESULT started = receive.Start(VidtapModulePath().c_str(), sets);
+    if (SUCCEEDED(started))
+        cases.push_back({"Receive (vidtap.dll)", [&receive](BenchFrameSet& set) {
+                             if (FAILED(receive.Deliver(set)))
+                                 std::abort();
+                         }});
+    else
+        std::printf("Receive (vidtap.dll) not measured: the graph could not be set up (0x%08lX)\n",
+                    static_cast<unsigned long>(started));
+    for (const BenchCase& c : cases) {
         order.push_back(c.name);
         warm[c.name] = MillisecondsPerFrame(sets, 1, c.run);
         cold[c.name] = MillisecondsPerFrame(sets, kBenchColdSets, c.run);
@@ -61,5 +87,5 @@ int main()
     const char* title = "Windows build (i686, under Wine), 1920x1080 YUY2 -> 24-bit bottom-up, best of 5 x 40 frames";
 #endif
     PrintBenchTable(title, order, warm, cold);
-    return 0;
+    return SUCCEEDED(started) ? 0 : 1;
 }

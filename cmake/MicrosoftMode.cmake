@@ -18,7 +18,7 @@ else()
   set(MSMODE_FLAGS --target=x86_64-pc-windows-msvc)
 endif()
 list(APPEND MSMODE_FLAGS
-  -fms-compatibility -fms-extensions -std=c++17 -Wall -mavx2
+  -fms-compatibility -fms-extensions -std=c++17 -Wall -mavx2 -mavx512f -mavx512bw -mavx512vbmi
   -nostdinc++ -isystem ${gcc_include}/c++ -isystem ${gcc_include}/c++/${TOOLCHAIN_PREFIX}
   -isystem ${CMAKE_FIND_ROOT_PATH}/include
   -include ${MSMODE_PRELUDE}

@@ -1,6 +1,6 @@
 #include "PackedYuvConversion.h"
 
-#include <initializer_list>
+#include <algorithm>
 
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define PACKED_YUV_X86 1
@@ -14,6 +14,9 @@ extern "C" void __cpuidex(int cpuInfo[4], int function, int subfunction);
 #include <tmmintrin.h>
 #include <avxintrin.h>
 #include <avx2intrin.h>
+#include <avx512fintrin.h>
+#include <avx512bwintrin.h>
+#include <avx512vbmiintrin.h>
 #endif
 // Microsoft's compiler accepts every intrinsic in any function and has no per-function target attribute.
 #define PACKED_YUV_TARGET(features)
@@ -183,6 +186,70 @@ PACKED_YUV_TARGET("avx2") inline Blocks48 ConvertStepAvx2(const unsigned char* i
                     _mm256_extracti128_si256(first, 1), _mm256_extracti128_si256(rest, 1));
 }
 
+// The truncated blue, green and red of the 16 groups in `packed`, one per 32-bit lane.
+struct Colours16 {
+    __m512i blue, green, red;
+};
+
+#define PACKED_YUV_AVX512 "avx512f,avx512bw,avx512vbmi"
+
+// GCC 12's 512-bit intrinsics start their results from a deliberately undefined register value, which its
+// own -Wuninitialized reports in every caller; the values are always fully overwritten.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+PACKED_YUV_TARGET(PACKED_YUV_AVX512) inline Colours16 ComputeColours16(__m512i packed)
+{
+    PACKED_YUV_COLOURS(_mm512, si512, __m512, packed)
+    return {blue, green, red};
+}
+
+// The byte permutes of the 512-bit step. Its two vectors of colour bytes, A (groups 0-15) and B (groups
+// 16-31), hold in 128-bit lane k the blue, green and red of groups 4k..4k+3 of their half: blue in bytes
+// 0-3 and green in 4-7 of the lane for both; red in bytes 8-11 for A and 12-15 for B (both vectors carry
+// both reds, from one shared pack). Index bit 6 selects B. Output byte i belongs to pixel pair i / 6 and
+// is its colour i % 3 (blue, green, red, then the same again for the pair's second pixel).
+struct SpreadIndices {
+    alignas(64) unsigned char bytes[3][64];
+};
+
+constexpr SpreadIndices MakeSpreadIndices()
+{
+    SpreadIndices spread{};
+    for (int i = 0; i < 192; ++i) {
+        const int pair = i / 6, colour = i % 3;
+        const bool fromB = pair >= 16;
+        const int group = pair % 16, lane = group / 4;
+        const int colourAt = fromB && colour == 2 ? 12 : 4 * colour;
+        spread.bytes[i / 64][i % 64] =
+            static_cast<unsigned char>((fromB ? 64 : 0) + 16 * lane + colourAt + group % 4);
+    }
+    return spread;
+}
+
+constexpr SpreadIndices kSpreadIndices = MakeSpreadIndices();
+
+// 32 groups into 192 bytes; streaming stores need `out` 64-byte aligned.
+PACKED_YUV_TARGET(PACKED_YUV_AVX512)
+inline void ConvertStepAvx512(const unsigned char* in, unsigned char* out, YuvStoreKind stores)
+{
+    const Colours16 a = ComputeColours16(_mm512_loadu_si512(in));
+    const Colours16 b = ComputeColours16(_mm512_loadu_si512(in + 64));
+    const __m512i reds = _mm512_packs_epi32(a.red, b.red);
+    const __m512i bytesA = _mm512_packus_epi16(_mm512_packs_epi32(a.blue, a.green), reds);
+    const __m512i bytesB = _mm512_packus_epi16(_mm512_packs_epi32(b.blue, b.green), reds);
+    for (int block = 0; block < 3; ++block) {
+        const __m512i bytes = _mm512_permutex2var_epi8(
+            bytesA, _mm512_load_si512(kSpreadIndices.bytes[block]), bytesB);
+        if (stores == YuvStoreKind::Streaming)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(out + 64 * block), bytes);
+        else
+            _mm512_storeu_si512(out + 64 * block, bytes);
+    }
+}
+
 inline void StoreBlocks(unsigned char* out, const Blocks48& blocks, YuvStoreKind stores)
 {
     __m128i* const at = reinterpret_cast<__m128i*>(out);
@@ -222,8 +289,22 @@ size_t ConvertStepsAvx2(const unsigned char* in, size_t groups, unsigned char* o
     PACKED_YUV_STEP_LOOP(ConvertStepAvx2)
 }
 
+PACKED_YUV_TARGET(PACKED_YUV_AVX512)
+size_t ConvertStepsAvx512(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    size_t done = 0;
+    for (; groups - done >= 32; done += 32, in += 128, out += 192)
+        ConvertStepAvx512(in, out, stores);
+    return done;
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
 #undef PACKED_YUV_STEP_LOOP
 #undef PACKED_YUV_COLOURS
+#undef PACKED_YUV_AVX512
 
 // cpuid leaf/subleaf into eax, ebx, ecx, edx.
 void ReadCpuid(uint32_t leaf, uint32_t subleaf, uint32_t registers[4])
@@ -253,6 +334,7 @@ uint64_t ReadSavedRegisterState()
 struct CpuFeatures {
     bool ssse3 = false;
     bool avx2 = false;
+    bool avx512 = false;  // foundation, byte-and-word and byte-permute groups together
 };
 
 CpuFeatures DetectCpuFeatures()
@@ -275,6 +357,12 @@ CpuFeatures DetectCpuFeatures()
         return features;
     ReadCpuid(7, 0, r);
     features.avx2 = (r[1] & (1u << 5)) != 0;
+    // 512-bit code also needs the mask registers and both halves of the 512-bit register file saved.
+    constexpr uint64_t kAvx512State = 0xE0;
+    const bool avx512Saved = (ReadSavedRegisterState() & kAvx512State) == kAvx512State;
+    const bool foundation = (r[1] & (1u << 16)) != 0, byteAndWord = (r[1] & (1u << 30)) != 0;
+    const bool bytePermutes = (r[2] & (1u << 1)) != 0;
+    features.avx512 = avx512Saved && foundation && byteAndWord && bytePermutes;
     return features;
 }
 
@@ -293,6 +381,15 @@ void ConvertGroups(const unsigned char* in, size_t groups, unsigned char* out, Y
     size_t done = 0;
 #if PACKED_YUV_X86
     switch (path) {
+    case YuvConversionPath::Avx512: {
+        // The 512-bit streaming stores need 64-byte alignment; `out` is 16-byte aligned for streaming, and
+        // each 48-byte step of the 256-bit path moves it on by 16 modulo 64.
+        const size_t lead = stores == YuvStoreKind::Streaming ? (reinterpret_cast<uintptr_t>(out) % 64) / 2 : 0;
+        done = ConvertStepsAvx2(in, std::min(lead, groups), out, stores);
+        done += ConvertStepsAvx512(in + 4 * done, groups - done, out + 6 * done, stores);
+        done += ConvertStepsAvx2(in + 4 * done, groups - done, out + 6 * done, stores);
+        break;
+    }
     case YuvConversionPath::Avx2:
         done = ConvertStepsAvx2(in, groups, out, stores);
         break;
@@ -323,19 +420,39 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
         return Cpu().ssse3;
     case YuvConversionPath::Avx2:
         return Cpu().avx2;
+    case YuvConversionPath::Avx512:
+        return Cpu().avx512;
 #endif
     default:
         return false;
     }
 }
 
+const char* YuvConversionPathName(YuvConversionPath path)
+{
+    switch (path) {
+    case YuvConversionPath::Scalar:
+        return "scalar";
+    case YuvConversionPath::Sse2:
+        return "sse2";
+    case YuvConversionPath::Ssse3:
+        return "ssse3";
+    case YuvConversionPath::Avx2:
+        return "avx2";
+    case YuvConversionPath::Avx512:
+        return "avx512";
+    }
+    return "unknown";
+}
+
 YuvConversionPath PreferredYuvConversionPath()
 {
     static const YuvConversionPath preferred = [] {
-        for (YuvConversionPath path : {YuvConversionPath::Avx2, YuvConversionPath::Ssse3, YuvConversionPath::Sse2})
+        YuvConversionPath fastest = YuvConversionPath::Scalar;
+        for (YuvConversionPath path : kYuvConversionPaths)
             if (YuvConversionPathAvailable(path))
-                return path;
-        return YuvConversionPath::Scalar;
+                fastest = path;
+        return fastest;
     }();
     return preferred;
 }

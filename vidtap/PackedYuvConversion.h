@@ -7,8 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// SSE2 is the baseline of every build on x86 (it always runs there); elsewhere only Scalar exists.
-enum class YuvConversionPath { Scalar, Sse2, Ssse3, Avx2 };
+// SSE2 is the baseline of every build on x86 (it always runs there); elsewhere only Scalar exists. Avx512
+// needs the foundation, byte-and-word and byte-permute (VBMI) instruction groups. Ordered slowest first.
+enum class YuvConversionPath { Scalar, Sse2, Ssse3, Avx2, Avx512 };
+constexpr YuvConversionPath kYuvConversionPaths[] = {YuvConversionPath::Scalar, YuvConversionPath::Sse2,
+                                                     YuvConversionPath::Ssse3, YuvConversionPath::Avx2,
+                                                     YuvConversionPath::Avx512};
+
+// "scalar", "sse2", "ssse3", "avx2", "avx512": for reports and test names.
+const char* YuvConversionPathName(YuvConversionPath path);
 
 // How converted bytes reach their destination: through the cache, or with non-temporal stores that bypass it
 // (for a destination nobody in this process reads back). Streaming stores are ordered before later stores

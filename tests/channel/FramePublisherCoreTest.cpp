@@ -275,8 +275,7 @@ TEST(FramePublisherCore, FrameBlockMatchesTheTwoPassAlgorithmOverMixedSequences)
         return *(values.begin() + random() % values.size());
     };
     std::vector<std::pair<YuvConversionPath, YuvStoreKind>> methods;
-    for (YuvConversionPath path :
-         {YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3, YuvConversionPath::Avx2})
+    for (YuvConversionPath path : kYuvConversionPaths)
         if (YuvConversionPathAvailable(path))
             for (YuvStoreKind stores : {YuvStoreKind::Normal, YuvStoreKind::Streaming})
                 methods.emplace_back(path, stores);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,27 +13,12 @@
 
 namespace {
 
-std::string PathName(YuvConversionPath path)
-{
-    switch (path) {
-    case YuvConversionPath::Scalar:
-        return "scalar";
-    case YuvConversionPath::Sse2:
-        return "sse2";
-    case YuvConversionPath::Ssse3:
-        return "ssse3";
-    case YuvConversionPath::Avx2:
-        return "avx2";
-    }
-    return "unknown";
-}
-
 class PackedYuvConversionPath : public testing::TestWithParam<YuvConversionPath> {
 protected:
     void SetUp() override
     {
         if (!YuvConversionPathAvailable(GetParam()))
-            GTEST_SKIP() << "this processor cannot run the " << PathName(GetParam()) << " path";
+            GTEST_SKIP() << "this processor cannot run the " << YuvConversionPathName(GetParam()) << " path";
     }
 };
 
@@ -102,32 +88,33 @@ TEST_P(PackedYuvConversionPath, KnownGroupsGiveTheirColours)
 
 TEST_P(PackedYuvConversionPath, PixelRunsOfEveryParityLengthAndAlignment)
 {
-    // Input and output are cut from buffers sized exactly to what the run may touch, so the sanitizer reports
-    // any access outside it; the bytes around the output run must keep their guard value.
-    std::vector<unsigned char> frame(4 * 64);
+    // Input is cut from a buffer sized exactly to what the run may read, so the sanitizer reports any read
+    // outside it. The output run starts at every offset from a 64-byte boundary (the widest store's
+    // alignment); every byte of its buffer outside the run must keep its guard value.
+    std::vector<unsigned char> frame(4 * 128);
     for (size_t i = 0; i < frame.size(); ++i)
         frame[i] = static_cast<unsigned char>(i * 151 + 7);
     constexpr unsigned char kGuard = 0xA5;
     for (YuvStoreKind stores : {YuvStoreKind::Normal, YuvStoreKind::Streaming}) {
         for (size_t first = 0; first < 4; ++first) {
-            for (size_t pixels = 0; pixels <= 2 * 48 - first; pixels += pixels < 40 ? 1 : 7) {
+            for (size_t pixels = 0; pixels <= 2 * 96 - first; pixels += pixels < 40 ? 1 : 13) {
                 const size_t firstGroup = first / 2, endGroup = (first + pixels + 1) / 2;
-                for (size_t inShift = 0; inShift < 32; inShift += pixels < 20 ? 1 : 5) {
-                    for (size_t outShift = 0; outShift < 16; ++outShift) {
+                for (size_t inShift = 0; inShift < 32; inShift += pixels < 20 ? 3 : 5) {
+                    for (size_t outShift = 0; outShift < 64; ++outShift) {
                         std::vector<unsigned char> in(std::max<size_t>(inShift + 4 * (endGroup - firstGroup), 1));
                         std::copy(frame.begin() + 4 * firstGroup, frame.begin() + 4 * endGroup,
                                   in.begin() + inShift);
-                        std::vector<unsigned char> out(outShift + 3 * pixels + 1, kGuard);
+                        std::vector<unsigned char> out(63 + outShift + 3 * pixels + 1, kGuard);
+                        const size_t runAt = (64 - reinterpret_cast<uintptr_t>(out.data()) % 64) % 64 + outShift;
                         // The run's groups are addressed from the frame start, firstGroup groups before `in`.
                         const unsigned char* frameStart = in.data() + inShift - 4 * firstGroup;
-                        ConvertPackedYuvPixels(frameStart, first, pixels, out.data() + outShift, GetParam(),
-                                               stores);
+                        ConvertPackedYuvPixels(frameStart, first, pixels, out.data() + runAt, GetParam(), stores);
                         FinishStreamingStores();
                         std::vector<unsigned char> want(out.size(), kGuard);
                         for (size_t p = 0; p < pixels; ++p) {
                             const unsigned char* group = &frame[4 * ((first + p) / 2)];
                             const Bgr c = ReferenceColour(group[0], group[1], group[3]);
-                            std::copy(c.begin(), c.end(), want.begin() + outShift + 3 * p);
+                            std::copy(c.begin(), c.end(), want.begin() + runAt + 3 * p);
                         }
                         ASSERT_EQ(out, want) << "first " << first << " pixels " << pixels << " in+" << inShift
                                              << " out+" << outShift << " streaming "
@@ -140,9 +127,8 @@ TEST_P(PackedYuvConversionPath, PixelRunsOfEveryParityLengthAndAlignment)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPaths, PackedYuvConversionPath,
-                         testing::Values(YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3,
-                                         YuvConversionPath::Avx2),
-                         [](const testing::TestParamInfo<YuvConversionPath>& info) { return PathName(info.param); });
+                         testing::ValuesIn(kYuvConversionPaths),
+                         [](const testing::TestParamInfo<YuvConversionPath>& info) { return YuvConversionPathName(info.param); });
 
 TEST(PackedYuvConversion, PreferredPathIsTheFastestAvailableAndStaysTheSame)
 {
@@ -150,8 +136,8 @@ TEST(PackedYuvConversion, PreferredPathIsTheFastestAvailableAndStaysTheSame)
     EXPECT_TRUE(YuvConversionPathAvailable(preferred));
     EXPECT_TRUE(YuvConversionPathAvailable(YuvConversionPath::Scalar));
     for (YuvConversionPath faster = static_cast<YuvConversionPath>(static_cast<int>(preferred) + 1);
-         static_cast<int>(faster) <= static_cast<int>(YuvConversionPath::Avx2);
+         static_cast<int>(faster) <= static_cast<int>(std::end(kYuvConversionPaths)[-1]);
          faster = static_cast<YuvConversionPath>(static_cast<int>(faster) + 1))
-        EXPECT_FALSE(YuvConversionPathAvailable(faster)) << PathName(faster) << " is available but not preferred";
+        EXPECT_FALSE(YuvConversionPathAvailable(faster)) << YuvConversionPathName(faster) << " is available but not preferred";
     EXPECT_EQ(PreferredYuvConversionPath(), preferred);
 }

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "FramePublisherCore.h"
@@ -58,9 +59,8 @@ constexpr int32_t interestingSizes[] = {0, 1, 2, 3, -1, -2, 640, -480, 1920, 108
 
 YuvConversionPath ChosenPath(FuzzedDataProvider& in)
 {
-    const YuvConversionPath paths[] = {YuvConversionPath::Scalar, YuvConversionPath::Sse2, YuvConversionPath::Ssse3,
-                                       YuvConversionPath::Avx2};
-    const YuvConversionPath path = paths[in.ConsumeIntegralInRange<size_t>(0, 3)];
+    const YuvConversionPath path =
+        kYuvConversionPaths[in.ConsumeIntegralInRange<size_t>(0, std::size(kYuvConversionPaths) - 1)];
     return YuvConversionPathAvailable(path) ? path : YuvConversionPath::Scalar;
 }
 

@@ -10,7 +10,7 @@
 // - libstdc++'s configuration expects GCC's predefined name of the 128-bit integer type outside strict mode;
 // - mingw-w64's intrin.h lacks Microsoft's __cpuidex, declared here as Microsoft's intrin.h declares it.
 // Microsoft's compiler also declares every SIMD intrinsic whatever the target, clang in this mode only the
-// enabled ones: the command line enables AVX2 for that, not for any other effect.
+// enabled ones: the command line enables AVX2 and the AVX-512 groups for that, not for any other effect.
 // (The i686 headers also need GCC's _X86_ predefine and SSE2 enabled; those come from the command line.)
 // GCC's builtins, which clang also accepts in this mode but Microsoft's compiler does not, are poisoned so
 // that a source using them fails here.

@@ -1,0 +1,83 @@
+#include "VidtapReceiveBench.h"
+
+#include <cstring>
+
+#include "GraphBuilding.h"
+#include "HResult.h"
+#include "PictureMediaType.h"
+#include "TestSourceFilter.h"
+
+namespace {
+
+// {EC7AE514-C493-4385-869A-8BBFBAC709C9}
+const CLSID kVidtapClassId = {0xec7ae514, 0xc493, 0x4385, {0x86, 0x9a, 0x8b, 0xbf, 0xba, 0xc7, 0x09, 0xc9}};
+
+}  // namespace
+
+VidtapReceiveBench::~VidtapReceiveBench()
+{
+    samples.clear();
+    if (graph) {
+        ComPtr<IMediaControl> control;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())))
+            control->Stop();
+    }
+    allocator.Reset();
+    vidtapInput.Reset();
+    source.Reset();
+    vidtap.Reset();
+    graph.Reset();
+    if (module != nullptr)
+        FreeLibrary(module);
+}
+
+HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets)
+{
+    module = LoadLibraryW(modulePath);
+    if (module == nullptr)
+        return HRESULT_FROM_WIN32(GetLastError());
+    const auto getClassObject =
+        reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (getClassObject == nullptr)
+        return HRESULT_FROM_WIN32(GetLastError());
+    ComPtr<IClassFactory> factory;
+    RETURN_IF_FAILED(getClassObject(kVidtapClassId, IID_IClassFactory, factory.OutVoid()));
+    RETURN_IF_FAILED(factory->CreateInstance(nullptr, IID_IBaseFilter, vidtap.OutVoid()));
+
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                      graph.OutVoid()));
+    source.Attach(new (std::nothrow) TestSourceFilter);
+    if (!source)
+        return E_OUTOFMEMORY;
+    source->Pin()->OfferType(MakePictureType(kBenchWidth, kBenchHeight, 16));
+    source->Pin()->SetBuffers(static_cast<long>(sets.size()), static_cast<long>(kBenchInputBytes));
+    RETURN_IF_FAILED(graph->AddFilter(source.Get(), L"source"));
+    RETURN_IF_FAILED(graph->AddFilter(vidtap.Get(), L"vidtap"));
+    ComPtr<IPin> vidtapPin;
+    RETURN_IF_FAILED(FindPin(vidtap.Get(), PINDIR_INPUT, vidtapPin.Out()));
+    RETURN_IF_FAILED(graph->ConnectDirect(source->Pin(), vidtapPin.Get(), nullptr));
+    ComPtr<IMediaControl> control;
+    RETURN_IF_FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid()));
+    RETURN_IF_FAILED(control->Pause());
+
+    ComPtr<IPin> peer;
+    RETURN_IF_FAILED(source->Pin()->TakeDeliveryPath(peer.Out(), vidtapInput.Out(), allocator.Out()));
+    for (const auto& set : sets) {
+        ComPtr<IMediaSample> sample;
+        RETURN_IF_FAILED(allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+        BYTE* buffer = nullptr;
+        RETURN_IF_FAILED(sample->GetPointer(&buffer));
+        if (sample->GetSize() < static_cast<long>(kBenchInputBytes))
+            return E_UNEXPECTED;
+        std::memcpy(buffer, set->input.data(), kBenchInputBytes);
+        RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(kBenchInputBytes)));
+        samples[set.get()] = sample;
+    }
+    return S_OK;
+}
+
+HRESULT VidtapReceiveBench::Deliver(const BenchFrameSet& set)
+{
+    const auto found = samples.find(&set);
+    return found == samples.end() ? E_INVALIDARG : vidtapInput->Receive(found->second.Get());
+}
