@@ -8,6 +8,7 @@
 #             (scripts/dist.sh); `make dist-check` builds it again elsewhere and compares the bytes.
 # make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
 #             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
+# make view : the same graph demo with camview, the live viewer, on the display DISPLAY names (ARCH likewise).
 SHELL := /bin/bash
 ROOT := $(CURDIR)
 HOST_BUILD := $(ROOT)/build/host
@@ -30,7 +31,7 @@ else
 $(error ARCH must be x86 or x64, not $(ARCH))
 endif
 
-.PHONY: test demo demo-pattern deps build build-win32 build-win64 build-host test-win32 test-win64 test-host bench \
+.PHONY: test demo demo-pattern view deps build build-win32 build-win64 build-host test-win32 test-win64 test-host bench \
         dist dist-check clean
 
 deps:
@@ -73,6 +74,9 @@ test: build
 
 demo: build-$(DEMO_PRESET)
 	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) graph
+
+view: build-$(DEMO_PRESET)
+	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) view
 
 # The camera channel alone: a test pattern published without a filter graph.
 demo-pattern: build-$(DEMO_PRESET)

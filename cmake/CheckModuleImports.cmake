@@ -1,7 +1,8 @@
-# cmake -DOBJDUMP=<objdump> -DMODULE=<dll> -P CheckModuleImports.cmake
+# cmake -DOBJDUMP=<objdump> -DMODULE=<dll> [-DALSO_ALLOWED=<dll;...>] -P CheckModuleImports.cmake
 # Fails unless every DLL that MODULE imports is a system DLL of the allowed list. OleAut32 is not on it: the
-# filter modules load the automation library at run time and must start without it.
-set(allowed KERNEL32.dll ADVAPI32.dll ole32.dll msvcrt.dll USER32.dll)
+# filter modules load the automation library at run time and must start without it. ALSO_ALLOWED adds system
+# DLLs a program (not a filter module) may need, such as the viewer's GDI32 and WINMM.
+set(allowed KERNEL32.dll ADVAPI32.dll ole32.dll msvcrt.dll USER32.dll ${ALSO_ALLOWED})
 
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -2,7 +2,7 @@
 # bench.sh HOST_BUILD WIN_BUILD...
 # Runs the frame-publishing benchmarks: natively (Google Benchmark, with libyuv for comparison) and each
 # Windows build of the same core (32- and 64-bit) under Wine, each in its own build's prefix. Prints ms/frame
-# and ratios to each floor of the same run.
+# and ratios to each floor of the same run; for each Windows build also the cost of camview's refresh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 usage="usage: bench.sh HOST_BUILD WIN_BUILD..."
@@ -10,7 +10,7 @@ host_build=$(realpath -m "${1:?$usage}")
 shift
 [[ $# -gt 0 ]] || { echo "$usage" >&2; exit 2; }
 host_bench="$host_build/bench/publish_bench"
-for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}"; do
+for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}" "${@/%//bench/camview_poll_bench_win.exe}"; do
   [[ -f $f ]] || { echo "bench: $f is missing (build every preset first)" >&2; exit 1; }
 done
 
@@ -31,6 +31,7 @@ for win_build in "$@"; do
   prefix="$win_build/wineprefix"
   bash "$root/scripts/wine-prefix.sh" start "$prefix" "$arch" >/dev/null
   "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/publish_bench_win.exe" </dev/null | tr -d '\r'
+  "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/camview_poll_bench_win.exe" </dev/null | tr -d '\r'
   bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"
   prefix=""
 done

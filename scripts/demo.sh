@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# demo.sh BUILD_DIR PREFIX [graph|pattern]
+# demo.sh BUILD_DIR PREFIX [graph|pattern|view]
 # graph (the default, what `make demo` runs): makes a 640x480 raw YUY2 clip of ffmpeg's "testsrc" picture,
 #   registers BUILD_DIR's vidtap.dll in the prefix (regsvr32) and plays the clip through the platform's File
 #   Source -> AVI Splitter -> vidtap, vidtap created by class id (tools/vidtapdemo).
@@ -7,10 +7,14 @@
 #   (tools/testpattern_publisher), without a filter graph.
 # In both, while the producing process keeps the channel alive, a second process (tools/camreader) reads it
 # back into BUILD_DIR/demo/frame.bmp (and .png when ImageMagick's convert exists) and prints the header fields;
-# then the producer and the prefix are stopped. The prefix's architecture (win32 or win64) is the build's.
+# then the producer and the prefix are stopped.
+# view (what `make view` runs): the graph demo with camview as the second process, on the display DISPLAY
+#   names: camview opens first (and waits for the channel), shows the clip's frames as the graph plays them
+#   and then its last one, until its window is closed; then the producer and the prefix are stopped.
+# The prefix's architecture (win32 or win64) is the build's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-usage="usage: demo.sh BUILD_DIR PREFIX [graph|pattern]"
+usage="usage: demo.sh BUILD_DIR PREFIX [graph|pattern|view]"
 build=$(realpath -m "${1:?$usage}")
 prefix=$(realpath -m "${2:?$usage}")
 mode=${3:-graph}
@@ -19,13 +23,15 @@ out="$build/demo"
 arch=$(bash "$root/scripts/wine-arch.sh" "$build")
 run() { "$root/scripts/wine-run" "$prefix" "$arch" "$@"; }
 
+viewer="$build/tools/camview/camview.exe"
 case "$mode" in
-  graph)
+  graph|view)
     module="$build/vidtap/vidtap.dll"
     producer="$build/tools/vidtapdemo.exe"
     clip="$out/testsrc-640x480.avi"
     producer_args=("Z:$clip")
     needed=("$module" "$producer" "$reader")
+    [[ $mode == view ]] && needed=("$module" "$producer" "$viewer")
     title="picture (ffmpeg testsrc, last frame of the clip)"
     ;;
   pattern)
@@ -39,10 +45,13 @@ esac
 for file in "${needed[@]}"; do
   [[ -f $file ]] || { echo "demo: $file is missing (build its preset first)" >&2; exit 1; }
 done
+if [[ $mode == view && -z ${DISPLAY:-} ]]; then
+  echo "demo: camview needs a display, and DISPLAY is not set" >&2; exit 1
+fi
 mkdir -p "$out"
 rm -f "$out/frame.bmp" "$out/frame.png"
 
-if [[ $mode == graph && ! -f $clip ]]; then
+if [[ $mode != pattern && ! -f $clip ]]; then
   command -v ffmpeg >/dev/null || { echo "demo: ffmpeg is needed to make the clip" >&2; exit 1; }
   # 30 frames; the last one (its number is printed in the picture) is what the channel holds at the end.
   ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480:rate=30 -frames:v 30 \
@@ -61,10 +70,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [[ $mode == graph ]]; then
+if [[ $mode != pattern ]]; then
   run regsvr32 /s "Z:$module" </dev/null >/dev/null 2>&1 ||
     { echo "demo: regsvr32 could not register $module" >&2; exit 1; }
   echo "registered      $module"
+fi
+
+viewer_pid=""
+if [[ $mode == view ]]; then
+  run "$viewer" </dev/null >"$out/camview.log" 2>&1 &
+  viewer_pid=$!
+  echo "camview         on display $DISPLAY (close its window to end the demo)"
 fi
 
 # The producer prints "ready" once the channel holds the frame to show, and stays alive until --stop.
@@ -76,17 +92,24 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 grep -q '^ready' "$out/producer.log" || { echo "demo: the producer did not get ready" >&2; exit 1; }
-if [[ $mode == graph ]]; then
+if [[ $mode != pattern ]]; then
   echo "== graph: File Source -> AVI Splitter -> vidtap on $clip =="
   grep -v '^ready' "$out/producer.log" | tr -d '\r'
 fi
 
-echo "== camera channel header (read by a second process) =="
-run "$reader" "Z:$out/frame.bmp" </dev/null | tr -d '\r'
+if [[ $mode == view ]]; then
+  echo "== camview shows the channel; the stream has ended, so its last frame stays =="
+  wait "$viewer_pid" || echo "demo: camview ended with $?: $(cat "$out/camview.log")" >&2
+  viewer_pid=""
+else
+  echo "== camera channel header (read by a second process) =="
+  run "$reader" "Z:$out/frame.bmp" </dev/null | tr -d '\r'
+fi
 
 run "$producer" --stop </dev/null >/dev/null 2>&1
 wait "$producer_pid" || { echo "demo: the producer failed:" >&2; cat "$out/producer.log" >&2; exit 1; }
 producer_pid=""
+[[ $mode == view ]] && exit 0
 
 echo "== $title =="
 echo "bitmap: $out/frame.bmp"

@@ -15,7 +15,7 @@ for p in cmake ninja-build googletest libgtest-dev libbenchmark-dev libyuv-dev \
          gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-libav:i386 \
          g++-mingw-w64-x86-64-posix wine64 gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav \
          clang lld llvm libclang-rt-14-dev \
-         ffmpeg imagemagick zip unzip; do
+         ffmpeg imagemagick zip unzip xvfb x11-utils; do
   have_pkg "$p" || need+=("$p")
 done
 

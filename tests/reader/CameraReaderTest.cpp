@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "NamedSection.h"
+#include "HandMadeChannel.h"
 #include "TarnCameraReaderSeam.h"
 #include "tarn_camera_channel.h"
 
 namespace {
 
-constexpr int kWidth = 64;
-constexpr int kHeight = 48;
+constexpr int kWidth = kHandMadeWidth;
+constexpr int kHeight = kHandMadeHeight;
 constexpr unsigned long kFrameBytes = kWidth * 3 * kHeight;
 
 // Closes the reader it holds when the test ends, whatever the test's path.
@@ -25,52 +25,13 @@ struct OpenedReader {
     TarnCameraReader* reader = nullptr;
 };
 
-// A header block announcing a 64 x 48 picture in a frame block of `frameBlockBytes`, both under names of this
-// process; the frame holds a pattern of its own offsets.
-class HandMadeChannel {
-public:
-    explicit HandMadeChannel(DWORD frameBlockBytes = 16384)
-        : headerBlock(ProcessUniqueName(L"tarn_reader_test_info"), TARN_CAMERA_HEADER_BLOCK_SIZE),
-          frameBlock(ProcessUniqueName(L"tarn_reader_test_frame"), frameBlockBytes)
-    {
-        TarnCameraHeaderBlock& header = Header();
-        header.initialised = 1;
-        header.format.biSize = sizeof header.format;
-        header.format.biWidth = kWidth;
-        header.format.biHeight = kHeight;
-        header.format.biPlanes = 1;
-        header.format.biBitCount = 24;
-        NameFrameBlock(frameBlock.name);
-        for (DWORD i = 0; frameBlock.created() && i < frameBlockBytes; ++i)
-            frameBlock.view[i] = static_cast<unsigned char>(i * 7 + i / 251);
-    }
-
-    bool Created() const { return headerBlock.created() && frameBlock.created(); }
-    TarnCameraHeaderBlock& Header() { return *reinterpret_cast<TarnCameraHeaderBlock*>(headerBlock.view); }
-    void NameFrameBlock(const std::wstring& name)
-    {
-        std::memset(Header().frameBlockName, 0, sizeof Header().frameBlockName);
-        for (size_t i = 0; i < name.size(); ++i)
-            Header().frameBlockName[i] = name[i];
-    }
-    TarnCameraResult Open(OpenedReader* opened) const
-    {
-        return tarn_camera_reader_open(headerBlock.name.c_str(), &opened->reader);
-    }
-    const unsigned char* Frame() const { return frameBlock.view; }
-
-private:
-    NamedSection headerBlock;
-    NamedSection frameBlock;
-};
-
 // The sound hand-made channel, opened.
 class OpenedChannel : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(channel.Created());
-        ASSERT_EQ(channel.Open(&opened), TARN_CAMERA_OK);
+        ASSERT_EQ(channel.Open(&opened.reader), TARN_CAMERA_OK);
     }
 
     HandMadeChannel channel;
@@ -135,7 +96,7 @@ TEST_P(CameraReaderHostile, IsRefusedWithItsOwnResult)
     ASSERT_TRUE(channel.Created());
     hostile.spoil(channel);
     OpenedReader opened;
-    ASSERT_EQ(channel.Open(&opened), hostile.openResult);
+    ASSERT_EQ(channel.Open(&opened.reader), hostile.openResult);
     if (hostile.openResult != TARN_CAMERA_OK) {
         EXPECT_EQ(opened.reader, nullptr);
         return;
@@ -145,12 +106,6 @@ TEST_P(CameraReaderHostile, IsRefusedWithItsOwnResult)
     EXPECT_EQ(tarn_camera_reader_read(opened.reader, buffer.data(), static_cast<unsigned long>(buffer.size()), &info),
               hostile.readResult);
     EXPECT_EQ(info.frameBytes, 0u);
-}
-
-void SetGeometry(HandMadeChannel& channel, int width, int height)
-{
-    channel.Header().format.biWidth = width;
-    channel.Header().format.biHeight = height;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,15 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
                       [](HandMadeChannel& c) { c.NameFrameBlock(ProcessUniqueName(L"tarn_reader_test_missing")); },
                       TARN_CAMERA_NO_FRAME_BLOCK, TARN_CAMERA_OK},
         // 65536 * 3 * 65536 is 0 in 32-bit arithmetic.
-        HostileHeader{"GeometryThatWrapsToZeroIn32Bits", [](HandMadeChannel& c) { SetGeometry(c, 65536, 65536); },
+        HostileHeader{"GeometryThatWrapsToZeroIn32Bits", [](HandMadeChannel& c) { c.SetGeometry(65536, 65536); },
                       TARN_CAMERA_OK, TARN_CAMERA_FRAME_TOO_LARGE},
-        HostileHeader{"LargestGeometry", [](HandMadeChannel& c) { SetGeometry(c, 0x7FFFFFFF, 0x7FFFFFFF); },
+        HostileHeader{"LargestGeometry", [](HandMadeChannel& c) { c.SetGeometry(0x7FFFFFFF, 0x7FFFFFFF); },
                       TARN_CAMERA_OK, TARN_CAMERA_FRAME_TOO_LARGE},
-        HostileHeader{"NegativeWidth", [](HandMadeChannel& c) { SetGeometry(c, -64, 48); }, TARN_CAMERA_OK,
+        HostileHeader{"NegativeWidth", [](HandMadeChannel& c) { c.SetGeometry(-64, 48); }, TARN_CAMERA_OK,
                       TARN_CAMERA_BAD_GEOMETRY},
-        HostileHeader{"NegativeHeight", [](HandMadeChannel& c) { SetGeometry(c, 64, -48); }, TARN_CAMERA_OK,
+        HostileHeader{"NegativeHeight", [](HandMadeChannel& c) { c.SetGeometry(64, -48); }, TARN_CAMERA_OK,
                       TARN_CAMERA_BAD_GEOMETRY},
-        HostileHeader{"ZeroWidth", [](HandMadeChannel& c) { SetGeometry(c, 0, 48); }, TARN_CAMERA_OK,
+        HostileHeader{"ZeroWidth", [](HandMadeChannel& c) { c.SetGeometry(0, 48); }, TARN_CAMERA_OK,
                       TARN_CAMERA_BAD_GEOMETRY},
         // 64 x 48 x 3 = 9216 bytes announced, one page mapped.
         HostileHeader{"BlockSmallerThanAnnounced", [](HandMadeChannel&) {}, TARN_CAMERA_OK,

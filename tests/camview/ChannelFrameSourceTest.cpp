@@ -1,0 +1,121 @@
+// The viewer's frame source on channels the test lays out itself: when it waits, what it shows (and in which
+// row layout GDI gets it), what counts as a change, and how it follows a publisher that changes geometry,
+// renames its frame block, announces a picture the reader refuses, or goes away.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "ChannelFrameSource.h"
+#include "HandMadeChannel.h"
+
+namespace {
+
+constexpr size_t kRowBytes = kHandMadeWidth * 3;
+
+class ChannelFrameSourceTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(channel->Created()); }
+
+    // Whether the source shows the channel's current frame, row by row in GDI's layout (rows padded to 4 bytes).
+    void ExpectShowsTheFrame(int width, int height)
+    {
+        ASSERT_TRUE(source.HasPicture());
+        EXPECT_EQ(source.Status().width, width);
+        EXPECT_EQ(source.Status().height, height);
+        const BITMAPINFOHEADER& info = source.PictureInfo().bmiHeader;
+        EXPECT_EQ(info.biWidth, width);
+        EXPECT_EQ(info.biHeight, height);
+        EXPECT_EQ(info.biBitCount, 24);
+        const size_t rowBytes = static_cast<size_t>(width) * 3;
+        const size_t stride = (rowBytes + 3) & ~static_cast<size_t>(3);
+        const unsigned char* rows = static_cast<const unsigned char*>(source.PictureRows());
+        for (int row = 0; row < height; ++row)
+            ASSERT_EQ(0, std::memcmp(rows + row * stride, channel->Frame() + row * rowBytes, rowBytes)) << "row " << row;
+    }
+
+    std::unique_ptr<HandMadeChannel> channel = std::make_unique<HandMadeChannel>();
+    ChannelFrameSource source{channel->HeaderBlockName()};
+};
+
+TEST(ChannelFrameSource, WaitsWithoutAChannelAndTriesAgainEveryRetryPeriod)
+{
+    ChannelFrameSource source(ProcessUniqueName(L"tarn_reader_test_info"));
+    EXPECT_FALSE(source.Poll(0));
+    EXPECT_EQ(source.Status().state, ViewState::Waiting);
+    EXPECT_EQ(source.Status().result, TARN_CAMERA_NO_CHANNEL);
+    EXPECT_EQ(source.PictureRows(), nullptr);
+
+    HandMadeChannel channel;
+    ASSERT_TRUE(channel.Created());
+    source.Poll(ChannelFrameSource::kRetryMs - 1);
+    EXPECT_EQ(source.Status().state, ViewState::Waiting) << "tried again before the retry period";
+    EXPECT_TRUE(source.Poll(ChannelFrameSource::kRetryMs));
+    EXPECT_EQ(source.Status().state, ViewState::Showing);
+    EXPECT_EQ(source.Status().frameBlockName, channel.FrameBlockName());
+}
+
+TEST_F(ChannelFrameSourceTest, ShowsTheFrameAndCountsOnlyNewContentAsAChange)
+{
+    EXPECT_TRUE(source.Poll(0));
+    ExpectShowsTheFrame(kHandMadeWidth, kHandMadeHeight);
+    EXPECT_FALSE(source.Poll(16)) << "the same content again";
+    channel->Frame()[kRowBytes * kHandMadeHeight - 1] ^= 0xFF;  // the last byte of the picture
+    EXPECT_TRUE(source.Poll(32));
+    ExpectShowsTheFrame(kHandMadeWidth, kHandMadeHeight);
+}
+
+TEST_F(ChannelFrameSourceTest, FollowsAGeometryChangeAndPadsRowsForGdi)
+{
+    source.Poll(0);
+    channel->SetGeometry(5, 7);  // 15-byte rows: GDI wants 16
+    EXPECT_TRUE(source.Poll(16));
+    ExpectShowsTheFrame(5, 7);
+    channel->SetGeometry(kHandMadeWidth / 2, kHandMadeHeight);  // the same bytes, another picture
+    EXPECT_TRUE(source.Poll(32));
+    ExpectShowsTheFrame(kHandMadeWidth / 2, kHandMadeHeight);
+}
+
+TEST_F(ChannelFrameSourceTest, RefusedPictureIsDroppedWithTheReason)
+{
+    source.Poll(0);
+    channel->SetGeometry(0x7FFFFFFF, 0x7FFFFFFF);
+    EXPECT_TRUE(source.Poll(16));
+    EXPECT_FALSE(source.HasPicture());
+    EXPECT_EQ(source.Status().state, ViewState::Refused);
+    EXPECT_EQ(source.Status().result, TARN_CAMERA_FRAME_TOO_LARGE);
+    EXPECT_EQ(source.Status().frameBlockName, channel->FrameBlockName());
+    channel->SetGeometry(kHandMadeWidth, kHandMadeHeight);
+    EXPECT_TRUE(source.Poll(32));
+    ExpectShowsTheFrame(kHandMadeWidth, kHandMadeHeight);
+}
+
+TEST_F(ChannelFrameSourceTest, RenamedFrameBlockIsOpenedAtOnce)
+{
+    source.Poll(0);
+    NamedSection renamed(ProcessUniqueName(L"tarn_reader_test_renamed"), 16384);
+    ASSERT_TRUE(renamed.created());
+    std::memset(renamed.view, 0x5A, 16384);
+    channel->NameFrameBlock(renamed.name);
+    EXPECT_TRUE(source.Poll(16));
+    EXPECT_EQ(source.Status().frameBlockName, renamed.name);
+    ASSERT_TRUE(source.HasPicture());
+    EXPECT_EQ(static_cast<const unsigned char*>(source.PictureRows())[0], 0x5A);
+}
+
+TEST_F(ChannelFrameSourceTest, PublisherThatWentAwayIsNoticedAtTheIdleCheck)
+{
+    source.Poll(0);
+    EXPECT_FALSE(source.Poll(ChannelFrameSource::kIdleCheckMs)) << "opened again while the channel lives";
+    EXPECT_EQ(source.Status().state, ViewState::Showing);
+
+    channel.reset();  // only the source's mapping keeps the blocks now
+    EXPECT_FALSE(source.Poll(ChannelFrameSource::kIdleCheckMs + 16));
+    EXPECT_TRUE(source.HasPicture()) << "checked again within a period of the last opening";
+    EXPECT_TRUE(source.Poll(2 * ChannelFrameSource::kIdleCheckMs));
+    EXPECT_EQ(source.Status().state, ViewState::Waiting);
+    EXPECT_EQ(source.Status().result, TARN_CAMERA_NO_CHANNEL);
+    EXPECT_TRUE(source.Status().frameBlockName.empty());
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// Frames per second of changing content, as the viewer's title shows it: the viewer counts each frame whose
+// content differs from the one before, and the meter turns the counts into a rate over windows of about one
+// second. Used on the viewer's thread only.
+#pragma once
+
+class ChangeRateMeter {
+public:
+    void CountChange() { ++changes; }
+
+    // Closes the current window once a second has passed since it opened (`nowMs` on a monotonic millisecond
+    // clock); the rate of a closed window stays until the next one closes.
+    void Tick(unsigned long long nowMs);
+
+    // Changes per second over the last closed window; 0 before the first one closes.
+    double Rate() const { return rate; }
+
+private:
+    static constexpr unsigned long long kWindowMs = 1000;
+
+    bool started = false;
+    unsigned long long windowStartMs = 0;
+    unsigned changes = 0;
+    double rate = 0;
+};

@@ -1,0 +1,9 @@
+// The viewer's title: what it shows (geometry, frames per second of changing content, the frame block's name),
+// or that it waits for a channel, or why it cannot show the announced picture.
+#pragma once
+
+#include <string>
+
+#include "ChannelFrameSource.h"
+
+std::wstring ViewerTitle(const ViewStatus& status, double changesPerSecond);
