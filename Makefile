@@ -2,7 +2,10 @@
 #             32-bit and the 64-bit Windows suites under Wine (each with its Microsoft-mode check of the module
 #             sources and its Microsoft-ABI consumer).
 #             `make test` also replays the fuzz targets' committed corpora (seconds); `make fuzz FUZZ_SECONDS=N`
-#             fuzzes each target for N seconds.
+#             fuzzes each target for N seconds. The long runs (ctest label soak) are left out; `make test SOAK=1`
+#             includes them.
+# make soak : only the long runs, 32- and 64-bit: 100,000 frames through a real graph into each sink, with the
+#             process's private bytes, handles and threads before and after (a few minutes per build).
 # make dist : the release package dist/vidtap-<version>-windows.zip: both bitnesses' modules and tools,
 #             stripped, with their debug information, the public headers and the registration scripts
 #             (scripts/dist.sh); `make dist-check` builds it again elsewhere and compares the bytes.
@@ -32,7 +35,7 @@ $(error ARCH must be x86 or x64, not $(ARCH))
 endif
 
 .PHONY: test demo demo-pattern view deps build build-win32 build-win64 build-host test-win32 test-win64 test-host bench \
-        dist dist-check clean
+        dist dist-check clean soak soak-win32 soak-win64
 
 deps:
 	@bash scripts/install-deps.sh
@@ -56,6 +59,13 @@ build: build-win32 build-win64 build-host build-fuzz
 test-win64: build-win32
 test-win32 test-win64: test-%: build-%
 	@bash scripts/windows-suite.sh $* $(JOBS)
+
+soak-win32 soak-win64: soak-%: build-%
+	@bash scripts/windows-suite.sh $* $(JOBS) soak
+
+soak:
+	@$(MAKE) --no-print-directory soak-win32
+	@$(MAKE) --no-print-directory soak-win64
 
 test-host: build-host
 	ctest --preset host -j $(JOBS)

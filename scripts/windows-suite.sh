@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# windows-suite.sh PRESET JOBS: runs a Windows preset's ctest suite (win32 or win64) in its own prefix.
+# windows-suite.sh PRESET JOBS [soak]: runs a Windows preset's ctest suite (win32 or win64) in its own prefix.
+# The long runs (ctest label soak, minutes each) are left out unless SOAK=1 is set; with the third argument
+# `soak` only they run (make soak).
 # On a machine that executes no 32-bit code (a kernel without IA-32 emulation) Wine cannot start any 32-bit
 # program. The tests that need one are then reported as NOT RUN with that cause, never as passed, and the
 # rest still runs: in win32 the checks that need no Wine (Microsoft-mode compiles, module imports), in win64
@@ -8,6 +10,13 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:?usage: windows-suite.sh win32|win64 JOBS}
 jobs=${2:-2}
+only_soak=no
+[[ ${3:-} == soak ]] && only_soak=yes
+# ctest's label filters: what this run leaves out, and (soak only) what it selects.
+excluded='soak'
+[[ ${SOAK:-0} == 1 ]] && excluded=''
+selection=()
+[[ $only_soak == yes ]] && { selection=(-L soak); excluded=''; }
 build="$root/build/$preset"
 prefix="$build/wineprefix"
 runs32=yes
@@ -17,6 +26,7 @@ if [[ $runs32 == no ]]; then
        "32-bit code: its kernel has no IA-32 emulation)"
 fi
 if [[ $preset == win32 && $runs32 == no ]]; then
+  [[ $only_soak == yes ]] && exit 0
   status=0
   for dir in tests/msmode vidtap nullsinker; do
     ctest --test-dir "$build/$dir" -j "$jobs" --output-on-failure || status=1
@@ -26,7 +36,6 @@ fi
 bash "$root/scripts/wine-prefix.sh" start "$prefix" "$preset"
 trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$preset"' EXIT
 if [[ $runs32 == no ]]; then
-  ctest --preset "$preset" -j "$jobs" -LE wine32
-else
-  ctest --preset "$preset" -j "$jobs"
+  excluded=${excluded:+$excluded|}wine32
 fi
+ctest --preset "$preset" -j "$jobs" "${selection[@]}" ${excluded:+-LE "$excluded"}

@@ -2,7 +2,9 @@
 // class id in a fresh platform filter graph, and the tests' own source filter ready to be connected in front
 // of it (or the clip through the File Source and the AVI Splitter, or a file through the graph's intelligent
 // connection). Everything runs on the test's thread; the
-// fixture holds one reference on each object and gives it back when the test ends.
+// fixture holds one reference on each object and gives it back when the test ends. Every test then ends with
+// the platform's filter graph and the tests' source destroyed by the fixture's last reference, and with the
+// sink's module answering DllCanUnloadNow with S_OK: nothing the test made keeps anything alive.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +29,32 @@ protected:
                   S_OK);
         ASSERT_EQ(AddFilterByClassId(graph.Get(), *module.classId, module.displayName, sink.Out()), S_OK);
         ASSERT_EQ(FindPin(sink.Get(), PINDIR_INPUT, sinkInput.Out()), S_OK);
+    }
+
+    void TearDown() override
+    {
+        sinkInput.Reset();
+        sink.Reset();
+        // The graph lets go of its filters as it goes; after that only the fixture holds the source.
+        if (graph) {
+            EXPECT_EQ(graph.Detach()->Release(), 0u) << "the filter graph outlived the test";
+        }
+        EXPECT_EQ(source.Detach()->Release(), 0u) << "the test source outlived the test";
+        if (!HasFatalFailure()) {
+            EXPECT_EQ(LoadedModuleCanUnloadNow(), S_OK) << module.label << " cannot be unloaded after the test";
+        }
+    }
+
+    // DllCanUnloadNow of the sink's module as COM loaded it (from the path regsvr32 registered).
+    HRESULT LoadedModuleCanUnloadNow() const
+    {
+        using CanUnloadNowEntry = HRESULT(STDAPICALLTYPE*)();
+        const HMODULE loaded = GetModuleHandleW(WindowsPath(module.unixPath).c_str());
+        if (loaded == nullptr)
+            return E_FAIL;
+        auto canUnloadNow = reinterpret_cast<CanUnloadNowEntry>(
+            reinterpret_cast<void*>(GetProcAddress(loaded, "DllCanUnloadNow")));
+        return canUnloadNow != nullptr ? canUnloadNow() : E_FAIL;
     }
 
     // The own source, in the graph, connected to the sink's input.

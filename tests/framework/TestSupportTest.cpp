@@ -72,6 +72,46 @@ TEST(TaskMemoryFailure, ScopeThatNeverReachesItsRequestSaysSo)
     EXPECT_FALSE(failure.FailureInjected());
 }
 
+// Only this program's own requests are the scope's: what the platform allocates for itself inside a call
+// (here the string StringFromCLSID hands out) is neither counted nor failed.
+TEST(TaskMemoryFailure, RequestsThePlatformMakesForItselfAreNeitherCountedNorFailed)
+{
+    LPOLESTR text = nullptr;
+    {
+        TaskMemoryFailureScope failure(0, true);
+        EXPECT_EQ(StringFromCLSID(CLSID_NULL, &text), S_OK);
+        EXPECT_EQ(failure.AllocationsSeen(), 0);
+    }
+    EXPECT_NE(text, nullptr);
+    CoTaskMemFree(text);
+}
+
+// The accounting counts this program's blocks and those a double hands over, until anyone frees them; the
+// platform's own blocks are not counted.
+TEST(TaskMemoryAccounting, CountsTheBlocksOfThisProgramUntilTheyAreFreed)
+{
+    const LONG before = TaskMemoryBlocksAlive();
+    void* ours = CoTaskMemAlloc(16);
+    LPOLESTR platforms = nullptr;
+    ASSERT_EQ(StringFromCLSID(CLSID_NULL, &platforms), S_OK);
+    EXPECT_EQ(TaskMemoryBlocksAlive(), before + 1);
+    void* handedOver = nullptr;
+    {
+        TaskMemoryFailureScope failure(0, true);
+        handedOver = AllocateHandedOverTaskMemory(16);
+        EXPECT_EQ(failure.AllocationsSeen(), 0);
+    }
+    ASSERT_NE(handedOver, nullptr);
+    EXPECT_EQ(TaskMemoryBlocksAlive(), before + 2);
+    void* moved = CoTaskMemRealloc(ours, 4096);
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(TaskMemoryBlocksAlive(), before + 2);
+    CoTaskMemFree(moved);
+    CoTaskMemFree(handedOver);
+    CoTaskMemFree(platforms);
+    EXPECT_EQ(TaskMemoryBlocksAlive(), before);
+}
+
 // Framework code allocates with new (std::nothrow) inside the framework library; the replaced operator new
 // must be the one that code links against, not only the test's own.
 TEST(AllocationFailure, NothrowAllocationInsideTheFrameworkLibraryGetsNull)

@@ -1,15 +1,24 @@
-// Task-memory failure injection: makes a chosen CoTaskMemAlloc of the calling thread return null, so the
-// E_OUTOFMEMORY paths of code that allocates task memory (format blocks, pin ids, enumerated media types)
-// can be reached. Uses the platform's own hook, an IMallocSpy registered once per process on first use and
-// left registered; only the calling thread's requests are counted, and only while a scope is active.
+// Task-memory failure injection and accounting. A scope makes a chosen CoTaskMemAlloc of the calling thread
+// return null, so the E_OUTOFMEMORY paths of code that allocates task memory (format blocks, pin ids,
+// enumerated media types) can be reached. Only requests made by this program's own code are counted and
+// failed: the scope replaces the program's import of CoTaskMemAlloc (its import address table entry, on first
+// use, for the program's life), so what the platform allocates for itself (the registry, the filter mapper,
+// the type library loader) passes untouched. Only the calling thread's requests count, and only while a
+// scope is active.
 //
-//   TaskMemoryFailureScope failure(0);   // the next CoTaskMemAlloc on this thread fails
+//   TaskMemoryFailureScope failure(0);   // the next CoTaskMemAlloc of this thread's code fails
 //   EXPECT_EQ(copy.AssignFrom(source), E_OUTOFMEMORY);
 //   EXPECT_TRUE(failure.FailureInjected());
 //
-// Requests for 0 bytes are neither counted nor failed: the platform does not let a spy fail them.
-// CoTaskMemRealloc is not counted.
+// The accounting counts the blocks this program's code allocates (and those a double hands over through
+// AllocateHandedOverTaskMemory) until they are freed, by whoever frees them: TaskMemoryBlocksAlive() tells how
+// many are alive, so two readings show whether something in between leaked one. What the platform allocates
+// for itself is not counted: its own caches and leaks do not disturb a test. Frees are seen through the
+// platform's own hook, an IMallocSpy registered on first use and left registered; a reallocated block stays
+// counted. CoTaskMemRealloc is never failed or counted as a request.
 #pragma once
+
+#include <windows.h>
 
 class TaskMemoryFailureScope {
 public:
@@ -25,3 +34,11 @@ public:
     // Whether the chosen request has been reached, so a test of a failure path cannot silently miss it.
     bool FailureInjected() const;
 };
+
+// Blocks this program's code allocated (or a double handed over) since the accounting started (the first
+// call of either function below or the first scope) and nobody freed yet; -1 once more than 8191 were alive
+// at one time (the count is then no longer kept).
+LONG TaskMemoryBlocksAlive();
+// For a double that hands a block to the code under test (a media type record, say): task memory allocated
+// past the injection (never counted as a request, never failed) but counted alive until someone frees it.
+void* AllocateHandedOverTaskMemory(SIZE_T bytes);

@@ -89,7 +89,7 @@ HRESULT TestSourceFilter::Run(REFERENCE_TIME)
     }
     // A thread from an earlier run has finished its queue (or was ended by Stop); join it before starting anew.
     JoinStreamingThread();
-    std::vector<std::vector<BYTE>> frames;
+    std::vector<QueuedDelivery> frames;
     bool endStream;
     {
         std::lock_guard<std::mutex> guard(stateLock);
@@ -182,8 +182,23 @@ HRESULT TestSourceFilter::QueryVendorInfo(LPWSTR*)
 
 void TestSourceFilter::QueueFrame(std::vector<BYTE> frame)
 {
+    QueueRepeatedFrame(std::make_shared<const std::vector<BYTE>>(std::move(frame)), 1);
+}
+
+void TestSourceFilter::QueueRepeatedFrame(std::shared_ptr<const std::vector<BYTE>> frame, int times)
+{
     std::lock_guard<std::mutex> guard(stateLock);
-    queuedFrames.push_back(std::move(frame));
+    queuedFrames.emplace_back();
+    queuedFrames.back().frame = std::move(frame);
+    queuedFrames.back().times = times;
+}
+
+void TestSourceFilter::QueueFormatChange(const AM_MEDIA_TYPE& type)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    queuedFrames.emplace_back();
+    queuedFrames.back().changesType = true;
+    queuedFrames.back().newType = type;
 }
 
 void TestSourceFilter::SetEndOfStreamAfterQueue(bool endStream)
@@ -218,7 +233,7 @@ HRESULT TestSourceFilter::DeliverEndOfStream()
 }
 
 HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples,
-                                         const std::vector<BYTE>& frame)
+                                         const std::vector<BYTE>& frame, const AM_MEDIA_TYPE* newType)
 {
     ComPtr<IMediaSample> sample;
     RETURN_IF_FAILED(samples->GetBuffer(sample.Out(), nullptr, nullptr, 0));
@@ -232,10 +247,12 @@ HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator*
     std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(size) - frame.size());
     RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(frame.size())));
     RETURN_IF_FAILED(sample->SetSyncPoint(TRUE));
+    if (newType != nullptr)
+        RETURN_IF_FAILED(sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(newType)));
     return peerInput->Receive(sample.Get());
 }
 
-void TestSourceFilter::StreamQueuedFrames(std::vector<std::vector<BYTE>> frames, bool endStream)
+void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, bool endStream)
 {
     // The delivery path is taken once: Stop decommits the allocator, which ends a wait for a buffer, and the
     // references keep the peer alive until the thread is done with it.
@@ -246,8 +263,20 @@ void TestSourceFilter::StreamQueuedFrames(std::vector<std::vector<BYTE>> frames,
         ComPtr<IMemInputPin> peerInput;
         ComPtr<IMemAllocator> samples;
         result = pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out());
-        for (size_t i = 0; SUCCEEDED(result) && i < frames.size(); ++i)
-            result = DeliverThrough(peerInput.Get(), samples.Get(), frames[i]);
+        // The type of a format change the peer accepted, until the next sample carries it.
+        const AM_MEDIA_TYPE* changedType = nullptr;
+        for (size_t i = 0; SUCCEEDED(result) && i < queue.size(); ++i) {
+            const QueuedDelivery& entry = queue[i];
+            if (entry.changesType) {
+                result = peer->QueryAccept(&entry.newType) == S_OK ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+                changedType = &entry.newType;
+                continue;
+            }
+            for (int time = 0; SUCCEEDED(result) && time < entry.times; ++time) {
+                result = DeliverThrough(peerInput.Get(), samples.Get(), *entry.frame, changedType);
+                changedType = nullptr;
+            }
+        }
         if (SUCCEEDED(result) && endStream)
             result = peer->EndOfStream();
     }

@@ -11,15 +11,18 @@
 //   source.Attach(new TestSourceFilter);
 //   source->Pin()->OfferType(yuy2Type);
 //   source->QueueFrame(frame);          // delivered at Run, then EndOfStream
+//   source->QueueFormatChange(rgbType); // the frames after it go out in another format
 #pragma once
 
 #include <windows.h>
 #include <strmif.h>
 
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "COwnedMediaType.h"
 #include "TestSourcePin.h"
 
 // {3B9C2A57-0E1D-4F8A-9C3B-6D2E7F1A0B42}: the class id the test source reports; registered nowhere.
@@ -61,6 +64,12 @@ public:
     // Frames for the streaming thread: Run starts it once per run when frames are queued (or an end of
     // stream is wanted); it delivers them in order, then EndOfStream unless `endStream` is false.
     void QueueFrame(std::vector<BYTE> frame);
+    // `frame` delivered `times` times in a row, its bytes shared with the caller (a long run holds one copy).
+    void QueueRepeatedFrame(std::shared_ptr<const std::vector<BYTE>> frame, int times);
+    // A dynamic format change before the next queued frame, made the way an upstream filter makes it: the
+    // peer is asked QueryAccept(type), and the next sample carries `type` (IMediaSample::SetMediaType). A
+    // refusal ends the stream there, with VFW_E_TYPE_NOT_ACCEPTED as the streaming result.
+    void QueueFormatChange(const AM_MEDIA_TYPE& type);
     void SetEndOfStreamAfterQueue(bool endStream);
     // Waits for the streaming thread to finish its queue and gives the first failure it met (S_OK if none).
     HRESULT WaitForStreaming();
@@ -75,11 +84,21 @@ public:
     std::mutex stateLock;
 
 private:
+    // One entry of the queue: a frame delivered `times` times, or (with `changesType`) a format change.
+    struct QueuedDelivery {
+        std::shared_ptr<const std::vector<BYTE>> frame;
+        int times = 1;
+        bool changesType = false;
+        COwnedMediaType newType;
+    };
+
     ~TestSourceFilter();
-    void StreamQueuedFrames(std::vector<std::vector<BYTE>> frames, bool endStream);
+    void StreamQueuedFrames(std::vector<QueuedDelivery> queue, bool endStream);
     void JoinStreamingThread();
-    // Takes a sample from the allocator (blocking while all buffers are out), fills it and calls Receive.
-    static HRESULT DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples, const std::vector<BYTE>& frame);
+    // Takes a sample from the allocator (blocking while all buffers are out), fills it, attaches `newType`
+    // when it is given and calls Receive.
+    static HRESULT DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples, const std::vector<BYTE>& frame,
+                                  const AM_MEDIA_TYPE* newType = nullptr);
 
     volatile LONG references = 1;
     TestSourcePin pin;
@@ -89,7 +108,7 @@ private:
     IReferenceClock* clock = nullptr;  // counted
     IFilterGraph* graph = nullptr;     // not counted: the graph holds the filter
     wchar_t name[MAX_FILTER_NAME] = {};
-    std::vector<std::vector<BYTE>> queuedFrames;
+    std::vector<QueuedDelivery> queuedFrames;
     bool endStreamAfterQueue = true;
     bool streamStartedThisRun = false;
     HRESULT streamingResult = S_OK;

@@ -1,72 +1,135 @@
-// Every heap allocation (operator new) and every task-memory request of a whole scenario fails in turn, the
-// 1st, the 2nd, ... until a run reaches the end with nothing failed. In each run every step succeeds or
-// returns E_OUTOFMEMORY (the scenario ends at the first refusal), the sink is destroyed cleanly and the
-// framework's active-object count is where it started. One driver for both sinks and every scenario; each
-// sweep prints how many sites the scenario reached. Scenarios use no test doubles: the doubles allocate
-// as they record calls, and every allocation of this thread is counted.
+// Every heap allocation (operator new) and every task-memory request that this program's code makes in a
+// whole scenario fails in turn, the 1st, the 2nd, ... until a run reaches the end with nothing failed. The
+// platform's own allocations (the registry, the filter mapper, the type library, its allocators and samples)
+// are left alone. In each run every step succeeds or gives its refusal (E_OUTOFMEMORY, or the code the step
+// defines for a refused allocation), and the scenario ends at the first refusal; afterwards the sink is
+// destroyed cleanly, the framework's active-object count and the process's live task-memory blocks are where
+// they started, and the module could be unloaded. One driver for every scenario of both sinks; each sweep
+// prints how many sites the scenario reached. Scenarios use only doubles that allocate nothing this program
+// counts (the upstream pin) and the platform's own objects: every allocation counted is the sinks'.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <olectl.h>
 #include <strmif.h>
 #include <uuids.h>
+#include <vfwmsgs.h>
 
 #include <cstdio>
 #include <functional>
 #include <iterator>
-#include <string>
 
 #include "AllocationFailure.h"
 #include "CBaseObject.h"
 #include "CTaskMediaType.h"
 #include "ComPtr.h"
-#include "NullsinkerSink.h"
+#include "ModuleEntryPoints.h"
+#include "NonAllocatingUpstreamPin.h"
+#include "PictureMediaType.h"
+#include "PlatformRegistration.h"
+#include "PlatformSamples.h"
 #include "SinkUnderTest.h"
+#include "SweptSinks.h"
 #include "TaskMemoryFailure.h"
-#include "VidtapSink.h"
 
 namespace {
 
-// The results of one scenario run, step by step; a scenario stops after the first failed step. Fixed
-// storage: the log must not allocate while the failures are injected.
+// The results of one scenario run, step by step; a scenario stops after the first step that failed or was
+// refused. Fixed storage: the log must not allocate while the failures are injected.
 struct StepLog {
     struct Entry {
         const char* name;
         HRESULT result;
+        bool refused;  // the step's answer to a refused allocation
     };
-    Entry steps[16] = {};
+    Entry steps[24] = {};
     size_t count = 0;
 
-    // Records `result`; true when the scenario may go on.
-    bool Step(const char* name, HRESULT result)
+    // Records `result`; `refusal` is what the step answers, besides E_OUTOFMEMORY, when an allocation it
+    // needs is refused. True when the scenario may go on.
+    bool Step(const char* name, HRESULT result, HRESULT refusal = E_OUTOFMEMORY)
     {
+        const bool refused = result == E_OUTOFMEMORY || result == refusal;
         if (count < std::size(steps))
-            steps[count++] = {name, result};
-        return SUCCEEDED(result);
+            steps[count++] = {name, result, refused};
+        return SUCCEEDED(result) && !refused;
     }
 };
 
-// The code a step may give when an allocation was refused: E_OUTOFMEMORY, and for QueryId the answer of a
-// pin whose name could not be copied at construction (the pin is built without a name, by design, and
-// says E_INVALIDARG when asked for its id).
-bool IsRefusalOfAnAllocation(const StepLog::Entry& step)
+// A success that came with a wrong answer is a failure of its own. `right` reads the answer, after the call
+// that gave `result` has run.
+template <class Check>
+HRESULT AnsweredRightly(HRESULT result, Check right)
 {
-    return step.result == E_OUTOFMEMORY ||
-           (step.result == E_INVALIDARG && std::string(step.name) == "QueryId");
+    return FAILED(result) || right() ? result : E_UNEXPECTED;
+}
+
+// The types of the scenarios, made before any failure is injected: a picture type the channel would publish
+// under a header that does not fit it (planar 4:2:0), packed 4:2:2 at two sizes.
+struct SweepTypes {
+    COwnedMediaType planar = MakePictureTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12);
+    COwnedMediaType packed = MakePictureType(64, 48, 16);
+    COwnedMediaType smallerPacked = MakePictureType(32, 24, 16);
+    // What the upstream pin offers, in its order.
+    const AM_MEDIA_TYPE* offered[2] = {&planar, &packed};
+};
+
+constexpr long kPackedFrameBytes = 64 * 48 * 2;
+
+template <class Traits>
+bool Created(StepLog& log, const SinkUnderTest<Traits>& sink)
+{
+    return log.Step("create", sink.Object() != nullptr ? sink.creationResult : E_OUTOFMEMORY);
+}
+
+// What an upstream pin's Connect does with the sink's input: proposes its types in order until one is not
+// refused as a type.
+template <class Traits>
+HRESULT NegotiateFrom(SinkUnderTest<Traits>& sink, NonAllocatingUpstreamPin& upstream, const SweepTypes& types)
+{
+    HRESULT hr = VFW_E_NO_ACCEPTABLE_TYPES;
+    for (const AM_MEDIA_TYPE* type : types.offered) {
+        hr = sink.InputPin()->ReceiveConnection(upstream.AsPin(), type);
+        if (hr != VFW_E_TYPE_NOT_ACCEPTED)
+            return hr;
+    }
+    return hr;
+}
+
+// The module's entry points as COM uses them, through this program's class table.
+template <class Traits>
+void LoadModuleAndCreateThroughTheFactory(StepLog& log, const SweepTypes&)
+{
+    if (!log.Step("DllMain(attach)", DllMain(GetModuleHandleW(nullptr), DLL_PROCESS_ATTACH, nullptr) ? S_OK : E_FAIL))
+        return;
+    ComPtr<IClassFactory> factory;
+    if (!log.Step("DllGetClassObject", DllGetClassObject(Traits::SweptClassId(), IID_IClassFactory, factory.OutVoid())))
+        return;
+    if (!log.Step("LockServer(TRUE)", factory->LockServer(TRUE)))
+        return;
+    ComPtr<IBaseFilter> filter;
+    const HRESULT created = factory->CreateInstance(nullptr, IID_IBaseFilter, filter.OutVoid());
+    // Unlocked whatever the creation gave, so a refused creation leaves no server lock behind.
+    const HRESULT unlocked = factory->LockServer(FALSE);
+    if (!log.Step("CreateInstance", AnsweredRightly(created, [&] { return static_cast<bool>(filter); })) || !log.Step("LockServer(FALSE)", unlocked))
+        return;
+    CLSID reported = GUID_NULL;
+    log.Step("GetClassID", AnsweredRightly(filter->GetClassID(&reported), [&] { return IsEqualGUID(reported, Traits::ClassId()); }));
 }
 
 template <class Traits>
-void Create(StepLog& log)
+void Create(StepLog& log, const SweepTypes&)
 {
     SinkUnderTest<Traits> sink;
-    log.Step("create", sink.Object() != nullptr ? sink.creationResult : E_OUTOFMEMORY);
+    Created(log, sink);
 }
 
 // Pins, their identity and the types the sink's pin proposes.
 template <class Traits>
-void EnumeratePinsAndTypes(StepLog& log)
+void EnumeratePinsAndTypes(StepLog& log, const SweepTypes&)
 {
     SinkUnderTest<Traits> sink;
-    if (!log.Step("create", sink.Object() != nullptr ? sink.creationResult : E_OUTOFMEMORY))
+    if (!Created(log, sink))
         return;
     ComPtr<IEnumPins> pins;
     if (!log.Step("EnumPins", sink.Filter()->EnumPins(pins.Out())))
@@ -78,9 +141,11 @@ void EnumeratePinsAndTypes(StepLog& log)
     if (!log.Step("IEnumPins::Clone", pins->Clone(pinsClone.Out())))
         return;
     LPWSTR id = nullptr;
-    if (!log.Step("QueryId", pin->QueryId(&id)))
-        return;
+    // A pin whose name could not be copied at construction is built without one and has no id.
+    const HRESULT identified = pin->QueryId(&id);
     CoTaskMemFree(id);
+    if (!log.Step("QueryId", identified, E_INVALIDARG))
+        return;
     ComPtr<IEnumMediaTypes> types;
     if (!log.Step("EnumMediaTypes", pin->EnumMediaTypes(types.Out())))
         return;
@@ -93,13 +158,133 @@ void EnumeratePinsAndTypes(StepLog& log)
     log.Step("IEnumMediaTypes::Clone", types->Clone(typesClone.Out()));
 }
 
+// The upstream pin proposes its types in turn (the capture sink refuses the planar one because the upstream
+// also offers packed 4:2:2; the null sink takes the first); then the connection type is read back, a later
+// type check replaces it, and the pin disconnects.
+template <class Traits>
+void ConnectWithTypeNegotiation(StepLog& log, const SweepTypes& types)
+{
+    NonAllocatingUpstreamPin upstream(types.offered, 2);
+    SinkUnderTest<Traits> sink;
+    if (!Created(log, sink) || !log.Step("ReceiveConnection", NegotiateFrom(sink, upstream, types)))
+        return;
+    AM_MEDIA_TYPE connected;
+    const HRESULT copied = sink.InputPin()->ConnectionMediaType(&connected);
+    // A copy that could not be made leaves no format block; a made one is freed here.
+    MediaTypeReleaseFormat(&connected);
+    if (!log.Step("ConnectionMediaType", copied))
+        return;
+    // A type check that cannot store the type refuses it.
+    if (!log.Step("QueryAccept", sink.InputPin()->QueryAccept(&types.smallerPacked), S_FALSE))
+        return;
+    log.Step("Disconnect", sink.InputPin()->Disconnect());
+}
+
+// The pin's own allocator is asked for, the upstream hands over its own instead, the filter runs through a
+// pause (the pin then decommits it at the stop) and the connection lets it go.
+template <class Traits>
+void HandOverTheAllocator(StepLog& log, const SweepTypes& types)
+{
+    NonAllocatingUpstreamPin upstream(types.offered, 2);
+    PlatformSamples upstreamAllocator(1, kPackedFrameBytes);
+    SinkUnderTest<Traits> sink;
+    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+        return;
+    ComPtr<IMemAllocator> proposed;
+    if (!log.Step("GetAllocator", sink.MemInput()->GetAllocator(proposed.Out())))
+        return;
+    if (!log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(upstreamAllocator.Allocator(), FALSE)))
+        return;
+    ComPtr<IMemAllocator> held;
+    if (!log.Step("GetAllocator(notified)", AnsweredRightly(sink.MemInput()->GetAllocator(held.Out()),
+                                                          [&] { return held.Get() == upstreamAllocator.Allocator(); })))
+        return;
+    if (!log.Step("Pause", sink.Filter()->Pause()) || !log.Step("Stop", sink.Filter()->Stop()))
+        return;
+    log.Step("Disconnect", sink.InputPin()->Disconnect());
+}
+
+// Samples of the platform's allocator while running: one in the connection type, then a dynamic type
+// change the way an upstream filter makes it (QueryAccept, then a sample carrying the new type), the end of
+// the stream and the stop. The capture sink publishes both samples into the camera channel.
+template <class Traits>
+void StreamWithTypeChanges(StepLog& log, const SweepTypes& types)
+{
+    NonAllocatingUpstreamPin upstream(types.offered, 2);
+    PlatformSamples samples(2, kPackedFrameBytes);
+    SinkUnderTest<Traits> sink;
+    ComPtr<IMediaSample> first;
+    ComPtr<IMediaSample> changed;
+    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+        return;
+    if (!log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE)) ||
+        !log.Step("Pause", sink.Filter()->Pause()) || !log.Step("Run", sink.Filter()->Run(0)))
+        return;
+    if (!log.Step("GetBuffer", samples.Take(first.Out())) || !log.Step("Receive", sink.MemInput()->Receive(first.Get())))
+        return;
+    if (!log.Step("QueryAccept(new type)", sink.InputPin()->QueryAccept(&types.smallerPacked), S_FALSE))
+        return;
+    if (!log.Step("GetBuffer(new type)", samples.Take(changed.Out(), &types.smallerPacked)) ||
+        !log.Step("Receive(new type)", sink.MemInput()->Receive(changed.Get())))
+        return;
+    if (!log.Step("EndOfStream", sink.InputPin()->EndOfStream()))
+        return;
+    log.Step("Stop", sink.Filter()->Stop());
+}
+
+// Both seeking interfaces of a connected sink, IMediaPosition's IDispatch half through the platform's type
+// library included: each call reaches the upstream pin and its answer comes back.
+template <class Traits>
+void SeekThroughThePassThrough(StepLog& log, const SweepTypes& types)
+{
+    NonAllocatingUpstreamPin upstream(types.offered, 2);
+    SinkUnderTest<Traits> sink;
+    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+        return;
+    ComPtr<IMediaSeeking> seeking;
+    if (!log.Step("QueryInterface(IMediaSeeking)", sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, seeking.OutVoid())))
+        return;
+    LONGLONG duration = 0;
+    if (!log.Step("GetDuration", AnsweredRightly(seeking->GetDuration(&duration),
+                                                 [&] { return duration == NonAllocatingUpstreamPin::kDuration; })))
+        return;
+    ComPtr<IMediaPosition> position;
+    if (!log.Step("QueryInterface(IMediaPosition)", sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid())))
+        return;
+    UINT typeInfoCount = 0;
+    ComPtr<ITypeInfo> typeInfo;
+    if (!log.Step("GetTypeInfoCount", AnsweredRightly(position->GetTypeInfoCount(&typeInfoCount), [&] { return typeInfoCount == 1; })) ||
+        !log.Step("GetTypeInfo", position->GetTypeInfo(0, 0, typeInfo.Out())))
+        return;
+    LPOLESTR name = const_cast<LPOLESTR>(L"Duration");
+    DISPID member = DISPID_UNKNOWN;
+    if (!log.Step("GetIDsOfNames", position->GetIDsOfNames(IID_NULL, &name, 1, 0, &member)))
+        return;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    VARIANT result = {};
+    const HRESULT invoked = position->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    log.Step("Invoke(Duration)", AnsweredRightly(invoked, [&] {
+                 return result.vt == VT_R8 && result.dblVal == NonAllocatingUpstreamPin::kDurationSeconds;
+             }));
+}
+
+// Self-registration of this program's classes and its undoing.
+void RegisterAndUnregister(StepLog& log, const SweepTypes&)
+{
+    if (log.Step("DllRegisterServer", DllRegisterServer()))
+        log.Step("DllUnregisterServer", DllUnregisterServer());
+}
+
+using Scenario = std::function<void(StepLog&)>;
+
 // Runs `scenario` with the n-th request failing, n = 0, 1, ... until one run completes without a failure
 // injected; gives the number of sites reached.
 template <class Scope>
-int Sweep(const std::function<void(StepLog&)>& scenario, const char* what)
+int Sweep(const Scenario& scenario, const char* what)
 {
     for (int site = 0;; ++site) {
         const LONG objectsBefore = CBaseObject::ActiveObjectCount();
+        const LONG blocksBefore = TaskMemoryBlocksAlive();
         StepLog log;
         bool injected = false;
         {
@@ -108,10 +293,12 @@ int Sweep(const std::function<void(StepLog&)>& scenario, const char* what)
             injected = failure.FailureInjected();
         }
         EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore) << what << " site " << site << " leaked objects";
+        EXPECT_EQ(TaskMemoryBlocksAlive(), blocksBefore) << what << " site " << site << " leaked task memory";
+        EXPECT_EQ(DllCanUnloadNow(), S_OK) << what << " site " << site << " keeps the module loaded";
         for (size_t i = 0; i < log.count; ++i) {
             const StepLog::Entry& step = log.steps[i];
             const bool last = i + 1 == log.count;
-            EXPECT_TRUE(SUCCEEDED(step.result) || (injected && last && IsRefusalOfAnAllocation(step)))
+            EXPECT_TRUE((SUCCEEDED(step.result) && !step.refused) || (injected && last && step.refused))
                 << what << " site " << site << ": " << step.name << " returned 0x" << std::hex << step.result;
         }
         if (!injected) {
@@ -124,35 +311,73 @@ int Sweep(const std::function<void(StepLog&)>& scenario, const char* what)
     }
 }
 
+// Sweeps heap allocations and task-memory requests in turn, after a first run without injection that settles
+// what the process sets up once (the camera channel, the platform's own caches), and prints the sites.
+void SweepBoth(const Scenario& scenario, const char* label, const char* name)
+{
+    StepLog settling;
+    scenario(settling);
+    const int heapSites = Sweep<AllocationFailureScope>(scenario, name);
+    const int taskSites = Sweep<TaskMemoryFailureScope>(scenario, name);
+    std::printf("%s %s: %d heap allocation sites, %d task-memory sites\n", label, name, heapSites, taskSites);
+}
+
 template <class Traits>
 class AllocationSweep : public testing::Test {
 protected:
-    static void SweepBoth(void (*scenario)(StepLog&), const char* name)
+    void SweepScenario(void (*scenario)(StepLog&, const SweepTypes&), const char* name)
     {
-        const int heapSites = Sweep<AllocationFailureScope>(scenario, name);
-        const int taskSites = Sweep<TaskMemoryFailureScope>(scenario, name);
-        std::printf("%s %s: %d heap allocation sites, %d task-memory sites\n", Traits::Label(), name, heapSites,
-                    taskSites);
+        SweepBoth([this, scenario](StepLog& log) { scenario(log, types); }, Traits::Label(), name);
     }
+
+    const SweepTypes types;
 };
 
-struct SweptNullsinker : NullsinkerSink {
-    static const char* Label() { return "nullsinker"; }
-};
-struct SweptVidtap : VidtapSink {
-    static const char* Label() { return "vidtap"; }
-};
 using Sinks = testing::Types<SweptNullsinker, SweptVidtap>;
 TYPED_TEST_SUITE(AllocationSweep, Sinks);
 
+TYPED_TEST(AllocationSweep, ModuleLoadAndClassFactory)
+{
+    this->SweepScenario(LoadModuleAndCreateThroughTheFactory<TypeParam>, "module load and class factory");
+}
+
 TYPED_TEST(AllocationSweep, Creation)
 {
-    this->SweepBoth(Create<TypeParam>, "creation");
+    this->SweepScenario(Create<TypeParam>, "creation");
 }
 
 TYPED_TEST(AllocationSweep, PinAndTypeEnumeration)
 {
-    this->SweepBoth(EnumeratePinsAndTypes<TypeParam>, "pin and type enumeration");
+    this->SweepScenario(EnumeratePinsAndTypes<TypeParam>, "pin and type enumeration");
+}
+
+TYPED_TEST(AllocationSweep, ConnectionWithTypeNegotiation)
+{
+    this->SweepScenario(ConnectWithTypeNegotiation<TypeParam>, "connection with type negotiation");
+}
+
+TYPED_TEST(AllocationSweep, AllocatorHandOver)
+{
+    this->SweepScenario(HandOverTheAllocator<TypeParam>, "allocator hand-over");
+}
+
+TYPED_TEST(AllocationSweep, StreamingWithTypeChanges)
+{
+    this->SweepScenario(StreamWithTypeChanges<TypeParam>, "streaming with type changes");
+}
+
+TYPED_TEST(AllocationSweep, SeekingPassThroughWithTheTypeLibrary)
+{
+    this->SweepScenario(SeekThroughThePassThrough<TypeParam>, "seeking pass-through with the type library");
+}
+
+// Registration covers both sinks' classes at once: the module's, not one sink's. It leaves no key behind.
+TEST(AllocationSweepOfTheModule, RegistrationAndUnregistration)
+{
+    const SweepTypes types;
+    SweepBoth([&types](StepLog& log) { RegisterAndUnregister(log, types); }, "module", "registration and unregistration");
+    EXPECT_FALSE(KeyExists(ClassKeyName(kSweptNullsinkerClassId)));
+    EXPECT_FALSE(KeyExists(ClassKeyName(kSweptVidtapClassId)));
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+// The receive path allocates nothing: over 10,000 Receive calls on a connected, running sink, with samples
+// of the platform's allocator (every other one carrying a media type of its own), this program's code makes
+// no heap allocation and no task-memory request. The capture sink publishes every one of them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "AllocationFailure.h"
+#include "ComPtr.h"
+#include "NonAllocatingUpstreamPin.h"
+#include "PictureMediaType.h"
+#include "PlatformSamples.h"
+#include "SinkUnderTest.h"
+#include "SweptSinks.h"
+#include "TaskMemoryFailure.h"
+
+namespace {
+
+constexpr int kReceiveCalls = 10000;
+constexpr LONG kWidth = 640;
+constexpr LONG kHeight = 480;
+
+template <class Traits>
+class ReceiveAllocation : public testing::Test {};
+
+using Sinks = testing::Types<SweptNullsinker, SweptVidtap>;
+TYPED_TEST_SUITE(ReceiveAllocation, Sinks);
+
+TYPED_TEST(ReceiveAllocation, TenThousandReceiveCallsAllocateNothing)
+{
+    const COwnedMediaType packed = MakePictureType(kWidth, kHeight, 16);
+    const AM_MEDIA_TYPE* offered[] = {&packed};
+    NonAllocatingUpstreamPin upstream(offered, 1);
+    PlatformSamples samples(2, kWidth * kHeight * 2);
+    ASSERT_EQ(samples.Status(), S_OK);
+    SinkUnderTest<TypeParam> sink;
+    ASSERT_TRUE(sink.Created());
+    ASSERT_EQ(sink.InputPin()->ReceiveConnection(upstream.AsPin(), &packed), S_OK);
+    ASSERT_EQ(sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE), S_OK);
+    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+    ComPtr<IMediaSample> plain;
+    ComPtr<IMediaSample> typed;
+    ASSERT_EQ(samples.Take(plain.Out()), S_OK);
+    ASSERT_EQ(samples.Take(typed.Out(), &packed), S_OK);
+    IMediaSample* const delivered[] = {plain.Get(), typed.Get()};
+
+    int refused = 0;
+    int heapAllocations = -1;
+    int taskMemoryRequests = -1;
+    {
+        AllocationFailureScope heap(-1);
+        TaskMemoryFailureScope taskMemory(-1);
+        for (int call = 0; call < kReceiveCalls; ++call)
+            refused += sink.MemInput()->Receive(delivered[call % 2]) != S_OK ? 1 : 0;
+        heapAllocations = heap.AllocationsSeen();
+        taskMemoryRequests = taskMemory.AllocationsSeen();
+    }
+    std::printf("%s: %d Receive calls, %d heap allocations, %d task-memory requests\n", TypeParam::Label(),
+                kReceiveCalls, heapAllocations, taskMemoryRequests);
+    EXPECT_EQ(refused, 0);
+    EXPECT_EQ(heapAllocations, 0);
+    EXPECT_EQ(taskMemoryRequests, 0);
+}
+
+}  // namespace
