@@ -4,7 +4,8 @@ include(GoogleTest)
 set(SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
 option(FUZZING "Build the libFuzzer targets only (clang)" OFF)
 if(FUZZING)
-  list(APPEND SANITIZER_FLAGS -fsanitize=fuzzer-no-link)
+  list(APPEND SANITIZER_FLAGS -fsanitize=fuzzer-no-link
+       -fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/tests/fuzz/coverage-ignorelist.txt)
 endif()
 add_compile_options(-Wall -Wextra -ffp-contract=off)
 
