@@ -2,15 +2,16 @@
 #include "ClassTableEntry.h"
 
 #include "CNullsinker.h"
+#include "tarn_filters.h"
 
 namespace {
 
 const FilterSetupRecord nullsinkerSetupRecord = {
-    &CNullsinker::classId, L"TARN_Nullsinker", MERIT_DO_NOT_USE, 1, &anyTypeInputPinRecord};
+    &CNullsinker::classId, TARN_NULLSINKER_FILTER_NAME, MERIT_DO_NOT_USE, 1, &anyTypeInputPinRecord};
 
 }  // namespace
 
 const ClassTableEntry classTable[] = {
-    {L"Nullsinker", &CNullsinker::classId, CreateNullsinkerObject, nullptr, &nullsinkerSetupRecord},
+    {TARN_NULLSINKER_CLASS_NAME, &CNullsinker::classId, CreateNullsinkerObject, nullptr, &nullsinkerSetupRecord},
 };
 const int classTableCount = sizeof(classTable) / sizeof(classTable[0]);

@@ -43,8 +43,8 @@ for pair in "x86 $x86_build" "x64 $x64_build"; do
 done
 
 mkdir -p "$stage/include"
-cp "$root/include/tarn_camera_channel.h" "$root/common/CVideoFrameForm.h" "$root/common/CVideoFrame.h" \
-   "$root/common/FrameRecordExport.h" "$stage/include/"
+cp "$root/include/tarn_camera_channel.h" "$root/include/tarn_filters.h" "$root/common/CVideoFrameForm.h" \
+   "$root/common/CVideoFrame.h" "$root/common/FrameRecordExport.h" "$stage/include/"
 
 crlf() { sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" >"$2"; }
 crlf "$root/tools/package/README.txt" "$stage/README.txt"

@@ -16,13 +16,13 @@
 #include "ComPtr.h"
 #include "GraphBuilding.h"
 #include "StopEvent.h"
+#include "tarn_filters.h"
 
 namespace {
 
 const char kProgram[] = "vidtapdemo";
 const wchar_t kStopEventName[] = L"tarn_vidtapdemo_stop";
-// The capture sink's class id ({EC7AE514-C493-4385-869A-8BBFBAC709C9}).
-const CLSID kVidtapClassId = {0xec7ae514, 0xc493, 0x4385, {0x86, 0x9a, 0x8b, 0xbf, 0xba, 0xc7, 0x09, 0xc9}};
+const CLSID kVidtapClassId = TARN_VIDTAP_CLASS_ID;
 const long kCompletionTimeoutMs = 60000;
 
 bool Succeeded(HRESULT hr, const char* what)

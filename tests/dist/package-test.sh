@@ -46,8 +46,8 @@ check_contents() {
   for arch in x86 x64; do
     for file in $binaries; do expected+="$arch/$file"$'\n'"symbols/$arch/$file.debug"$'\n'; done
   done
-  expected+=$(printf '%s\n' include/tarn_camera_channel.h include/CVideoFrameForm.h include/CVideoFrame.h \
-              include/FrameRecordExport.h register.cmd unregister.cmd README.txt LICENSE.txt)
+  expected+=$(printf '%s\n' include/tarn_camera_channel.h include/tarn_filters.h include/CVideoFrameForm.h \
+              include/CVideoFrame.h include/FrameRecordExport.h register.cmd unregister.cmd README.txt LICENSE.txt)
   same "archive entries" "$(unzip -Z1 "$work/first/$zip_name")" "$(LC_ALL=C sort <<<"$expected")"
 
   local -A format=([x86]=pei-i386 [x64]=pei-x86-64)
@@ -86,7 +86,8 @@ check_contents() {
        "vidtap $version for Windows: a DirectShow capture sink and a null sink"
   cmp -s "$unpacked/LICENSE.txt" <(sed 's/$/\r/' "$root/LICENSE") || fail "LICENSE.txt is not the licence"
   local source
-  for source in include/tarn_camera_channel.h common/CVideoFrameForm.h common/CVideoFrame.h common/FrameRecordExport.h; do
+  for source in include/tarn_camera_channel.h include/tarn_filters.h common/CVideoFrameForm.h common/CVideoFrame.h \
+                common/FrameRecordExport.h; do
     cmp -s "$root/$source" "$unpacked/include/${source##*/}" || fail "include/${source##*/} differs from $source"
   done
 }
