@@ -5,13 +5,13 @@
 // bitnesses). The 32-bit programs come from the 32-bit build beside this one.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "ChannelSnapshot.h"
+#include "ChildProgram.h"
 #include "E2eModules.h"
 #include "PlatformProcess.h"
 #include "SameBytes.h"
@@ -128,77 +128,6 @@ INSTANTIATE_TEST_SUITE_P(Modules, SideBySideRegistration, testing::Values(kVidta
                              return std::string(info.param.label);
                          });
 
-// A program of the prefix started with its standard output going to a file; ended (terminated if need be)
-// when the test lets go of it.
-class BackgroundProcess {
-public:
-    BackgroundProcess(const std::wstring& commandLine, const std::wstring& outputPath)
-    {
-        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-        output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (output == INVALID_HANDLE_VALUE)
-            return;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-        std::wstring mutableLine = commandLine;
-        PROCESS_INFORMATION started = {};
-        if (CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                           &started)) {
-            CloseHandle(started.hThread);
-            process = started.hProcess;
-        }
-    }
-
-    ~BackgroundProcess()
-    {
-        if (process != nullptr) {
-            if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0)
-                TerminateProcess(process, 1);
-            CloseHandle(process);
-        }
-        if (output != INVALID_HANDLE_VALUE)
-            CloseHandle(output);
-    }
-
-    BackgroundProcess(const BackgroundProcess&) = delete;
-    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
-    bool Started() const { return process != nullptr; }
-    bool Running() const { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
-
-    // The exit code once it ends within `timeoutMs`; -1 otherwise.
-    long Finish(DWORD timeoutMs)
-    {
-        DWORD code = 0;
-        if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code))
-            return -1;
-        return static_cast<long>(code);
-    }
-
-private:
-    HANDLE process = nullptr;
-    HANDLE output = INVALID_HANDLE_VALUE;
-};
-
-std::string FileText(const std::wstring& path)
-{
-    std::string text;
-    FILE* in = _wfopen(path.c_str(), L"rb");
-    if (in == nullptr)
-        return text;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-        text.append(chunk, got);
-    std::fclose(in);
-    return text;
-}
-
 struct Crossing {
     const Bitness* publisher;
     const Bitness* reader;
@@ -229,38 +158,27 @@ protected:
 
 TEST_P(CrossBitnessChannel, GraphRunsToCompletionAndTheOtherBitnessReadsWhatItsOwnReads)
 {
-    wchar_t directory[MAX_PATH];
-    wchar_t logPath[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, directory), 0u);
-    ASSERT_NE(GetTempFileNameW(directory, L"dem", 0, logPath), 0u);
     const std::wstring demo = Quoted(WindowsPath(ProgramPath(publisher, "tools/vidtapdemo.exe").c_str()));
-    {
-        // vidtapdemo prints "ready" once its graph has run to EC_COMPLETE, and keeps the channel alive.
-        BackgroundProcess player(demo + L" " + Quoted(WindowsPath(BITNESS_CLIP_AVI)), logPath);
-        ASSERT_TRUE(player.Started());
-        for (int i = 0; i < 600 && player.Running() && FileText(logPath).find("ready") == std::string::npos; ++i)
-            Sleep(100);
-        const std::string log = FileText(logPath);
-        ASSERT_NE(log.find("(EC_COMPLETE)"), std::string::npos) << log;
-        ASSERT_NE(log.find("ready"), std::string::npos) << log;
+    // vidtapdemo prints "ready" once its graph has run to EC_COMPLETE, and keeps the channel alive.
+    ChildProgram player(demo + L" " + Quoted(WindowsPath(BITNESS_CLIP_AVI)));
+    ASSERT_TRUE(player.WaitForOutput("ready")) << player.collected;
+    ASSERT_NE(player.collected.find("(EC_COMPLETE)"), std::string::npos) << player.collected;
 
-        const ChannelSnapshot own = ReadWith(publisher);
-        const ChannelSnapshot other = ReadWith(reader);
-        EXPECT_EQ(RunProcess(demo + L" --stop"), 0);
-        EXPECT_EQ(player.Finish(30000), 0) << FileText(logPath);
+    const ChannelSnapshot own = ReadWith(publisher);
+    const ChannelSnapshot other = ReadWith(reader);
+    EXPECT_EQ(RunProcess(demo + L" --stop"), 0);
+    EXPECT_EQ(player.ExitCode(), 0u) << player.collected;
 
-        ASSERT_EQ(own.probeResult, 0);
-        ASSERT_EQ(other.probeResult, 0);
-        const BITMAPINFOHEADER format = other.Format();
-        EXPECT_EQ(format.biWidth, kWidth);
-        EXPECT_EQ(format.biHeight, kHeight);
-        EXPECT_EQ(format.biBitCount, 24);
-        EXPECT_EQ(other.FrameBlockName(), own.FrameBlockName());
-        EXPECT_EQ(std::memcmp(&other.header, &own.header, sizeof own.header), 0);
-        EXPECT_TRUE(SameBytes(other.frame, own.frame));
-        EXPECT_NE(other.frame, std::vector<BYTE>(kPictureBytes, 0));
-    }
-    DeleteFileW(logPath);
+    ASSERT_EQ(own.probeResult, 0);
+    ASSERT_EQ(other.probeResult, 0);
+    const BITMAPINFOHEADER format = other.Format();
+    EXPECT_EQ(format.biWidth, kWidth);
+    EXPECT_EQ(format.biHeight, kHeight);
+    EXPECT_EQ(format.biBitCount, 24);
+    EXPECT_EQ(other.FrameBlockName(), own.FrameBlockName());
+    EXPECT_EQ(std::memcmp(&other.header, &own.header, sizeof own.header), 0);
+    EXPECT_TRUE(SameBytes(other.frame, own.frame));
+    EXPECT_NE(other.frame, std::vector<BYTE>(kPictureBytes, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bitnesses, CrossBitnessChannel,
