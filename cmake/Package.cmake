@@ -1,11 +1,14 @@
-# package_binaries(<target> <description> [<target> <description> ...])
+# package_binaries(<target> <description> [<target> <description> ...] [LIBRARIES <target> ...])
 #
 # The binaries a Windows user gets, in this build's architecture. Each one gets a version resource (the
 # project version, its description, its file name: what Windows shows in the file's Properties) and a
 # package stage in package/: a stripped copy in package/bin, its debug information in package/symbols as
 # <file>.debug, and in the copy a .gnu_debuglink naming that file and its CRC, so a debugger given the
 # symbols folder can symbolise a crash in a user's process. package/manifest.txt names the version and the
-# binaries; scripts/dist.sh packs the stages of both architectures into the release archive. The target
+# binaries; scripts/dist.sh packs the stages of both architectures into the release archive. LIBRARIES are
+# static libraries a user links: each is staged as package/lib/<target>.lib without its debug information
+# (the name any Windows linker takes, and GNU ld finds it for -l<target>), named by a `library` line of the
+# manifest. The target
 # package_stage (part of the default build) brings the stage up to date.
 #
 # A module built by add_filter_module also has a twin, <target>_rebuilt: compiled and linked again from the
@@ -52,11 +55,33 @@ function(package_split target file stage outputs)
   set(${outputs} ${${outputs}} ${stripped} ${symbols} PARENT_SCOPE)
 endfunction()
 
+# The stage's copy of the static library `target`, without debug information; appends it to `outputs`.
+function(package_library target stage outputs)
+  get_target_property(type ${target} TYPE)
+  if(NOT type STREQUAL "STATIC_LIBRARY")
+    message(FATAL_ERROR "package_binaries: ${target} is a ${type}, not a static library")
+  endif()
+  set(library ${stage}/lib/${target}.lib)
+  # -D: an archive without member times, owners or modes.
+  add_custom_command(
+    OUTPUT ${library}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/lib
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY} -D --strip-debug $<TARGET_FILE:${target}>
+            ${library}
+    DEPENDS ${target}
+    COMMENT "Staging ${target}.lib without its debug information"
+    VERBATIM)
+  set(${outputs} ${${outputs}} ${library} PARENT_SCOPE)
+endfunction()
+
 function(package_binaries)
   if(NOT CMAKE_OBJCOPY)
     message(FATAL_ERROR "package_binaries: no objcopy found for this toolchain")
   endif()
-  math(EXPR last "${ARGC} - 1")
+  cmake_parse_arguments(P "" "" "LIBRARIES" ${ARGN})
+  set(ARGV ${P_UNPARSED_ARGUMENTS})
+  list(LENGTH ARGV count)
+  math(EXPR last "${count} - 1")
   set(staged "")
   set(rebuilt "")
   set(manifest "version ${PROJECT_VERSION}\n")
@@ -92,6 +117,10 @@ function(package_binaries)
       target_sources(${target}_rebuilt PRIVATE ${resource})
       package_split(${target}_rebuilt ${file} ${PACKAGE_REBUILT_STAGE_DIR} rebuilt)
     endif()
+  endforeach()
+  foreach(target ${P_LIBRARIES})
+    package_library(${target} ${PACKAGE_STAGE_DIR} staged)
+    string(APPEND manifest "library ${target}.lib\n")
   endforeach()
   file(CONFIGURE OUTPUT ${PACKAGE_STAGE_DIR}/manifest.txt CONTENT "${manifest}")
   add_custom_target(package_stage ALL DEPENDS ${staged})

@@ -31,14 +31,17 @@ mkdir -p "$out"
 stage=$(mktemp -d "$out/.dist.XXXXXX")
 trap 'rm -rf "$stage" "$stage.zip"' EXIT
 
-# The binaries the manifest names, nothing else the stage may still hold.
+# The binaries and libraries the manifest names, nothing else the stage may still hold.
 for pair in "x86 $x86_build" "x64 $x64_build"; do
   read -r arch build <<<"$pair"
-  mkdir -p "$stage/$arch" "$stage/symbols/$arch"
+  mkdir -p "$stage/$arch" "$stage/symbols/$arch" "$stage/lib/$arch"
   while read -r kind file; do
-    [[ $kind == binary ]] || continue
-    cp "$build/package/bin/$file" "$stage/$arch/$file"
-    cp "$build/package/symbols/$file.debug" "$stage/symbols/$arch/$file.debug"
+    case $kind in
+      binary)
+        cp "$build/package/bin/$file" "$stage/$arch/$file"
+        cp "$build/package/symbols/$file.debug" "$stage/symbols/$arch/$file.debug" ;;
+      library) cp "$build/package/lib/$file" "$stage/lib/$arch/$file" ;;
+    esac
   done <"$build/package/manifest.txt"
 done
 

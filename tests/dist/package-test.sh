@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# package-test.sh CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY
+# package-test.sh CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY CC_X86 CC_X64
 # The release package's checks, one CHECK per ctest test (tests/dist/CMakeLists.txt):
 #   assembled     scripts/dist.sh packs vidtap-VERSION-windows.zip into WORK/first; unpacked into WORK/unpacked
 #   contents      exactly the files a user is promised, in name order; every binary of its folder's
@@ -9,18 +9,23 @@
 #   version_info  every binary's version resource, read under Wine, gives VERSION and the binary's own name
 #   reproducible  packing again later, elsewhere, with another umask and time zone, gives the same bytes; so
 #                 does compiling and linking the modules again (their _rebuilt twins) in both builds
+#   links         a C89 program (the README's reader example) compiled against the unpacked header and linked
+#                 with the unpacked reader library of each architecture runs under Wine; the library's objects
+#                 ask for nothing but kernel32 functions and memcpy/memcmp, so any Windows linker takes it
 #   registration  in a fresh win64 prefix, register.cmd run by the 32-bit and by the 64-bit cmd.exe registers
 #                 each bitness in its own registry view and filter mapper, unregister.cmd removes it all, and
 #                 a module that does not load makes register.cmd report it and exit with 1
 set -uo pipefail
-usage="usage: $0 CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY"
-[[ $# -eq 9 ]] || { echo "$usage" >&2; exit 2; }
+usage="usage: $0 CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY CC_X86 CC_X64"
+[[ $# -eq 11 ]] || { echo "$usage" >&2; exit 2; }
 check=$1 version=$2 x86_build=$3 x64_build=$4 work=$5 probe_x86=$6 probe_x64=$7 objdump=$8 objcopy=$9
+declare -A cc=([x86]=${10} [x64]=${11})
 root=$(cd "$(dirname "$0")/../.." && pwd)
 zip_name="vidtap-$version-windows.zip"
 unpacked="$work/unpacked"
 # What the package holds, as the README promises it.
 binaries="vidtap.dll nullsinker.dll camreader.exe camview.exe"
+libraries="tarn_camera_reader.lib"
 vidtap_class="{EC7AE514-C493-4385-869A-8BBFBAC709C9}"
 nullsinker_class="{CF1663CF-839C-4D7F-8C11-E94FBFDD5949}"
 
@@ -45,6 +50,7 @@ check_contents() {
   local expected="" arch file
   for arch in x86 x64; do
     for file in $binaries; do expected+="$arch/$file"$'\n'"symbols/$arch/$file.debug"$'\n'; done
+    for file in $libraries; do expected+="lib/$arch/$file"$'\n'; done
   done
   expected+=$(printf '%s\n' include/tarn_camera_channel.h include/tarn_filters.h include/CVideoFrameForm.h \
               include/CVideoFrame.h include/FrameRecordExport.h register.cmd unregister.cmd README.txt LICENSE.txt)
@@ -75,6 +81,16 @@ check_contents() {
       crc=$(tail -c 4 "$work/debuglink" 2>/dev/null | od -An -tx4)
       same "$arch/$file debug link" "$link" "$file.debug"
       same "$arch/$file debug link CRC" "$crc" "$(gzip -c "$symbols" | tail -c 8 | head -c 4 | od -An -tx4)"
+    done
+  done
+
+  local library
+  for arch in x86 x64; do
+    for file in $libraries; do
+      library="$unpacked/lib/$arch/$file"
+      "$objdump" -a "$library" | grep -q "file format ${format[$arch]/pei-/pe-}\$" ||
+        fail "lib/$arch/$file holds no ${format[$arch]/pei-/pe-} objects"
+      ! "$objdump" -h "$library" | grep -q ' \.debug_' || fail "lib/$arch/$file keeps debug sections"
     done
   done
 
@@ -131,6 +147,27 @@ check_reproducible() {
       cmp "$build/package/symbols/$file.debug" "$build/package-rebuilt/symbols/$file.debug" ||
         fail "$file.debug rebuilt in $build differs"
     done
+  done
+}
+
+check_links() {
+  local arch prefix=$x64_build/wineprefix unresolved out
+  for arch in x86 x64; do
+    # What the library's objects leave to the linker (external symbols of no section): kernel32's functions
+    # through their import slots (__imp_Name, on x86 decorated _Name@N), and the C library's memcpy and memcmp.
+    unresolved=$("$objdump" -t "$unpacked/lib/$arch/tarn_camera_reader.lib" | awk '/\(sec +0\)/ && /\(scl +2\)/ {print $NF}' |
+                 sed -E 's/^__imp__?//; s/^_//; s/@[0-9]+$//' | LC_ALL=C sort -u | tr '\n' ' ')
+    same "lib/$arch/tarn_camera_reader.lib's unresolved symbols" "$unresolved" \
+         "CloseHandle GetProcessHeap HeapAlloc HeapFree MapViewOfFile OpenFileMappingW UnmapViewOfFile VirtualQuery memcmp memcpy "
+    out="$work/reader_example_$arch.exe"
+    "${cc[$arch]}" -std=c89 -pedantic-errors -Wall -Werror -I "$unpacked/include" \
+      "$root/tools/examples/ReaderExample.c" -L "$unpacked/lib/$arch" -ltarn_camera_reader -o "$out" ||
+      { fail "the reader example does not build against lib/$arch"; continue; }
+    # No publisher runs during this test (it holds the channel's lock): the example must say so and fail.
+    "$root/scripts/wine-run" "$prefix" win64 "$out" >"$work/reader_example_$arch.txt" 2>&1 </dev/null
+    same "the $arch reader example's exit code" "$?" 1
+    same "the $arch reader example's message" "$(tr -d '\r' <"$work/reader_example_$arch.txt")" \
+         "no camera channel: the header block does not exist (is a publisher running?)"
   done
 }
 
@@ -216,7 +253,7 @@ check_registration() {
 }
 
 case "$check" in
-  assembled | contents | version_info | reproducible | registration) "check_$check" ;;
+  assembled | contents | version_info | reproducible | links | registration) "check_$check" ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 [[ $failures == 0 ]] && echo "package $check: passed"
