@@ -9,59 +9,12 @@
 
 #include "CVideoFrame.h"
 #include "CVideoFrameForm.h"
+#include "NoRuntime.h"
 
 namespace {
 
 constexpr unsigned char kGarbage = 0xCD;
 constexpr unsigned kGuardBytes = 16;
-
-HANDLE g_out;
-unsigned g_failures;
-
-void Print(const char* text)
-{
-    DWORD length = 0;
-    while (text[length] != '\0')
-        ++length;
-    DWORD written;
-    WriteFile(g_out, text, length, &written, nullptr);
-}
-
-void Check(bool passed, const char* what)
-{
-    Print(passed ? "ok    " : "FAIL  ");
-    Print(what);
-    Print("\r\n");
-    if (!passed)
-        ++g_failures;
-}
-
-// Byte loops through volatile pointers: without a run time there is no memset or memcmp to fall back on.
-void Fill(void* memory, unsigned bytes, unsigned char value)
-{
-    volatile unsigned char* p = static_cast<unsigned char*>(memory);
-    for (unsigned i = 0; i < bytes; ++i)
-        p[i] = value;
-}
-
-bool AllBytesAre(const void* memory, unsigned bytes, unsigned char value)
-{
-    const volatile unsigned char* p = static_cast<const unsigned char*>(memory);
-    for (unsigned i = 0; i < bytes; ++i)
-        if (p[i] != value)
-            return false;
-    return true;
-}
-
-bool SameBytes(const void* a, const void* b, unsigned bytes)
-{
-    const volatile unsigned char* x = static_cast<const unsigned char*>(a);
-    const volatile unsigned char* y = static_cast<const unsigned char*>(b);
-    for (unsigned i = 0; i < bytes; ++i)
-        if (x[i] != y[i])
-            return false;
-    return true;
-}
 
 // Room for a record and guard bytes behind it, so a member that writes past the record shows.
 template <typename Record>
@@ -170,22 +123,6 @@ void CheckFrame()
 }
 
 }  // namespace
-
-// Clang may lower a byte loop to these even here; without a run time the program brings its own.
-extern "C" void* memset(void* memory, int value, size_t bytes)
-{
-    Fill(memory, static_cast<unsigned>(bytes), static_cast<unsigned char>(value));
-    return memory;
-}
-
-extern "C" void* memcpy(void* to, const void* from, size_t bytes)
-{
-    volatile unsigned char* t = static_cast<unsigned char*>(to);
-    const unsigned char* f = static_cast<const unsigned char*>(from);
-    for (size_t i = 0; i < bytes; ++i)
-        t[i] = f[i];
-    return to;
-}
 
 extern "C" void ConsumerMain()
 {

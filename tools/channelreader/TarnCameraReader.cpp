@@ -10,6 +10,13 @@
 #include "TarnCameraReaderSeam.h"
 #include "tarn_camera_channel.h"
 
+#if defined(__MINGW32__) && defined(__i386__)
+// Marks this 32-bit object as compatible with safe exception handling (bit 0 of the absolute symbol
+// @feat.00, as Microsoft's compilers set it): it installs no exception handler, so its table of safe handlers
+// is empty. Without the mark, Microsoft's linker refuses the library in an image linked with /SAFESEH.
+asm(".globl @feat.00\n.set @feat.00, 1");
+#endif
+
 namespace {
 
 // A named section mapped for reading, with the size of its region as VirtualQuery reports it. Unmapped and
