@@ -172,7 +172,20 @@ check_links() {
 }
 
 # The fresh prefix's programs: `fresh LOADER PROGRAM ARGS...` with output in $work/out.txt; gives the exit code.
+# Every program run here prints something; one that fails having printed nothing never got to run (as
+# scripts/wine-run explains) and is run once more, saying so.
 fresh() {
+  local status
+  fresh_once "$@"
+  status=$?
+  if [[ $status != 0 && ! -s $work/out.txt ]]; then
+    echo "note: $* ended with exit code $status before printing anything; running it once more"
+    fresh_once "$@"
+    status=$?
+  fi
+  return $status
+}
+fresh_once() {
   WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=" "$@" >"$work/out.txt" 2>&1 </dev/null
 }
