@@ -38,4 +38,14 @@ trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$preset"' EXIT
 if [[ $runs32 == no ]]; then
   excluded=${excluded:+$excluded|}wine32
 fi
+# scripts/wine-run notes every run it had to try twice in PREFIX.retries; the suite reports them, so that
+# a retried failure is never silent.
+retries="$prefix.retries"
+rm -f "$retries"
 ctest --preset "$preset" -j "$jobs" "${selection[@]}" ${excluded:+-LE "$excluded"}
+status=$?
+if [[ -s $retries ]]; then
+  echo "*** wine-run tried these runs a second time ($(wc -l <"$retries") in $preset):"
+  cat "$retries"
+fi
+exit $status

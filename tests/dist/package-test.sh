@@ -173,13 +173,15 @@ check_links() {
 
 # The fresh prefix's programs: `fresh LOADER PROGRAM ARGS...` with output in $work/out.txt; gives the exit code.
 # Every program run here prints something; one that fails having printed nothing never got to run (as
-# scripts/wine-run explains) and is run once more, saying so.
+# scripts/wine-run explains) and is run once more, saying so here and in the suite's list of second tries.
 fresh() {
   local status
   fresh_once "$@"
   status=$?
   if [[ $status != 0 && ! -s $work/out.txt ]]; then
     echo "note: $* ended with exit code $status before printing anything; running it once more"
+    echo "$(date -u +%H:%M:%S) package registration: $* ended with exit code $status before printing anything" \
+      >>"$x64_build/wineprefix.retries"
     fresh_once "$@"
     status=$?
   fi
