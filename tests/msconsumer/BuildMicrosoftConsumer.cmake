@@ -34,12 +34,7 @@ else()
 endif()
 file(WRITE ${DIR}/kernel32.def "LIBRARY KERNEL32.dll\nEXPORTS\n    ${kernel32}\n")
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nfailed:\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/RunTool.cmake)
 run(${DLLTOOL} -m ${MACHINE} -d ${DIR}/${module_name}.msnames.def -l ${DIR}/${module_name}.lib)
 run(${DLLTOOL} -m ${MACHINE} ${kill_at} -d ${DIR}/kernel32.def -l ${DIR}/kernel32.lib)
 run(${CLANG} ${flags} -O1 -fno-exceptions -fno-rtti -DTARN_IMPORT_FRAME_RECORDS

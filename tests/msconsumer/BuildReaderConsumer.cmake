@@ -16,12 +16,7 @@ endif()
 list(JOIN functions "\n    " listed)
 file(WRITE ${DIR}/kernel32.def "LIBRARY KERNEL32.dll\nEXPORTS\n    ${listed}\n")
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nfailed:\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/RunTool.cmake)
 run(${DLLTOOL} -m ${MACHINE} ${kill_at} -d ${DIR}/kernel32.def -l ${DIR}/kernel32.lib)
 run(${CLANG} ${flags} -O1 -fno-exceptions -fno-rtti -c ${SOURCE} -o ${DIR}/msreader.obj)
 run(${LLD_LINK} /nologo /entry:ConsumerMain /subsystem:console /nodefaultlib /out:${DIR}/msreader.exe
