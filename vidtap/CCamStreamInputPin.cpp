@@ -3,7 +3,6 @@
 #include <vfwmsgs.h>
 
 #include "CameraChannel.h"
-#include "FramePublisher.h"
 #include "HResult.h"
 #include "MediaTypePicture.h"
 #include "OfferedTypeSearch.h"
@@ -19,7 +18,7 @@ HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
     // A type that cannot be stored is refused: accepting it would publish the next frames under a type
     // the pin does not hold.
     RETURN_IF_FAILED(StoreConnectionType(type));
-    SetUpCameraChannel(type);
+    DefaultCameraChannel().SetUp(type);
     return S_OK;
 }
 
@@ -39,7 +38,51 @@ HRESULT CCamStreamInputPin::ReceiveData(IMediaSample* sample, BYTE* data)
 {
     PictureDescription picture;
     ReadConnectionType([this, &picture](const AM_MEDIA_TYPE&) { picture = connectionPicture; });
-    long size = sample->GetSize();
-    PublishFrame(data, size > 0 ? static_cast<ULONG>(size) : 0u, picture);
+    SampleTimes times;
+    REFERENCE_TIME start = 0, stop = 0;
+    const HRESULT timed = sample->GetTime(&start, &stop);
+    if (timed == S_OK)
+        times = {TARN_CAMERA_TIME_START_VALID | TARN_CAMERA_TIME_STOP_VALID, start, stop};
+    else if (timed == VFW_S_NO_STOP_TIME)
+        times = {TARN_CAMERA_TIME_START_VALID, start, 0};
+    const long size = sample->GetSize();
+    DefaultCameraChannel().Publish(data, size > 0 ? static_cast<uint32_t>(size) : 0u, picture, times);
     return S_OK;
+}
+
+HRESULT CCamStreamInputPin::FinishConnection(IPin* peer)
+{
+    const HRESULT hr = CSinkInputPin::FinishConnection(peer);
+    if (SUCCEEDED(hr))
+        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_CONNECTED);
+    return hr;
+}
+
+HRESULT CCamStreamInputPin::ReleaseConnection()
+{
+    DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
+    return CSinkInputPin::ReleaseConnection();
+}
+
+HRESULT CCamStreamInputPin::Activate()
+{
+    const HRESULT hr = CSinkInputPin::Activate();
+    if (SUCCEEDED(hr))
+        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_RUNNING);
+    return hr;
+}
+
+HRESULT CCamStreamInputPin::Deactivate()
+{
+    const HRESULT hr = CSinkInputPin::Deactivate();
+    DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CCamStreamInputPin::EndOfStream()
+{
+    const HRESULT hr = CSinkInputPin::EndOfStream();
+    if (hr == S_OK)
+        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_END_OF_STREAM);
+    return hr;
 }

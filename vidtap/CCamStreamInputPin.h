@@ -10,6 +10,7 @@
 #pragma once
 
 #include "CSinkInputPin.h"
+#include "CameraChannel.h"
 #include "PictureDescription.h"
 
 class CCamStreamInputPin : public CSinkInputPin {
@@ -27,8 +28,15 @@ public:
     // and is copied as it comes. QueryAccept is not a proposal and never looks at the peer.
     HRESULT CheckProposal(IPin* connector, const AM_MEDIA_TYPE* type) override;
 
+    HRESULT FinishConnection(IPin* peer) override;
+    HRESULT ReleaseConnection() override;
+    HRESULT Activate() override;
+    HRESULT Deactivate() override;
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
+
 protected:
-    // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header.
+    // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header, with
+    // the sample's stream times where it has them.
     HRESULT ReceiveData(IMediaSample* sample, BYTE* data) override;
     void ConnectionTypeChanged(const AM_MEDIA_TYPE& type) override;
 

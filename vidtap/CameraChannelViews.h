@@ -1,6 +1,6 @@
 // What a publisher needs of the camera channel: the mapped header block, the mapped frame block and the
 // private scratch buffer, each with the number of bytes it may write there, and the record of what the scratch
-// buffer is owed by one-pass publishing. A snapshot handed out by the channel's owner; the views and the record
+// buffer is owed by one-pass publishing, and the channel's sync publisher. A snapshot handed out by the channel's owner; the views and the record
 // stay until the process ends, so a copy never dangles. The channel is usable only when the three views are
 // set; without the record every frame takes the two-pass route.
 #pragma once
@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "CameraChannelLayout.h"
+#include "CameraSyncPublisher.h"
 #include "DeferredScratchRows.h"
 
 struct CameraChannelViews {
@@ -17,6 +18,7 @@ struct CameraChannelViews {
     unsigned char* scratchBuffer = nullptr;
     size_t scratchCapacity = 0;
     DeferredScratchRows* deferredScratch = nullptr;
+    CameraSyncPublisher* sync = nullptr;  // null: frames are published without the sync step
 
     bool IsUsable() const { return headerView != nullptr && frameView != nullptr && scratchBuffer != nullptr; }
 };

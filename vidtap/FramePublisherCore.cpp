@@ -162,27 +162,44 @@ void WritePublishedFormat(CameraHeaderBlock* header, const PictureDescription& p
 }
 
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
-                           const PictureDescription& picture)
+                           const PictureDescription& picture, const SampleTimes& times)
 {
-    PublishFrameToChannel(channel, data, length, picture, PreferredYuvConversionPath(), kFrameBlockStores);
+    PublishFrameToChannel(channel, data, length, picture, PreferredYuvConversionPath(), kFrameBlockStores, times);
 }
 
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
-                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores)
+                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores,
+                           const SampleTimes& times)
 {
     if (!channel.IsUsable() || data == nullptr)
         return;
-    if (!picture.present) {
-        CopyUnchangedKeepingScratch(channel, data, length);
-        return;
-    }
-    const bool packedYuv = picture.bitCount == kPackedYuvBitCount;
+    const bool packedYuv = picture.present && picture.bitCount == kPackedYuvBitCount;
     if (packedYuv && RowsExceed(picture, std::min(channel.frameCapacity, channel.scratchCapacity)))
         return;
-    if (FormatDiffersInSize(channel.headerView, picture))
+
+    SyncFrameRecord record;
+    record.sourceBitCount = picture.bitCount;
+    std::memcpy(record.sourceSubtype, picture.subtype, sizeof record.sourceSubtype);
+    record.times = times;
+    if (channel.sync != nullptr)
+        channel.sync->BeginFrame();
+    if (picture.present && FormatDiffersInSize(channel.headerView, picture))
         WritePublishedFormat(channel.headerView, picture);
-    if (packedYuv)
+    if (packedYuv) {
         PublishPackedFrame(channel, data, length, picture, path, stores);
-    else
+        record.width = picture.width;
+        record.height = picture.height;
+        record.rowOrder = TARN_CAMERA_ROWS_BOTTOM_UP;
+        record.frameKind = TARN_CAMERA_FRAME_CONVERTED;
+        record.frameBytes = picture.width > 0 && picture.height > 0
+                                ? static_cast<uint32_t>(PublishedPictureBytes(picture.width, picture.height))
+                                : 0;
+    } else {
         CopyUnchangedKeepingScratch(channel, data, length);
+        record.width = picture.width;
+        record.height = picture.height;
+        record.frameBytes = static_cast<uint32_t>(std::min<size_t>(length, channel.frameCapacity));
+    }
+    if (channel.sync != nullptr)
+        channel.sync->EndFrame(record);
 }

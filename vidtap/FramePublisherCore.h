@@ -30,12 +30,16 @@ inline constexpr YuvStoreKind kFrameBlockStores = YuvStoreKind::Streaming;
 //  - Frame block and scratch buffer end up as that two-pass account says, but when the data covers the
 //    picture (and the channel has a deferral record) each row is converted once, straight into the frame
 //    block, and the scratch buffer's copy is only recorded; see DeferredScratchRows.
+//  - With a sync publisher, every write of a published frame (header refresh included) happens between its
+//    BeginFrame and its EndFrame, which records the frame (geometry, row order, bytes written, kind, the
+//    picture's subtype and depth, `times`). A frame that is not published takes no turn.
 // Uses the preferred conversion path and kFrameBlockStores.
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
-                           const PictureDescription& picture);
+                           const PictureDescription& picture, const SampleTimes& times = {});
 // The same through a given (available) conversion path and store kind.
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
-                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores);
+                           const PictureDescription& picture, YuvConversionPath path, YuvStoreKind stores,
+                           const SampleTimes& times = {});
 
 // Writes `picture` into the header block's `format` as published: its 40 bytes, then biBitCount 24 and
 // biCompression 0.

@@ -1,6 +1,7 @@
 #include "MediaTypePicture.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include <amvideo.h>
 #include <dvdmedia.h>
@@ -33,7 +34,10 @@ PictureDescription DescribeMediaTypePicture(const AM_MEDIA_TYPE* type)
     size_t offset = 0;
     if (type == nullptr || !PictureHeaderOffset(type->formattype, &offset))
         return PictureDescription();
-    return DescribePicture(type->pbFormat, type->cbFormat, offset);
+    PictureDescription picture = DescribePicture(type->pbFormat, type->cbFormat, offset);
+    static_assert(sizeof picture.subtype == sizeof type->subtype);
+    std::memcpy(picture.subtype, &type->subtype, sizeof picture.subtype);
+    return picture;
 }
 
 bool MediaTypeExceedsCameraChannel(const AM_MEDIA_TYPE* type)

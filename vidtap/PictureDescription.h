@@ -13,6 +13,7 @@ struct PictureDescription {
     int32_t width = 0;
     int32_t height = 0;
     uint16_t bitCount = 0;
+    unsigned char subtype[16] = {};  // the media type's subtype GUID, as stored; zero when not known
 };
 
 // Reads the picture header found `headerOffset` bytes into a format block of `formatSize` bytes. Reads

@@ -1,9 +1,12 @@
 // The reader library behind tarn_camera_channel.h. A TarnCameraReader owns one read-only view of the header
-// block and one of the frame block (each with its section handle) from open to close; everything it derives
-// from the shared bytes is checked first, since any process may write them at any time. Built without the C++
-// runtime (no operator new, no exceptions), so C programs link it as they are.
+// block and one of the frame block, and when the publisher keeps one, a view of the sync block (writable, for
+// the count of waiting readers alone), the wake-up semaphore and a handle of the publisher's process, from open
+// to close; everything it derives from the shared bytes is checked first, since any process may write them at
+// any time, and no wait it makes outlasts the caller's timeout. Built without the C++ runtime (no operator
+// new, no exceptions), so C programs link it as they are.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -35,12 +38,12 @@ public:
     }
 
     // False when no section of that name exists; true with a null view when it exists but cannot be mapped.
-    bool Open(const wchar_t* name)
+    bool Open(const wchar_t* name, DWORD access = FILE_MAP_READ)
     {
-        section = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
+        section = OpenFileMappingW(access, FALSE, name);
         if (section == nullptr)
             return false;
-        view = static_cast<const unsigned char*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0));
+        view = static_cast<const unsigned char*>(MapViewOfFile(section, access, 0, 0, 0));
         MEMORY_BASIC_INFORMATION region = {};
         if (view != nullptr && VirtualQuery(view, &region, sizeof region) == sizeof region)
             regionSize = region.RegionSize;
@@ -53,6 +56,67 @@ public:
 private:
     HANDLE section = nullptr;
 };
+
+// A kernel object handle closed by its owner's destruction.
+class OwnedHandle {
+public:
+    OwnedHandle() = default;
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { Reset(nullptr); }
+    void Reset(HANDLE replacement)
+    {
+        if (handle != nullptr)
+            CloseHandle(handle);
+        handle = replacement;
+    }
+    HANDLE handle = nullptr;
+};
+
+// Copies `source` and appends `suffix` into `target` (TARN_CAMERA_FRAME_BLOCK_NAME_UNITS units); false when
+// the two do not fit with the terminating zero.
+bool ComposeName(wchar_t* target, const wchar_t* source, const wchar_t* suffix)
+{
+    size_t length = 0;
+    for (; source[length] != 0; ++length)
+        if (length + 1 >= TARN_CAMERA_FRAME_BLOCK_NAME_UNITS)
+            return false;
+    for (size_t i = 0; i <= length; ++i)
+        target[i] = source[i];
+    for (size_t i = 0;; ++i) {
+        if (length + i >= TARN_CAMERA_FRAME_BLOCK_NAME_UNITS)
+            return false;
+        target[length + i] = suffix[i];
+        if (suffix[i] == 0)
+            return true;
+    }
+}
+
+// The fields of the sync block the reader looks at, each read once, atomically, from the shared bytes.
+template <typename T>
+T LoadShared(const unsigned char* block, size_t offset)
+{
+    return __atomic_load_n(reinterpret_cast<const T*>(block + offset), __ATOMIC_SEQ_CST);
+}
+
+uint64_t LoadSequence(const unsigned char* sync)
+{
+    return LoadShared<uint64_t>(sync, offsetof(TarnCameraSyncBlock, sequence));
+}
+
+bool SyncBlockValid(const unsigned char* sync)
+{
+    return LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, magic)) == TARN_CAMERA_SYNC_MAGIC &&
+           LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, version)) == TARN_CAMERA_SYNC_VERSION &&
+           LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, size)) == TARN_CAMERA_SYNC_BLOCK_SIZE;
+}
+
+// Copies `bytes` of shared memory that another process may be writing; the copy is judged by the sequence.
+void CopyShared(void* target, const unsigned char* source, size_t bytes)
+{
+    std::memcpy(target, source, bytes);
+    __atomic_thread_fence(__ATOMIC_SEQ_CST);
+}
 
 // The header as it stands now, read through a volatile view so that every call reads the shared bytes anew.
 void SnapshotHeader(const unsigned char* headerView, TarnCameraHeaderBlock* snapshot)
@@ -85,7 +149,32 @@ bool SameFrameDescription(const TarnCameraHeaderBlock& a, const TarnCameraHeader
 struct TarnCameraReader {
     ReadOnlyView header;
     ReadOnlyView frame;
+    ReadOnlyView sync;        // mapped writable (waitingReaders); no view when the publisher keeps no sync block
+    OwnedHandle wake;         // the wake-up semaphore, SYNCHRONIZE access only
+    OwnedHandle publisher;    // the process of publisherId, SYNCHRONIZE access only
+    uint32_t publisherId = 0;
     wchar_t frameBlockName[TARN_CAMERA_FRAME_BLOCK_NAME_UNITS] = {};
+    uint64_t lastSequence = 0;          // the sequence of the last frame returned; 0 before the first
+    uint32_t endReported = 0;           // stateChanges when the publisher's end was last reported
+    bool endReportedOnce = false;
+
+    bool HasSync() const { return sync.view != nullptr; }
+
+    // Whether the publisher's process is known to have ended; keeps a handle of the process the sync block
+    // names (reopened when another one takes over).
+    bool PublisherGone()
+    {
+        const uint32_t id = LoadShared<uint32_t>(sync.view, offsetof(TarnCameraSyncBlock, publisherProcessId));
+        if (id != publisherId || publisher.handle == nullptr) {
+            publisherId = id;
+            HANDLE process = id != 0 ? OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr;
+            publisher.Reset(process);
+            // A process that no longer exists cannot be opened; one of another session can be, or is denied.
+            if (process == nullptr)
+                return id != 0 && GetLastError() == ERROR_INVALID_PARAMETER;
+        }
+        return WaitForSingleObject(publisher.handle, 0) == WAIT_OBJECT_0;
+    }
 
     // The picture `snapshot` announces, checked against what is mapped: its size in bytes in *frameBytes.
     TarnCameraResult Describe(const TarnCameraHeaderBlock& snapshot, unsigned long long* frameBytes) const
@@ -137,6 +226,8 @@ extern "C" TarnCameraResult tarn_camera_reader_open(const wchar_t* headerBlockNa
         if (!reader->frame.Open(reader->frameBlockName) || reader->frame.view == nullptr)
             result = TARN_CAMERA_NO_FRAME_BLOCK;
     }
+    if (result == TARN_CAMERA_OK)
+        result = OpenSync(reader, headerBlockName != nullptr ? headerBlockName : TARN_CAMERA_HEADER_BLOCK_NAME);
     if (result != TARN_CAMERA_OK) {
         tarn_camera_reader_close(reader);
         return result;
@@ -145,24 +236,63 @@ extern "C" TarnCameraResult tarn_camera_reader_open(const wchar_t* headerBlockNa
     return TARN_CAMERA_OK;
 }
 
-TarnCameraResult ReadFrameWithHook(TarnCameraReader* reader, void* buffer, unsigned long capacity,
-                                   TarnCameraFrameInfo* info, AfterFrameCopyHook afterCopy, void* context)
+namespace {
+
+// Maps the sync block beside the header block `headerBlockName`, when the publisher keeps one, with the
+// wake-up semaphore. A sync block too small to hold its layout is refused; a missing one is no error.
+TarnCameraResult OpenSync(TarnCameraReader* reader, const wchar_t* headerBlockName)
 {
-    if (reader == nullptr || (buffer == nullptr && capacity != 0))
-        return TARN_CAMERA_INVALID_ARGUMENT;
+    wchar_t name[TARN_CAMERA_FRAME_BLOCK_NAME_UNITS];
+    if (!ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_BLOCK_SUFFIX))
+        return TARN_CAMERA_OK;
+    if (!reader->sync.Open(name, FILE_MAP_READ | FILE_MAP_WRITE))
+        return TARN_CAMERA_OK;
+    if (reader->sync.view == nullptr || reader->sync.regionSize < TARN_CAMERA_SYNC_BLOCK_SIZE)
+        return TARN_CAMERA_SYNC_BROKEN;
+    if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
+        reader->wake.Reset(OpenSemaphoreW(SYNCHRONIZE, FALSE, name));
+    return TARN_CAMERA_OK;
+}
+
+// What the sync block records of the frame, copied while the sequence was even and unchanged.
+void DescribeSyncedFrame(const TarnCameraSyncBlock& record, uint64_t sequence, uint64_t previous,
+                         TarnCameraFrameInfo* info)
+{
+    info->flags = TARN_CAMERA_INFO_WHOLE_FRAME;
+    info->frameNumber = sequence / 2;
+    info->framesSkipped = previous != 0 && sequence > previous + 2 ? (sequence - previous) / 2 - 1 : 0;
+    info->timeFlags = record.timeFlags;
+    info->streamStart = record.streamStart;
+    info->streamStop = record.streamStop;
+    info->publishTicks = record.publishTicks;
+    info->ticksPerSecond = record.ticksPerSecond;
+    info->frameKind = record.frameKind;
+    info->sourceBitCount = record.sourceBitCount;
+    std::memcpy(info->sourceSubtype, record.sourceSubtype, sizeof info->sourceSubtype);
+}
+
+void DescribeHeader(const TarnCameraHeaderBlock& header, unsigned long long frameBytes, TarnCameraFrameInfo* info)
+{
+    std::memset(info, 0, sizeof *info);
+    info->width = header.format.biWidth;
+    info->height = header.format.biHeight;
+    info->frameBytes = static_cast<unsigned long>(frameBytes);  // fits: at most the mapped region
+    info->header = header;
+}
+
+// The read against a publisher without a sync block: the header is compared before and after each copy,
+// which catches a change of geometry but not a frame rewritten under the same header.
+TarnCameraResult ReadUnsynchronised(TarnCameraReader* reader, void* buffer, unsigned long capacity,
+                                    TarnCameraFrameInfo* info, AfterFrameCopyHook afterCopy, void* context)
+{
     TarnCameraHeaderBlock before;
     TarnCameraHeaderBlock after;
     for (int attempt = 0; attempt < kFrameCopyAttempts; ++attempt) {
         SnapshotHeader(reader->header.view, &before);
         unsigned long long frameBytes = 0;
         const TarnCameraResult description = reader->Describe(before, &frameBytes);
-        if (info != nullptr) {
-            // The header as read even when it announces nothing readable, so a caller can show why.
-            info->width = before.format.biWidth;
-            info->height = before.format.biHeight;
-            info->frameBytes = static_cast<unsigned long>(frameBytes);  // fits: at most the mapped region
-            info->header = before;
-        }
+        if (info != nullptr)
+            DescribeHeader(before, frameBytes, info);
         if (description != TARN_CAMERA_OK)
             return description;
         if (frameBytes > capacity)
@@ -177,10 +307,149 @@ TarnCameraResult ReadFrameWithHook(TarnCameraReader* reader, void* buffer, unsig
     return TARN_CAMERA_CHANGING;
 }
 
+// The read against a sync block: header, frame record and frame are copied between two reads of the sequence,
+// and count only when both read the same even value.
+TarnCameraResult ReadSynchronised(TarnCameraReader* reader, void* buffer, unsigned long capacity,
+                                  TarnCameraFrameInfo* info, AfterFrameCopyHook afterCopy, void* context)
+{
+    const unsigned char* sync = reader->sync.view;
+    TarnCameraHeaderBlock header;
+    TarnCameraSyncBlock record;
+    for (int attempt = 0; attempt < kSyncedCopyAttempts; ++attempt) {
+        if (!SyncBlockValid(sync))
+            return TARN_CAMERA_SYNC_BROKEN;
+        const uint64_t before = LoadSequence(sync);
+        if (before % 2 != 0) {
+            // A frame is being written (about a millisecond), or its publisher died in the middle of it.
+            if (reader->PublisherGone())
+                return TARN_CAMERA_PUBLISHER_GONE;
+            Sleep(attempt < 2 ? 0 : 1);
+            continue;
+        }
+        if (before < reader->lastSequence) {
+            reader->lastSequence = before;  // so that the reader can go on from here
+            return TARN_CAMERA_SYNC_BROKEN;
+        }
+        CopyShared(&header, reader->header.view, sizeof header);
+        CopyShared(&record, sync, sizeof record);
+        unsigned long long frameBytes = 0;
+        TarnCameraResult result = reader->Describe(header, &frameBytes);
+        if (result == TARN_CAMERA_OK && frameBytes > capacity)
+            result = TARN_CAMERA_BUFFER_TOO_SMALL;
+        if (result == TARN_CAMERA_OK)
+            CopyShared(buffer, reader->frame.view, static_cast<size_t>(frameBytes));
+        if (afterCopy != nullptr)
+            afterCopy(context);
+        if (LoadSequence(sync) != before)
+            continue;
+        if (info != nullptr) {
+            DescribeHeader(header, frameBytes, info);
+            if (result == TARN_CAMERA_OK)
+                DescribeSyncedFrame(record, before, reader->lastSequence, info);
+        }
+        if (result == TARN_CAMERA_OK)
+            reader->lastSequence = before;
+        return result;
+    }
+    return reader->PublisherGone() ? TARN_CAMERA_PUBLISHER_GONE : TARN_CAMERA_CHANGING;
+}
+
+TarnCameraResult ReadFrame(TarnCameraReader* reader, void* buffer, unsigned long capacity, TarnCameraFrameInfo* info,
+                           AfterFrameCopyHook afterCopy, void* context)
+{
+    if (reader == nullptr || (buffer == nullptr && capacity != 0))
+        return TARN_CAMERA_INVALID_ARGUMENT;
+    return reader->HasSync() ? ReadSynchronised(reader, buffer, capacity, info, afterCopy, context)
+                             : ReadUnsynchronised(reader, buffer, capacity, info, afterCopy, context);
+}
+
+}  // namespace
+
+#ifdef TARN_CAMERA_READER_SEAM
+TarnCameraResult ReadFrameWithHook(TarnCameraReader* reader, void* buffer, unsigned long capacity,
+                                   TarnCameraFrameInfo* info, AfterFrameCopyHook afterCopy, void* context)
+{
+    return ReadFrame(reader, buffer, capacity, info, afterCopy, context);
+}
+#endif
+
 extern "C" TarnCameraResult tarn_camera_reader_read(TarnCameraReader* reader, void* buffer, unsigned long capacity,
                                                     TarnCameraFrameInfo* info)
 {
-    return ReadFrameWithHook(reader, buffer, capacity, info, nullptr, nullptr);
+    return ReadFrame(reader, buffer, capacity, info, nullptr, nullptr);
+}
+
+namespace {
+
+// One look at the sync block for a waiting reader: OK when a newer frame is whole, an end or a broken block as
+// their codes, TARN_CAMERA_TIMEOUT when there is nothing yet.
+TarnCameraResult LookForNews(TarnCameraReader* reader)
+{
+    const unsigned char* sync = reader->sync.view;
+    if (!SyncBlockValid(sync))
+        return TARN_CAMERA_SYNC_BROKEN;
+    const uint64_t sequence = LoadSequence(sync);
+    if (sequence < reader->lastSequence) {
+        reader->lastSequence = sequence & ~uint64_t{1};
+        return TARN_CAMERA_SYNC_BROKEN;
+    }
+    if (sequence % 2 == 0 && sequence > reader->lastSequence)
+        return TARN_CAMERA_OK;
+    const uint32_t state = LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, publisherState));
+    const uint32_t changes = LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, stateChanges));
+    const bool ended = state == TARN_CAMERA_PUBLISHER_STOPPED || state == TARN_CAMERA_PUBLISHER_END_OF_STREAM;
+    if (ended && (!reader->endReportedOnce || changes != reader->endReported)) {
+        reader->endReported = changes;
+        reader->endReportedOnce = true;
+        return TARN_CAMERA_PUBLISHER_ENDED;
+    }
+    return TARN_CAMERA_TIMEOUT;
+}
+
+}  // namespace
+
+extern "C" TarnCameraResult tarn_camera_reader_wait(TarnCameraReader* reader, unsigned long timeoutMilliseconds)
+{
+    if (reader == nullptr)
+        return TARN_CAMERA_INVALID_ARGUMENT;
+    if (!reader->HasSync())
+        return TARN_CAMERA_NO_SYNC_BLOCK;
+    // Counted before the first look, so that a frame completed after that look wakes this reader.
+    volatile LONG* waiting = reinterpret_cast<volatile LONG*>(
+        const_cast<unsigned char*>(reader->sync.view) + offsetof(TarnCameraSyncBlock, waitingReaders));
+    InterlockedIncrement(waiting);
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    TarnCameraResult result;
+    for (;;) {
+        result = LookForNews(reader);
+        if (result != TARN_CAMERA_TIMEOUT)
+            break;
+        if (reader->PublisherGone()) {
+            result = TARN_CAMERA_PUBLISHER_GONE;
+            break;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            break;
+        // Without the semaphore or the publisher's process (another session's) the wait is cut into slices,
+        // so that a new frame or an ended publisher is still seen in time.
+        HANDLE handles[2];
+        DWORD count = 0;
+        if (reader->wake.handle != nullptr)
+            handles[count++] = reader->wake.handle;
+        const bool watchesPublisher = reader->publisher.handle != nullptr;
+        if (watchesPublisher)
+            handles[count++] = reader->publisher.handle;
+        DWORD slice = static_cast<DWORD>(deadline - now);
+        if ((reader->wake.handle == nullptr || !watchesPublisher) && slice > kUnwatchedWaitSliceMilliseconds)
+            slice = kUnwatchedWaitSliceMilliseconds;
+        if (count == 0)
+            Sleep(slice);
+        else
+            WaitForMultipleObjects(count, handles, FALSE, slice);
+    }
+    InterlockedDecrement(waiting);
+    return result;
 }
 
 extern "C" const wchar_t* tarn_camera_reader_frame_block_name(const TarnCameraReader* reader)
