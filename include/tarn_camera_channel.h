@@ -262,7 +262,7 @@ typedef enum TarnCameraResult {
     TARN_CAMERA_PUBLISHER_GONE,        /* the publisher's process has ended */
     TARN_CAMERA_NO_SYNC_BLOCK,         /* wait: the publisher keeps no sync block (an older build): poll instead */
     TARN_CAMERA_SYNC_BROKEN            /* the sync block is not one this library knows (magic, version, size) or
-                                          its sequence ran backwards */
+                                          its sequence ran backwards: close and open again */
 } TarnCameraResult;
 
 typedef struct TarnCameraReader TarnCameraReader;

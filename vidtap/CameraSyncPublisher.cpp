@@ -55,37 +55,48 @@ CameraSyncPublisher::CameraSyncPublisher(TarnCameraSyncBlock* syncBlock, const S
     Store(block->heartbeatTicks, calls.now());
 }
 
-void CameraSyncPublisher::BeginFrame()
+bool CameraSyncPublisher::BeginFrame()
 {
     const int64_t start = calls.now();
     const int64_t patience = calls.ticksPerSecond * kPublisherTurnWaitMilliseconds / 1000;
+    const int64_t abandonment = calls.ticksPerSecond * kAbandonedFrameMilliseconds / 1000;
     for (;;) {
         const uint64_t seen = Load(block->sequence);
         // Never below what this publisher has seen: a sequence that ran backwards (a reader broke the
         // protocol) must not make readers take a new frame for an old one.
-        const uint64_t base = std::max(seen, lastSequence);
+        const uint64_t base = std::max<uint64_t>(seen, lastSequence);
+        uint64_t claim = 0;
         if (IsWhole(seen)) {
-            if (CompareExchange(block->sequence, seen, (base & ~uint64_t{1}) + 1)) {
-                claimedSequence = (base & ~uint64_t{1}) + 1;
-                break;
+            claim = (base & ~uint64_t{1}) + 1;
+        } else {
+            // Odd: another publisher's frame is being written, or its publisher died in the middle of one. A
+            // publisher of this process cannot hold it (the channel's publish lock is held here), so an odd
+            // value left under this process's id, or under one that has ended, is taken over at once.
+            const uint32_t writer = Load(block->writerProcessId);
+            const int64_t now = calls.now();
+            if (seen != stuckSequence) {
+                stuckSequence = seen;
+                stuckSinceTicks = now;
             }
-            continue;  // another process's publisher took the turn first
-        }
-        // Odd: another publisher's frame is being written, or its publisher died in the middle of one. A
-        // publisher of this process cannot hold it (the channel's publish lock is held here), so an odd value
-        // left under this process's id, or under one that has ended, is taken over at once.
-        const uint32_t writer = Load(block->writerProcessId);
-        const bool abandoned = writer == calls.processId || !calls.processAlive(writer);
-        if (abandoned || calls.now() - start > patience) {
-            if (CompareExchange(block->sequence, seen, (base | 1) + 2)) {
-                claimedSequence = (base | 1) + 2;
-                break;
+            const bool abandoned = writer == calls.processId || !calls.processAlive(writer) ||
+                                   now - stuckSinceTicks >= abandonment;
+            if (abandoned) {
+                claim = (base | 1) + 2;
+            } else if (now - start > patience) {
+                return false;
+            } else {
+                calls.pause();
+                continue;
             }
-            continue;
         }
-        calls.pause();
+        if (CompareExchange(block->sequence, seen, claim)) {
+            claimedSequence = claim;
+            break;
+        }
+        // another process's publisher took the turn first: look again
     }
     Store(block->writerProcessId, calls.processId);
+    return true;
 }
 
 void CameraSyncPublisher::EndFrame(const SyncFrameRecord& record)

@@ -45,9 +45,12 @@ struct SyncFrameRecord {
     SampleTimes times;
 };
 
-// How long a publisher waits for a live publisher of another process to finish its frame before it takes the
-// turn anyway (that one is hung, or a reader broke the protocol). A frame takes a few milliseconds.
+// How long a publisher waits for a live publisher of another process to finish its frame before it drops its
+// own frame (a frame takes a few milliseconds, more on a loaded machine); and how long one odd value must stand
+// before it counts as abandoned (its publisher hung, or a reader broke the protocol) and is taken over. Taking
+// the turn from a publisher that is still writing would report a mix of two frames as whole.
 inline constexpr int64_t kPublisherTurnWaitMilliseconds = 50;
+inline constexpr int64_t kAbandonedFrameMilliseconds = 2000;
 // The most wake-ups released for one frame, whatever `waitingReaders` claims.
 inline constexpr uint32_t kMostWakeUpsPerFrame = 64;
 
@@ -60,9 +63,11 @@ public:
     CameraSyncPublisher(const CameraSyncPublisher&) = delete;
     CameraSyncPublisher& operator=(const CameraSyncPublisher&) = delete;
 
-    // Makes the sequence odd for this publisher's frame. Waits (bounded, see kPublisherTurnWaitMilliseconds)
-    // while another process's publisher holds it odd; takes the turn at once from one that has ended.
-    void BeginFrame();
+    // Makes the sequence odd for this publisher's frame (true), or gives up the frame (false: nothing may be
+    // written). Waits (bounded, see kPublisherTurnWaitMilliseconds) while another process's live publisher
+    // holds the sequence odd; takes the turn at once from one that has ended, and from one whose odd value has
+    // stood for kAbandonedFrameMilliseconds.
+    bool BeginFrame();
     // Writes the frame record, then makes the sequence even (when no other publisher took the turn in the
     // meantime), then wakes the readers that wait.
     void EndFrame(const SyncFrameRecord& record);
@@ -79,4 +84,6 @@ private:
     const SyncPublisherCalls calls;
     uint64_t claimedSequence = 0;  // the odd value this publisher wrote; 0 outside a frame
     uint64_t lastSequence = 0;     // the highest even value this publisher has seen or written
+    uint64_t stuckSequence = 0;    // an odd value this publisher gave up a frame for, and since when
+    int64_t stuckSinceTicks = 0;
 };

@@ -181,8 +181,8 @@ void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned cha
     record.sourceBitCount = picture.bitCount;
     std::memcpy(record.sourceSubtype, picture.subtype, sizeof record.sourceSubtype);
     record.times = times;
-    if (channel.sync != nullptr)
-        channel.sync->BeginFrame();
+    if (channel.sync != nullptr && !channel.sync->BeginFrame())
+        return;
     if (picture.present && FormatDiffersInSize(channel.headerView, picture))
         WritePublishedFormat(channel.headerView, picture);
     if (packedYuv) {

@@ -32,7 +32,8 @@ inline constexpr YuvStoreKind kFrameBlockStores = YuvStoreKind::Streaming;
 //    block, and the scratch buffer's copy is only recorded; see DeferredScratchRows.
 //  - With a sync publisher, every write of a published frame (header refresh included) happens between its
 //    BeginFrame and its EndFrame, which records the frame (geometry, row order, bytes written, kind, the
-//    picture's subtype and depth, `times`). A frame that is not published takes no turn.
+//    picture's subtype and depth, `times`). A frame that is not published takes no turn; a frame whose turn
+//    cannot be had within the bound (another process's publisher still writing) is dropped unwritten.
 // Uses the preferred conversion path and kFrameBlockStores.
 void PublishFrameToChannel(const CameraChannelViews& channel, const unsigned char* data, uint32_t length,
                            const PictureDescription& picture, const SampleTimes& times = {});

@@ -8,6 +8,7 @@
 
 #include "ChannelFrameSource.h"
 #include "HandMadeChannel.h"
+#include "HandMadeSyncBlock.h"
 
 namespace {
 
@@ -116,6 +117,42 @@ TEST_F(ChannelFrameSourceTest, PublisherThatWentAwayIsNoticedAtTheIdleCheck)
     EXPECT_EQ(source.Status().state, ViewState::Waiting);
     EXPECT_EQ(source.Status().result, TARN_CAMERA_NO_CHANNEL);
     EXPECT_TRUE(source.Status().frameBlockName.empty());
+}
+
+// With a sync block the source copies a frame only when the sequence says a newer one is whole, waits for it
+// instead of polling, counts the frames published and skipped, and lets the channel go once the publisher's
+// process has gone.
+TEST_F(ChannelFrameSourceTest, WithASyncBlockOnlyNewFramesAreReadAndWaitedFor)
+{
+    HandMadeSyncBlock sync(*channel);
+    ASSERT_TRUE(sync.Created());
+    ChannelFrameSource synced(channel->HeaderBlockName());
+    EXPECT_TRUE(synced.Poll(0));
+    EXPECT_TRUE(synced.Status().synchronised);
+    ASSERT_TRUE(synced.HasPicture());
+    EXPECT_EQ(synced.TakeFramesPublished(), 1u);
+
+    channel->Frame()[0] ^= 0xFF;  // rewritten under the same sequence: not a frame, so not read
+    EXPECT_FALSE(synced.Poll(16));
+    EXPECT_FALSE(synced.WaitForNews(50)) << "nothing new within the timeout";
+    sync.Publish(3);
+    EXPECT_TRUE(synced.WaitForNews(5000));
+    EXPECT_TRUE(synced.Poll(32));
+    EXPECT_EQ(static_cast<const unsigned char*>(synced.PictureRows())[0], channel->Frame()[0]);
+    EXPECT_EQ(synced.Status().framesSkipped, 2u);
+    EXPECT_EQ(synced.TakeFramesPublished(), 3u);
+
+    sync.Block().publisherState = TARN_CAMERA_PUBLISHER_END_OF_STREAM;
+    sync.Block().stateChanges = 1;
+    EXPECT_TRUE(synced.WaitForNews(5000));
+    synced.Poll(48);
+    EXPECT_TRUE(synced.Status().publisherEnded);
+    EXPECT_TRUE(synced.HasPicture()) << "the last frame stays on screen";
+
+    sync.Block().publisherProcessId = 0x7FFFFFFC;  // a process that has ended
+    EXPECT_TRUE(synced.Poll(64));
+    EXPECT_EQ(synced.Status().state, ViewState::Waiting);
+    EXPECT_EQ(synced.Status().result, TARN_CAMERA_PUBLISHER_GONE);
 }
 
 }  // namespace

@@ -140,8 +140,9 @@ TEST(CameraSyncPublisher, EachPublishedFrameMovesTheSequenceByTwoAndRecordsTheFr
 }
 
 // An odd sequence left by a publisher that cannot be writing any more is taken at once; one of a live
-// publisher of another process is waited for, up to the bound, and then taken too. A sequence that ran
-// backwards never makes the publisher go back.
+// publisher of another process is waited for, up to the bound, and the frame dropped unwritten, until the same
+// odd value has stood long enough to count as abandoned. A sequence that ran backwards never makes the
+// publisher go back.
 TEST(CameraSyncPublisher, TakesTheTurnFromPublishersThatCannotFinish)
 {
     struct Case {
@@ -155,7 +156,7 @@ TEST(CameraSyncPublisher, TakesTheTurnFromPublishersThatCannotFinish)
         {"a whole frame", 10, kOtherProcess, true, 12, 0},
         {"left odd by this process", 11, kThisProcess, true, 14, 0},
         {"left odd by a process that has ended", 11, kOtherProcess, false, 14, 0},
-        {"held odd by a live process", 11, kOtherProcess, true, 14, static_cast<int>(kPublisherTurnWaitMilliseconds) + 1},
+        {"held odd by a live process", 11, kOtherProcess, true, 11, static_cast<int>(kPublisherTurnWaitMilliseconds) + 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,6 +166,14 @@ TEST(CameraSyncPublisher, TakesTheTurnFromPublishersThatCannotFinish)
         EXPECT_EQ(channel.block.sequence, c.completed);
         EXPECT_EQ(channel.world.pauses, c.pauses);
     }
+
+    SyncedChannel hung(ValidBlock(11, kOtherProcess));
+    hung.frame[0] = 0x5A;
+    hung.Publish(Picture(4, 2, 16), 16);
+    EXPECT_EQ(hung.frame[0], 0x5A) << "a dropped frame writes nothing";
+    hung.world.now += kAbandonedFrameMilliseconds;
+    hung.Publish(Picture(4, 2, 16), 16);
+    EXPECT_EQ(hung.block.sequence, 14u);
 
     SyncedChannel backwards(ValidBlock(100));
     backwards.Publish(Picture(4, 2, 16), 16);

@@ -158,7 +158,7 @@ check_links() {
     unresolved=$("$objdump" -t "$unpacked/lib/$arch/tarn_camera_reader.lib" | awk '/\(sec +0\)/ && /\(scl +2\)/ {print $NF}' |
                  sed -E 's/^__imp__?//; s/^_//; s/@[0-9]+$//' | LC_ALL=C sort -u | tr '\n' ' ')
     same "lib/$arch/tarn_camera_reader.lib's unresolved symbols" "$unresolved" \
-         "CloseHandle GetProcessHeap HeapAlloc HeapFree MapViewOfFile OpenFileMappingW UnmapViewOfFile VirtualQuery memcmp memcpy "
+         "CloseHandle GetLastError GetProcessHeap GetTickCount64 HeapAlloc HeapFree MapViewOfFile OpenFileMappingW OpenProcess OpenSemaphoreW Sleep UnmapViewOfFile VirtualQuery WaitForMultipleObjects WaitForSingleObject memcmp memcpy "
     out="$work/reader_example_$arch.exe"
     "${cc[$arch]}" -std=c89 -pedantic-errors -Wall -Werror -I "$unpacked/include" \
       "$root/tools/examples/ReaderExample.c" -L "$unpacked/lib/$arch" -ltarn_camera_reader -o "$out" ||

@@ -6,8 +6,9 @@
 string(REPLACE "|" ";" flags "${FLAGS}")
 file(MAKE_DIRECTORY ${DIR})
 # The library's kernel32 functions, then the consumer's own; on i386 with their stdcall argument bytes.
-set(functions CloseHandle@4 GetProcessHeap@0 HeapAlloc@12 HeapFree@12 MapViewOfFile@20 OpenFileMappingW@12
-              UnmapViewOfFile@4 VirtualQuery@12 CreateFileMappingW@24 GetStdHandle@4 WriteFile@20 ExitProcess@4)
+set(functions CloseHandle@4 GetLastError@0 GetProcessHeap@0 GetTickCount64@0 HeapAlloc@12 HeapFree@12
+              MapViewOfFile@20 OpenFileMappingW@12 OpenProcess@12 OpenSemaphoreW@12 Sleep@4 UnmapViewOfFile@4
+              VirtualQuery@12 WaitForMultipleObjects@16 WaitForSingleObject@8 CreateFileMappingW@24 GetStdHandle@4 WriteFile@20 ExitProcess@4)
 set(kill_at -k)
 if(NOT MACHINE STREQUAL "i386")
   list(TRANSFORM functions REPLACE "@[0-9]+$" "")

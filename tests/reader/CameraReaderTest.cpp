@@ -187,13 +187,13 @@ TEST_F(OpenedChannel, HeaderChangedOnceDuringACopyIsReadAgainWithTheNewGeometry)
 TEST(CameraReader, EveryResultHasAMessageOfItsOwn)
 {
     std::set<std::string> messages;
-    for (int code = TARN_CAMERA_OK; code <= TARN_CAMERA_CHANGING; ++code) {
+    for (int code = TARN_CAMERA_OK; code <= TARN_CAMERA_SYNC_BROKEN; ++code) {
         const char* message = tarn_camera_result_message(static_cast<TarnCameraResult>(code));
         ASSERT_NE(message, nullptr);
         EXPECT_NE(message[0], '\0') << code;
         messages.insert(message);
     }
-    EXPECT_EQ(messages.size(), static_cast<size_t>(TARN_CAMERA_CHANGING) + 1);
+    EXPECT_EQ(messages.size(), static_cast<size_t>(TARN_CAMERA_SYNC_BROKEN) + 1);
     EXPECT_STREQ(tarn_camera_result_message(static_cast<TarnCameraResult>(999)), "unknown result code");
 }
 

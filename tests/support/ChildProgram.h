@@ -54,6 +54,13 @@ public:
         return true;
     }
 
+    // Ends the program at once, as a crash or the task manager would, and waits until it has ended.
+    void Terminate()
+    {
+        if (process != nullptr && TerminateProcess(process, 98))
+            WaitForSingleObject(process, 30000);
+    }
+
     // Waits for the program's end and gives its exit code (0xFFFFFFFF if it did not end in time).
     DWORD ExitCode()
     {

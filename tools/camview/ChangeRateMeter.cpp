@@ -11,7 +11,7 @@ void ChangeRateMeter::Tick(unsigned long long nowMs)
     const unsigned long long elapsed = nowMs - windowStartMs;
     if (elapsed < kWindowMs)
         return;
-    rate = changes * 1000.0 / static_cast<double>(elapsed);
+    rate = static_cast<double>(changes) * 1000.0 / static_cast<double>(elapsed);
     windowStartMs = nowMs;
     changes = 0;
 }

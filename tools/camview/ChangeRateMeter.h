@@ -1,11 +1,11 @@
-// Frames per second of changing content, as the viewer's title shows it: the viewer counts each frame whose
-// content differs from the one before, and the meter turns the counts into a rate over windows of about one
-// second. Used on the viewer's thread only.
+// Frames per second, as the viewer's title shows it: the viewer counts the frames published (from the sync
+// block's sequence) or, against a publisher without one, each frame whose content differs from the one before,
+// and the meter turns the counts into a rate over windows of about one second. Used on the viewer's thread only.
 #pragma once
 
 class ChangeRateMeter {
 public:
-    void CountChange() { ++changes; }
+    void CountChange(unsigned long long count = 1) { changes += count; }
 
     // Closes the current window once a second has passed since it opened (`nowMs` on a monotonic millisecond
     // clock); the rate of a closed window stays until the next one closes.
@@ -19,6 +19,6 @@ private:
 
     bool started = false;
     unsigned long long windowStartMs = 0;
-    unsigned changes = 0;
+    unsigned long long changes = 0;
     double rate = 0;
 };

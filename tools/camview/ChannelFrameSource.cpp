@@ -6,7 +6,8 @@
 bool ViewStatus::operator==(const ViewStatus& other) const
 {
     return state == other.state && result == other.result && width == other.width && height == other.height &&
-           frameBlockName == other.frameBlockName;
+           frameBlockName == other.frameBlockName && synchronised == other.synchronised &&
+           publisherEnded == other.publisherEnded;
 }
 
 ChannelFrameSource::ChannelFrameSource(std::wstring headerBlockName) : headerBlockName(std::move(headerBlockName))
@@ -27,6 +28,10 @@ bool ChannelFrameSource::Poll(unsigned long long nowMs)
     pictureChanged = false;
     if (reader == nullptr && (!openTried || nowMs - lastOpenAttemptMs >= kRetryMs))
         Open(nowMs);
+    if (reader != nullptr && status.synchronised) {
+        PollSynchronised(nowMs);
+        return pictureChanged;
+    }
     if (reader != nullptr)
         Read(nowMs);
     if (reader != nullptr && nowMs - lastChangeMs >= kIdleCheckMs && nowMs - lastOpenMs >= kIdleCheckMs) {
@@ -34,6 +39,48 @@ bool ChannelFrameSource::Poll(unsigned long long nowMs)
         Open(nowMs);
     }
     return pictureChanged;
+}
+
+void ChannelFrameSource::PollSynchronised(unsigned long long nowMs)
+{
+    TarnCameraResult found = news != TARN_CAMERA_TIMEOUT ? news : tarn_camera_reader_wait(reader, 0);
+    news = TARN_CAMERA_TIMEOUT;
+    switch (found) {
+    case TARN_CAMERA_OK:
+        status.publisherEnded = false;
+        Read(nowMs);
+        break;
+    case TARN_CAMERA_PUBLISHER_ENDED:
+        status.publisherEnded = true;
+        break;
+    case TARN_CAMERA_TIMEOUT:
+        break;
+    default:  // gone, or a sync block that cannot be trusted: let the channel go and look for one anew
+        Close();
+        DropPicture(ViewState::Waiting, found, 0, 0);
+        break;
+    }
+    if (HasPicture() && ticksPerSecond > 0) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        status.frameAgeMs = static_cast<double>(now.QuadPart - shownPublishTicks) * 1000.0 / ticksPerSecond;
+    }
+}
+
+bool ChannelFrameSource::WaitForNews(unsigned long timeoutMs)
+{
+    if (reader == nullptr || !status.synchronised)
+        return false;
+    if (news == TARN_CAMERA_TIMEOUT)
+        news = tarn_camera_reader_wait(reader, timeoutMs);
+    return news != TARN_CAMERA_TIMEOUT;
+}
+
+unsigned long long ChannelFrameSource::TakeFramesPublished()
+{
+    const unsigned long long frames = framesPublished;
+    framesPublished = 0;
+    return frames;
 }
 
 const void* ChannelFrameSource::PictureRows() const
@@ -54,6 +101,12 @@ void ChannelFrameSource::Open(unsigned long long nowMs)
         return;
     }
     lastOpenMs = nowMs;
+    // The first look at the sync block is news for the next Poll (a publisher that has already ended, say).
+    news = tarn_camera_reader_wait(reader, 0);
+    status.synchronised = news != TARN_CAMERA_NO_SYNC_BLOCK;
+    status.publisherEnded = false;
+    if (!status.synchronised)
+        news = TARN_CAMERA_TIMEOUT;
     const size_t frameBlockBytes = tarn_camera_reader_frame_block_size(reader);
     shown.resize(frameBlockBytes);
     incoming.resize(frameBlockBytes);
@@ -73,10 +126,19 @@ void ChannelFrameSource::Read(unsigned long long nowMs, bool reopened)
         tarn_camera_reader_read(reader, incoming.data(), static_cast<unsigned long>(incoming.size()), &frame);
     switch (read) {
     case TARN_CAMERA_OK:
+        if (frame.flags & TARN_CAMERA_INFO_WHOLE_FRAME) {
+            if (lastFrameNumber != 0)
+                status.framesSkipped += frame.framesSkipped;
+            framesPublished += lastFrameNumber != 0 ? frame.frameNumber - lastFrameNumber : 1;
+            lastFrameNumber = frame.frameNumber;
+            shownPublishTicks = frame.publishTicks;
+            ticksPerSecond = frame.ticksPerSecond;
+        }
         Show(frame, nowMs);
         break;
     case TARN_CAMERA_CHANGING:
-        // A publisher is rewriting the header: keep what is shown and read again at the next poll.
+        // A publisher is rewriting the frame or the header: keep what is shown and read again at the next
+        // poll (with a sync block, the wait reports the frame as new until it is read whole).
         break;
     case TARN_CAMERA_FRAME_BLOCK_RENAMED:
         // The publisher moved to another block: show that one now (once; a header renamed again in between

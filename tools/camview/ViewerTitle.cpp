@@ -30,7 +30,15 @@ std::wstring ViewerTitle(const ViewStatus& status, double changesPerSecond)
     case ViewState::Showing: {
         wchar_t rate[32];
         std::swprintf(rate, sizeof rate / sizeof rate[0], L"%.1f fps", changesPerSecond);
-        return program + Geometry(status) + L" - " + rate + L" - " + status.frameBlockName;
+        std::wstring title = program + Geometry(status) + L" - " + rate;
+        if (status.synchronised) {
+            wchar_t age[32];
+            std::swprintf(age, sizeof age / sizeof age[0], L"%.0f ms old", status.frameAgeMs);
+            title += L" - " + std::to_wstring(status.framesSkipped) + L" skipped - " + age;
+            if (status.publisherEnded)
+                title += L" - publisher ended";
+        }
+        return title + L" - " + status.frameBlockName;
     }
     case ViewState::Refused:
         break;

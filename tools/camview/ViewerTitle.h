@@ -1,4 +1,5 @@
-// The viewer's title: what it shows (geometry, frames per second of changing content, the frame block's name),
+// The viewer's title: what it shows (geometry, frames per second; with a sync block the frames skipped, the
+// shown frame's age and whether the publisher has ended; the frame block's name),
 // or that it waits for a channel, or why it cannot show the announced picture.
 #pragma once
 
@@ -6,4 +7,4 @@
 
 #include "ChannelFrameSource.h"
 
-std::wstring ViewerTitle(const ViewStatus& status, double changesPerSecond);
+std::wstring ViewerTitle(const ViewStatus& status, double framesPerSecond);

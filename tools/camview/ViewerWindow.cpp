@@ -9,6 +9,8 @@ const wchar_t kWindowClass[] = L"TarnCamview";
 const COLORREF kBackground = RGB(24, 24, 24);
 const COLORREF kStatusText = RGB(160, 160, 160);
 constexpr int kMaximumRefreshHz = 60;
+constexpr unsigned long kNewsWaitSliceMs = 30;
+constexpr unsigned long long kTitleRefreshMs = 250;
 
 unsigned long long NowMs()
 {
@@ -78,9 +80,12 @@ int ViewerWindow::Run()
             if (nextRefreshMs < now)  // fell behind (the window was being dragged): start afresh from now
                 nextRefreshMs = now + refreshPeriodMs;
         }
+        // Until the next refresh is due, only input is waited for (the pace); after that, with a sync block,
+        // the next frame itself, in slices so that input is still taken up promptly.
         const double waitMs = nextRefreshMs - static_cast<double>(NowMs());
-        MsgWaitForMultipleObjectsEx(0, nullptr, waitMs > 0 ? static_cast<DWORD>(waitMs) : 0, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        if (waitMs > 0 || !source.WaitForNews(kNewsWaitSliceMs))
+            MsgWaitForMultipleObjectsEx(0, nullptr, waitMs > 0 ? static_cast<DWORD>(waitMs) : 0, QS_ALLINPUT,
+                                        MWMO_INPUTAVAILABLE);
     }
     timeEndPeriod(1);
     return exitCode;
@@ -118,14 +123,20 @@ LRESULT CALLBACK ViewerWindow::WindowProcedure(HWND window, UINT message, WPARAM
 
 void ViewerWindow::Refresh(unsigned long long nowMs)
 {
-    if (source.Poll(nowMs)) {
-        if (source.HasPicture())
-            changeRate.CountChange();
+    const bool changed = source.Poll(nowMs);
+    if (changed)
         InvalidateRect(window, nullptr, FALSE);
-    }
+    if (source.Status().synchronised)
+        changeRate.CountChange(source.TakeFramesPublished());
+    else if (changed && source.HasPicture())
+        changeRate.CountChange();
     changeRate.Tick(nowMs);
+    // The title follows every change of state at once, and the rate and the frame's age four times a second.
     std::wstring current = ViewerTitle(source.Status(), changeRate.Rate());
-    if (current != title) {
+    const bool sameState = source.Status() == shownStatus;
+    if (current != title && (!sameState || nowMs - lastTitleMs >= kTitleRefreshMs)) {
+        shownStatus = source.Status();
+        lastTitleMs = nowMs;
         title.swap(current);
         SetWindowTextW(window, title.c_str());
         if (!source.HasPicture())

@@ -1,6 +1,6 @@
 // camview's top-level window: the source's picture scaled into the client area (in its proportions, the rest
 // dark) and the source's status in the title, refreshed at the display's rate, at most 60 times a second, by
-// the paced message loop of Run. Everything runs on the thread that created the window. The source is not
+// the paced message loop of Run, which between refreshes waits for the next frame rather than polling for it. Everything runs on the thread that created the window. The source is not
 // owned: the caller keeps it alive until Run returns.
 #pragma once
 
@@ -35,4 +35,6 @@ private:
     HWND window = nullptr;
     double refreshPeriodMs = 1000.0 / 60;
     std::wstring title;
+    ViewStatus shownStatus;  // the status the title was last made from
+    unsigned long long lastTitleMs = 0;
 };

@@ -196,6 +196,26 @@ struct TarnCameraReader {
     }
 };
 
+namespace {
+
+// Maps the sync block beside the header block `headerBlockName`, when the publisher keeps one, with the
+// wake-up semaphore. A sync block too small to hold its layout is refused; a missing one is no error.
+TarnCameraResult OpenSync(TarnCameraReader* reader, const wchar_t* headerBlockName)
+{
+    wchar_t name[TARN_CAMERA_FRAME_BLOCK_NAME_UNITS];
+    if (!ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_BLOCK_SUFFIX))
+        return TARN_CAMERA_OK;
+    if (!reader->sync.Open(name, FILE_MAP_READ | FILE_MAP_WRITE))
+        return TARN_CAMERA_OK;
+    if (reader->sync.view == nullptr || reader->sync.regionSize < TARN_CAMERA_SYNC_BLOCK_SIZE)
+        return TARN_CAMERA_SYNC_BROKEN;
+    if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
+        reader->wake.Reset(OpenSemaphoreW(SYNCHRONIZE, FALSE, name));
+    return TARN_CAMERA_OK;
+}
+
+}  // namespace
+
 extern "C" TarnCameraResult tarn_camera_reader_open(const wchar_t* headerBlockName, TarnCameraReader** opened)
 {
     if (opened == nullptr)
@@ -237,22 +257,6 @@ extern "C" TarnCameraResult tarn_camera_reader_open(const wchar_t* headerBlockNa
 }
 
 namespace {
-
-// Maps the sync block beside the header block `headerBlockName`, when the publisher keeps one, with the
-// wake-up semaphore. A sync block too small to hold its layout is refused; a missing one is no error.
-TarnCameraResult OpenSync(TarnCameraReader* reader, const wchar_t* headerBlockName)
-{
-    wchar_t name[TARN_CAMERA_FRAME_BLOCK_NAME_UNITS];
-    if (!ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_BLOCK_SUFFIX))
-        return TARN_CAMERA_OK;
-    if (!reader->sync.Open(name, FILE_MAP_READ | FILE_MAP_WRITE))
-        return TARN_CAMERA_OK;
-    if (reader->sync.view == nullptr || reader->sync.regionSize < TARN_CAMERA_SYNC_BLOCK_SIZE)
-        return TARN_CAMERA_SYNC_BROKEN;
-    if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
-        reader->wake.Reset(OpenSemaphoreW(SYNCHRONIZE, FALSE, name));
-    return TARN_CAMERA_OK;
-}
 
 // What the sync block records of the frame, copied while the sequence was even and unchanged.
 void DescribeSyncedFrame(const TarnCameraSyncBlock& record, uint64_t sequence, uint64_t previous,
@@ -326,10 +330,8 @@ TarnCameraResult ReadSynchronised(TarnCameraReader* reader, void* buffer, unsign
             Sleep(attempt < 2 ? 0 : 1);
             continue;
         }
-        if (before < reader->lastSequence) {
-            reader->lastSequence = before;  // so that the reader can go on from here
+        if (before < reader->lastSequence)
             return TARN_CAMERA_SYNC_BROKEN;
-        }
         CopyShared(&header, reader->header.view, sizeof header);
         CopyShared(&record, sync, sizeof record);
         unsigned long long frameBytes = 0;
@@ -389,10 +391,8 @@ TarnCameraResult LookForNews(TarnCameraReader* reader)
     if (!SyncBlockValid(sync))
         return TARN_CAMERA_SYNC_BROKEN;
     const uint64_t sequence = LoadSequence(sync);
-    if (sequence < reader->lastSequence) {
-        reader->lastSequence = sequence & ~uint64_t{1};
+    if (sequence < reader->lastSequence)
         return TARN_CAMERA_SYNC_BROKEN;
-    }
     if (sequence % 2 == 0 && sequence > reader->lastSequence)
         return TARN_CAMERA_OK;
     const uint32_t state = LoadShared<uint32_t>(sync, offsetof(TarnCameraSyncBlock, publisherState));
@@ -500,7 +500,17 @@ extern "C" const char* tarn_camera_result_message(TarnCameraResult result)
     case TARN_CAMERA_BUFFER_TOO_SMALL:
         return "the buffer is smaller than the frame";
     case TARN_CAMERA_CHANGING:
-        return "the header kept changing while the frame was copied";
+        return "the frame kept changing while it was copied";
+    case TARN_CAMERA_TIMEOUT:
+        return "no newer frame arrived in time";
+    case TARN_CAMERA_PUBLISHER_ENDED:
+        return "the publisher stopped or reached the end of its stream";
+    case TARN_CAMERA_PUBLISHER_GONE:
+        return "the publisher's process has ended";
+    case TARN_CAMERA_NO_SYNC_BLOCK:
+        return "the publisher keeps no sync block: frames can only be polled, and may be torn";
+    case TARN_CAMERA_SYNC_BROKEN:
+        return "the sync block is not valid or its sequence ran backwards; open the channel again";
     }
     return "unknown result code";
 }
