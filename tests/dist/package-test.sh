@@ -292,14 +292,14 @@ programs32='C:\Program Files (x86)\Tarn camera filters'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarnCameraFilters'
 unix_path() { local p=${1#C:\\}; echo "$prefix/drive_c/${p//\\//}"; }
 
-# The trees an install may touch as reg.exe exports them, into $work/registry-$1-*.reg: the machine's software
-# keys (in the 64-bit view, which shows the 32-bit one as Wow6432Node) and the user's.
+# The tree an install touches as reg.exe exports it, into $work/registry-$1.reg: the machine's software keys
+# (HKCR's classes, the filter mapper's entries and the installed-programs list), in the 64-bit view, which
+# shows the 32-bit one as Wow6432Node. (The user's keys gain the platform's cache of what its filter mapper
+# enumerated, which the setup program has no part in.)
 export_registry() {
-  local key
-  for key in 'HKLM\Software' 'HKCU\Software'; do
-    fresh "$wine64" reg export "$key" "$(windows_path "$work/registry-$1-${key%%\\*}.reg")" /reg:64 /y ||
-      fail "reg export $key ($(cat "$work/out.txt"))"
-  done
+  rm -f "$work/registry-$1.reg"
+  fresh "$wine64" reg export 'HKLM\Software' "$(windows_path "$work/registry-$1.reg")" /reg:64 /y ||
+    fail "reg export HKLM\\Software ($(cat "$work/out.txt"))"
 }
 
 # A value of the installed-programs entry, as the 64-bit reg.exe reads it.
@@ -324,7 +324,7 @@ streams() {
   WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" "$demo" \
     "$(windows_path "$x64_build/tests/e2e/clip.avi")" >"$work/demo.txt" 2>&1 </dev/null &
   local player=$!
-  until grep -q '^ready' "$work/demo.txt" || ((waited++ >= 120)) || ! kill -0 $player 2>/dev/null; do sleep 0.5; done
+  until grep -qs '^ready' "$work/demo.txt" || ((waited++ >= 120)) || ! kill -0 $player 2>/dev/null; do sleep 0.5; done
   grep -q '(EC_COMPLETE)' "$work/demo.txt" || fail "$arch graph into the installed vidtap: $(cat "$work/demo.txt")"
   rm -f "$prefix/drive_c/frame.bmp"
   fresh "$loader" "${folder[$arch]}\\camreader.exe" 'C:\frame.bmp'
@@ -399,11 +399,9 @@ check_setup() {
     [[ ! -e $(unix_path "$file") ]] || fail "the uninstall left $file ($(find "$(unix_path "$file")" | head -5))"
   done
   export_registry after
-  for key in HKLM HKCU; do
-    cmp -s "$work/registry-before-$key.reg" "$work/registry-after-$key.reg" ||
-      fail "$key\\Software differs after the uninstall: $(diff <(iconv -f UTF-16 -t UTF-8 "$work/registry-before-$key.reg") \
-            <(iconv -f UTF-16 -t UTF-8 "$work/registry-after-$key.reg") | head -20)"
-  done
+  cmp -s "$work/registry-before.reg" "$work/registry-after.reg" ||
+    fail "HKLM\\Software differs after the uninstall: $(diff <(iconv -f UTF-16 -t UTF-8 "$work/registry-before.reg") \
+          <(iconv -f UTF-16 -t UTF-8 "$work/registry-after.reg") | head -20)"
   bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64
   trap - EXIT
   [[ $failures == 0 ]] && rm -rf "$prefix" "$work/older"
