@@ -15,6 +15,10 @@
 #   registration  in a fresh win64 prefix, register.cmd run by the 32-bit and by the 64-bit cmd.exe registers
 #                 each bitness in its own registry view and filter mapper, unregister.cmd removes it all, and
 #                 a module that does not load makes register.cmd report it and exit with 1
+#   cmake_package_x86, cmake_package_x64
+#                 a project (consumer/) finds the unpacked package's tarn_camera_reader, builds the reader
+#                 example for that architecture with the mingw toolchain, and the program reads the channel of
+#                 the test pattern publisher (of the same architecture) under Wine
 #   setup         in a fresh win64 prefix, the setup program (built beside the archive) installs silently over
 #                 a copy stamped with a lower version: each bitness's modules registered from its Program Files
 #                 folder in its registry view and filter mapper, the installed-programs entry, a graph of each
@@ -286,6 +290,36 @@ check_registration() {
   [[ $failures == 0 ]] && rm -rf "$prefix"
 }
 
+check_cmake_package() {
+  local arch=$1 toolchain=x86_64 build=$x64_build
+  [[ $arch == x86 ]] && { toolchain=i686; build=$x86_build; }
+  local consumer="$work/consumer-$arch" prefix=$x64_build/wineprefix
+  rm -rf "$consumer"
+  if ! cmake -S "$root/tests/dist/consumer" -B "$consumer" -G Ninja \
+         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$toolchain-mingw.cmake" \
+         -Dtarn_camera_reader_DIR="$unpacked/lib/cmake/tarn_camera_reader" >"$consumer.log" 2>&1 ||
+     ! cmake --build "$consumer" >>"$consumer.log" 2>&1; then
+    cat "$consumer.log"
+    fail "the consumer project does not build for $arch"
+    return
+  fi
+  grep -q "$unpacked/lib/$arch/tarn_camera_reader.lib" "$consumer/build.ninja" ||
+    fail "the $arch consumer does not link lib/$arch/tarn_camera_reader.lib"
+
+  local publisher="$build/tools/testpattern_publisher.exe" waited=0
+  "$root/scripts/wine-run" "$prefix" win64 "$publisher" >"$work/publisher.txt" 2>&1 </dev/null &
+  local running=$!
+  until grep -qs '^ready' "$work/publisher.txt" || ((waited++ >= 120)) || ! kill -0 $running 2>/dev/null; do
+    sleep 0.5
+  done
+  "$root/scripts/wine-run" "$prefix" win64 "$consumer/reader_example.exe" >"$work/consumer.txt" 2>&1 </dev/null
+  same "the $arch consumer's exit code" "$?" 0
+  "$root/scripts/wine-run" "$prefix" win64 "$publisher" --stop >/dev/null 2>&1 </dev/null
+  wait $running
+  grep -Eq '^1920 x 1080, top-left pixel B [0-9]+ G [0-9]+ R [0-9]+.?$' "$work/consumer.txt" ||
+    fail "the $arch consumer read: $(cat "$work/consumer.txt") (publisher: $(cat "$work/publisher.txt"))"
+}
+
 # The setup program's folders, as Windows and as this machine name them.
 programs64='C:\Program Files\Tarn camera filters'
 programs32='C:\Program Files (x86)\Tarn camera filters'
@@ -409,6 +443,7 @@ check_setup() {
 
 case "$check" in
   assembled | contents | version_info | reproducible | links | registration | setup) "check_$check" ;;
+  cmake_package_x86 | cmake_package_x64) check_cmake_package "${check##*_}" ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 [[ $failures == 0 ]] && echo "package $check: passed"
