@@ -27,13 +27,6 @@ constexpr int kClipWidth = 320;
 constexpr int kClipHeight = 240;
 constexpr size_t kClipFrameBytes = kClipWidth * kClipHeight * 2;
 
-std::wstring FileNameOf(const char* unixPath)
-{
-    const std::string path(unixPath);
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    return std::wstring(name.begin(), name.end());
-}
-
 std::wstring LoadedFrom(HMODULE module)
 {
     wchar_t path[MAX_PATH] = {};
@@ -66,16 +59,16 @@ TEST_P(RegistrationFree, ModuleFromTheApplicationFolderStreamsSeeksAndUnloadsWit
         ASSERT_TRUE(tree.has_value());
     const std::vector<BYTE> clipFrames = ReadWholeFile(E2E_CLIP_FRAMES);
     ASSERT_EQ(clipFrames.size(), 10 * kClipFrameBytes);
-    const std::wstring moduleFile = FileNameOf(module.unixPath);
+    const std::string label(module.label);
+    const std::wstring moduleFile = std::wstring(label.begin(), label.end()) + L".dll";
 
     PrivateFilterModule privateModule;
     ASSERT_EQ(privateModule.Load(moduleFile.c_str()), S_OK);
     EXPECT_EQ(_wcsicmp(LoadedFrom(privateModule.Handle()).c_str(), (ApplicationFolder() + moduleFile).c_str()), 0);
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.OutVoid()),
+              S_OK);
     {
-        ComPtr<IGraphBuilder> graph;
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.OutVoid()),
-                  S_OK);
         ComPtr<IBaseFilter> sink;
         ASSERT_EQ(privateModule.CreateFilter(*module.classId, sink.Out()), S_OK);
         ASSERT_EQ(graph->AddFilter(sink.Get(), module.filterName), S_OK);
@@ -102,11 +95,26 @@ TEST_P(RegistrationFree, ModuleFromTheApplicationFolderStreamsSeeksAndUnloadsWit
         LPOLESTR name = const_cast<LPOLESTR>(L"Duration");
         DISPID member = DISPID_UNKNOWN;
         ASSERT_EQ(position->GetIDsOfNames(IID_NULL, &name, 1, 0, &member), S_OK);
+        // Through IDispatch the property answers what the direct call answers (the AVI Splitter's pin may
+        // have no IMediaPosition to pass it on to: then both fail alike).
+        REFTIME directDuration = 0;
+        const HRESULT direct = position->get_Duration(&directDuration);
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         VARIANT result = {};
-        EXPECT_EQ(position->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
-        EXPECT_EQ(result.vt, VT_R8);
-        EXPECT_DOUBLE_EQ(result.dblVal, splitterDuration / 1e7);
+        EXCEPINFO exception = {};
+        const HRESULT invoked =
+            position->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &exception, nullptr);
+        if (SUCCEEDED(direct)) {
+            EXPECT_EQ(invoked, S_OK);
+            EXPECT_EQ(result.vt, VT_R8);
+            EXPECT_DOUBLE_EQ(result.dblVal, directDuration);
+        } else {
+            EXPECT_EQ(invoked, DISP_E_EXCEPTION);
+            EXPECT_EQ(exception.scode, direct);
+        }
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
 
         const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
         EXPECT_EQ(run.runResult, S_OK);
@@ -125,14 +133,8 @@ TEST_P(RegistrationFree, ModuleFromTheApplicationFolderStreamsSeeksAndUnloadsWit
             const BYTE* lastFrame = clipFrames.data() + clipFrames.size() - kClipFrameBytes;
             EXPECT_TRUE(SameBytes(picture, ReferenceBottomUpBgr(lastFrame, kClipWidth, kClipHeight)));
         }
-        sinkInput.Reset();
-        sink.Reset();
-        video.Reset();
-        splitterSeeking.Reset();
-        seeking.Reset();
-        position.Reset();
-        EXPECT_EQ(graph.Detach()->Release(), 0u) << "the filter graph outlived the test";
     }
+    EXPECT_EQ(graph.Detach()->Release(), 0u) << "the filter graph outlived the test";
     EXPECT_EQ(privateModule.Unload(), S_OK) << module.label << " keeps an object alive";
     EXPECT_EQ(GetModuleHandleW((ApplicationFolder() + moduleFile).c_str()), nullptr);
 
