@@ -49,7 +49,8 @@ Var X86DIR
 ; Modules whose regsvr32 failed, during one pass over them.
 Var FAILED
 
-Page directory
+; An installed copy is upgraded or repaired in its own folder: no folder to choose then.
+Page directory SkipWhenInstalled
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -113,6 +114,13 @@ Function .onInit
     ${Else}
       StrCpy $INSTDIR "$PROGRAMFILES32\${PRODUCT}"
     ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function SkipWhenInstalled
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    Abort
   ${EndIf}
 FunctionEnd
 
