@@ -71,11 +71,12 @@ zip="$out/vidtap-$version-windows.zip"
 mv "$stage.zip" "$zip"
 
 # The setup program (tools/package/setup.nsi) installs the stage's binaries of each architecture, and the
-# headers, the libraries with their CMake package, README.txt and LICENSE.txt in its install folder. files.nsh
-# lists them for the installer and, in the opposite order, for the uninstaller. Its sizes are what each
-# Windows gets: the x86 binaries and the shared files on a 32-bit one, both bitnesses' on a 64-bit one.
+# headers, the libraries with their CMake package, README.txt and LICENSE.txt in its install folder. The
+# include file written here lists them for the installer and for the uninstaller, which removes the files and
+# then their folders, deepest first. Its sizes are what each Windows gets: the x86 binaries and the shared
+# files on a 32-bit one, both bitnesses' on a 64-bit one.
 nsh="$stage.nsh"
-trap 'rm -rf "$stage" "$stage.zip" "$nsh"' EXIT
+trap 'rm -rf "$stage" "$stage.zip" "$nsh" "$stage.exe" "$stage.log"' EXIT
 kilobytes() { (cd "$stage" && cat "$@" | wc -c | awk '{ print int(($1 + 1023) / 1024) }'); }
 shared=$(cd "$stage" && find include lib README.txt LICENSE.txt -type f | LC_ALL=C sort)
 binaries=$(cd "$stage/x86" && find . -type f -printf '%P\n' | LC_ALL=C sort)
@@ -104,7 +105,6 @@ binaries=$(cd "$stage/x86" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 } >"$nsh"
 setup="$out/vidtap-$version-setup.exe"
 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$nsh" -DOUTFILE="$stage.exe" \
-  "$root/tools/package/setup.nsi" >"$stage.log" 2>&1 || { cat "$stage.log" >&2; rm -f "$stage.log"; fail "makensis"; }
-rm -f "$stage.log"
+  "$root/tools/package/setup.nsi" >"$stage.log" 2>&1 || { cat "$stage.log" >&2; fail "makensis"; }
 mv "$stage.exe" "$setup"
 echo "$zip"
