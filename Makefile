@@ -7,8 +7,10 @@
 # make soak : only the long runs, 32- and 64-bit: 100,000 frames through a real graph into each sink, with the
 #             process's private bytes, handles and threads before and after (a few minutes per build).
 # make dist : the release package dist/vidtap-<version>-windows.zip: both bitnesses' modules and tools,
-#             stripped, with their debug information, the public headers and the registration scripts
-#             (scripts/dist.sh); `make dist-check` builds it again elsewhere and compares the bytes.
+#             stripped, with their debug information, the public headers, the reader library with its CMake
+#             package and the registration scripts, and beside it the setup program
+#             dist/vidtap-<version>-setup.exe (scripts/dist.sh); `make dist-check` builds both again elsewhere
+#             and compares the bytes.
 # make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
 #             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
 # make view : the same graph demo with camview, the live viewer, on the display DISPLAY names (ARCH likewise).

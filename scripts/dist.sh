@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # dist.sh WIN32_BUILD WIN64_BUILD OUTPUT_DIR: packs the package stages of a 32-bit and a 64-bit build
 # (cmake/Package.cmake: stripped binaries, their debug information, the manifest) with the public headers,
-# the registration scripts and the documents into OUTPUT_DIR/vidtap-<version>-windows.zip, and prints the
-# archive's path.
+# the reader library's CMake package, the registration scripts and the documents into
+# OUTPUT_DIR/vidtap-<version>-windows.zip, builds the setup program OUTPUT_DIR/vidtap-<version>-setup.exe
+# from the same files, and prints the archive's path.
 #
 # The archive's bytes depend on nothing but those files: entries in byte order of their names, no directory
 # entries (-D), no extra fields with owners or further times (-X), mode 644, and one time for every entry:
@@ -49,6 +50,14 @@ mkdir -p "$stage/include"
 cp "$root/include/tarn_camera_channel.h" "$root/include/tarn_filters.h" "$root/common/CVideoFrameForm.h" \
    "$root/common/CVideoFrame.h" "$root/common/FrameRecordExport.h" "$stage/include/"
 
+# The reader library's CMake package (find_package(tarn_camera_reader)), beside the libraries it names.
+cmake_package="$stage/lib/cmake/tarn_camera_reader"
+mkdir -p "$cmake_package"
+cp "$root/tools/package/cmake/tarn_camera_reader-config.cmake" "$cmake_package/"
+sed -e "s/@VERSION@/$version/g" -e "s/@VERSION_MAJOR@/${version%%.*}/g" \
+  "$root/tools/package/cmake/tarn_camera_reader-config-version.cmake.in" \
+  >"$cmake_package/tarn_camera_reader-config-version.cmake"
+
 crlf() { sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" >"$2"; }
 crlf "$root/tools/package/README.txt" "$stage/README.txt"
 crlf "$root/LICENSE" "$stage/LICENSE.txt"
@@ -60,4 +69,42 @@ find "$stage" -exec touch -h -d "@$epoch" {} +
 zip="$out/vidtap-$version-windows.zip"
 (cd "$stage" && find . -type f -printf '%P\n' | LC_ALL=C sort | TZ=UTC zip -q -X -D -9 "$stage.zip" -@)
 mv "$stage.zip" "$zip"
+
+# The setup program (tools/package/setup.nsi) installs the stage's binaries of each architecture, and the
+# headers, the libraries with their CMake package, README.txt and LICENSE.txt in its install folder. The
+# include file written here lists them for the installer and for the uninstaller, which removes the files and
+# then their folders, deepest first. Its sizes are what each Windows gets: the x86 binaries and the shared
+# files on a 32-bit one, both bitnesses' on a 64-bit one.
+nsh="$stage.nsh"
+trap 'rm -rf "$stage" "$stage.zip" "$nsh" "$stage.exe" "$stage.log"' EXIT
+kilobytes() { (cd "$stage" && cat "$@" | wc -c | awk '{ print int(($1 + 1023) / 1024) }'); }
+shared=$(cd "$stage" && find include lib README.txt LICENSE.txt -type f | LC_ALL=C sort)
+binaries=$(cd "$stage/x86" && find . -type f -printf '%P\n' | LC_ALL=C sort)
+# shellcheck disable=SC2086
+{
+  echo "!define SIZE_KB_X86 $(kilobytes $shared $(sed 's|^|x86/|' <<<"$binaries"))"
+  echo "!define SIZE_KB_X64 $(kilobytes $shared $(sed 's|^|x86/|' <<<"$binaries") $(sed 's|^|x64/|' <<<"$binaries"))"
+  echo '!macro BINARIES_INSTALL ARCH'
+  for file in $binaries; do echo "  File \"\${STAGE}/\${ARCH}/$file\""; done
+  echo '!macroend'
+  echo '!macro BINARIES_REMOVE FOLDER'
+  for file in $binaries; do echo "  Delete \"\${FOLDER}\\$file\""; done
+  echo '!macroend'
+  echo '!macro SHARED_INSTALL'
+  for file in $shared; do
+    folder=$(dirname "$file")
+    folder=${folder#.}
+    echo "  SetOutPath \"\$INSTDIR${folder:+\\${folder//\//\\}}\""
+    echo "  File \"\${STAGE}/$file\""
+  done
+  echo '!macroend'
+  echo '!macro SHARED_REMOVE'
+  for file in $shared; do echo "  Delete \"\$INSTDIR\\${file//\//\\}\""; done
+  for dir in $(cd "$stage" && find include lib -type d | LC_ALL=C sort -r); do echo "  RMDir \"\$INSTDIR\\${dir//\//\\}\""; done
+  echo '!macroend'
+} >"$nsh"
+setup="$out/vidtap-$version-setup.exe"
+makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$nsh" -DOUTFILE="$stage.exe" \
+  "$root/tools/package/setup.nsi" >"$stage.log" 2>&1 || { cat "$stage.log" >&2; fail "makensis"; }
+mv "$stage.exe" "$setup"
 echo "$zip"

@@ -65,8 +65,9 @@ apt() {
 }
 install() { apt "$@" install -y -qq --no-install-recommends "${need[@]}"; }
 
-# The addresses of the indexes the last update could not fetch ("E: Failed to fetch URL ...").
-failed_indexes() { sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' "$work/apt.log" | sort -u; }
+# The addresses of the indexes the last update could not fetch ("E: Failed to fetch URL ...", or "W:" from
+# the apt versions that report an index it went on without as a warning).
+failed_indexes() { sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$work/apt.log" | sort -u; }
 
 updated=no
 for ((try = 1; try <= tries; ++try)); do
@@ -124,8 +125,9 @@ private_sources() {
     : >"$dir/$(basename "$file").list"
     while read -r line; do
       local skip=no url
+      # "deb [options] URI suite components": the options, which may hold spaces, are no field of their own.
       # shellcheck disable=SC2086
-      set -- $line
+      set -- ${line/\[*\]/}
       if [[ ${1:-} == deb* && $# -ge 3 ]]; then
         while read -r url; do
           [[ $url == "${2%/}/dists/$3/"* ]] && skip=yes

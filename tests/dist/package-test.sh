@@ -15,6 +15,17 @@
 #   registration  in a fresh win64 prefix, register.cmd run by the 32-bit and by the 64-bit cmd.exe registers
 #                 each bitness in its own registry view and filter mapper, unregister.cmd removes it all, and
 #                 a module that does not load makes register.cmd report it and exit with 1
+#   cmake_package_x86, cmake_package_x64
+#                 a project (consumer/) finds the unpacked package's tarn_camera_reader, builds the reader
+#                 example for that architecture with the mingw toolchain, and the program reads the channel of
+#                 the test pattern publisher (of the same architecture) under Wine
+#   setup         in a fresh win64 prefix, the setup program (built beside the archive) installs silently over
+#                 a copy stamped with a lower version: each bitness's modules registered from its Program Files
+#                 folder in its registry view and filter mapper, the installed-programs entry, a graph of each
+#                 bitness streaming into the installed vidtap and the installed camreader reading the frame;
+#                 installing the same version again repairs a removed file and registration; the quiet
+#                 uninstall command leaves no file, folder or shortcut, and the machine's and the user's
+#                 software keys exported byte for byte as before the first install
 set -uo pipefail
 usage="usage: $0 CHECK VERSION WIN32_BUILD WIN64_BUILD WORK PROBE_X86 PROBE_X64 OBJDUMP OBJCOPY CC_X86 CC_X64"
 [[ $# -eq 11 ]] || { echo "$usage" >&2; exit 2; }
@@ -22,6 +33,7 @@ check=$1 version=$2 x86_build=$3 x64_build=$4 work=$5 probe_x86=$6 probe_x64=$7 
 declare -A cc=([x86]=${10} [x64]=${11})
 root=$(cd "$(dirname "$0")/../.." && pwd)
 zip_name="vidtap-$version-windows.zip"
+setup_name="vidtap-$version-setup.exe"
 unpacked="$work/unpacked"
 # What the package holds, as the README promises it.
 binaries="vidtap.dll nullsinker.dll camreader.exe camview.exe"
@@ -44,6 +56,7 @@ check_assembled() {
   zip=$(pack "$work/first") || { fail "scripts/dist.sh"; return; }
   same "archive" "$zip" "$work/first/$zip_name"
   unzip -q "$zip" -d "$unpacked" || fail "unzip $zip"
+  [[ -s $work/first/$setup_name ]] || fail "no $setup_name beside the archive"
 }
 
 check_contents() {
@@ -52,6 +65,8 @@ check_contents() {
     for file in $binaries; do expected+="$arch/$file"$'\n'"symbols/$arch/$file.debug"$'\n'; done
     for file in $libraries; do expected+="lib/$arch/$file"$'\n'; done
   done
+  expected+="lib/cmake/tarn_camera_reader/tarn_camera_reader-config.cmake"$'\n'
+  expected+="lib/cmake/tarn_camera_reader/tarn_camera_reader-config-version.cmake"$'\n'
   expected+=$(printf '%s\n' include/tarn_camera_channel.h include/tarn_filters.h include/CVideoFrameForm.h \
               include/CVideoFrame.h include/FrameRecordExport.h register.cmd unregister.cmd README.txt LICENSE.txt)
   same "archive entries" "$(unzip -Z1 "$work/first/$zip_name")" "$(LC_ALL=C sort <<<"$expected")"
@@ -109,23 +124,26 @@ check_contents() {
 }
 
 check_version_info() {
-  local arch file out type field expected
+  local arch file
   for arch in x86 x64; do
-    for file in $binaries; do
-      out="$work/version-$arch-$file.txt"
-      "$root/scripts/wine-run" "$x64_build/wineprefix" win64 "$probe_x64" version \
-        "$(windows_path "$unpacked/$arch/$file")" >"$out" 2>&1 </dev/null || { fail "$arch/$file: no version resource"; continue; }
-      type=app
-      [[ $file == *.dll ]] && type=dll
-      for field in "FixedFileVersion $version.0" "FixedProductVersion $version.0" "FileVersion $version" \
-                   "ProductVersion $version" "OriginalFilename $file" "FileType $type"; do
-        read -r field expected <<<"$field"
-        same "$arch/$file $field" "$(value_of "$field" "$out")" "$expected"
-      done
-      for field in CompanyName ProductName FileDescription; do
-        [[ $(value_of $field "$out") =~ ^[^\<]+$ ]] || fail "$arch/$file has no $field"
-      done
-    done
+    for file in $binaries; do version_resource "$arch/$file" "$unpacked/$arch/$file"; done
+  done
+  version_resource "$setup_name" "$work/first/$setup_name"
+}
+
+# version_resource NAME FILE: FILE's version resource, read under Wine, names VERSION and its own file name.
+version_resource() {
+  local name=$1 file=$2 out="$work/version.txt" type=app field expected
+  "$root/scripts/wine-run" "$x64_build/wineprefix" win64 "$probe_x64" version "$(windows_path "$file")" >"$out" 2>&1 \
+    </dev/null || { fail "$name: no version resource"; return; }
+  [[ $file == *.dll ]] && type=dll
+  for field in "FixedFileVersion $version.0" "FixedProductVersion $version.0" "FileVersion $version" \
+               "ProductVersion $version" "OriginalFilename ${file##*/}" "FileType $type"; do
+    read -r field expected <<<"$field"
+    same "$name $field" "$(value_of "$field" "$out")" "$expected"
+  done
+  for field in CompanyName ProductName FileDescription; do
+    [[ $(value_of $field "$out") =~ ^[^\<]+$ ]] || fail "$name has no $field"
   done
 }
 
@@ -135,6 +153,7 @@ check_reproducible() {
   local zip
   zip=$(umask 077 && TZ=Pacific/Kiritimati pack "$work/second/elsewhere") || { fail "scripts/dist.sh, second time"; return; }
   cmp "$work/first/$zip_name" "$zip" || fail "the second packing gave other bytes"
+  cmp "$work/first/$setup_name" "${zip%/*}/$setup_name" || fail "the second setup program has other bytes"
 
   local build file
   for build in "$x86_build" "$x64_build"; do
@@ -187,9 +206,10 @@ fresh() {
   fi
   return $status
 }
+# (Without winemenubuilder: Wine would turn a Start-menu shortcut into a desktop entry in this machine's home.)
 fresh_once() {
   WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=" "$@" >"$work/out.txt" 2>&1 </dev/null
+    WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=;winemenubuilder.exe=d" "$@" >"$work/out.txt" 2>&1 </dev/null
 }
 
 # registered BITNESS MODULE CLASS SERVER MAPPER: what the probe of BITNESS reads back for the class.
@@ -202,14 +222,16 @@ registered() {
   same "$stage: $2 listed by the $1 filter mapper" "$(value_of mapper "$work/out.txt")" "$5"
 }
 
-# every_module REGISTERED?: both modules of both bitnesses, registered from the install folder or absent.
+# every_module REGISTERED?: both modules of both bitnesses, registered from their folder (folder[ARCH]) or
+# absent.
+declare -A folder
 every_module() {
   local arch entry module class
   for arch in x86 x64; do
     for entry in "vidtap $vidtap_class" "nullsinker $nullsinker_class"; do
       read -r module class <<<"$entry"
       if [[ $1 == yes ]]; then
-        registered $arch $module "$class" "$install\\$arch\\$module.dll" 1
+        registered $arch $module "$class" "${folder[$arch]}\\$module.dll" 1
       else
         registered $arch $module "$class" "<none>" 0
       fi
@@ -237,9 +259,10 @@ check_registration() {
   trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64' EXIT
   # A folder name with a space and parentheses, as in "Program Files (x86)". `cmd /c "<such a path>"` would
   # drop the quotes, so the scripts start from a one-line script, as a command prompt starts them.
-  local folder="Tarn filters (1)"
-  install="C:\\$folder"
-  unzip -q "$work/first/$zip_name" -d "$prefix/drive_c/$folder" || { fail "unzip"; return; }
+  local folder_name="Tarn filters (1)"
+  install="C:\\$folder_name"
+  folder=([x86]="$install\\x86" [x64]="$install\\x64")
+  unzip -q "$work/first/$zip_name" -d "$prefix/drive_c/$folder_name" || { fail "unzip"; return; }
   printf '@"%s\\%%1.cmd"\r\n' "$install" >"$prefix/drive_c/run.cmd"
 
   local cmd bitness native
@@ -257,7 +280,7 @@ check_registration() {
     every_module no
   done
 
-  echo "not a module" >"$prefix/drive_c/$folder/x86/nullsinker.dll"
+  echo "not a module" >"$prefix/drive_c/$folder_name/x86/nullsinker.dll"
   fresh "$wine64" cmd /c 'C:\run.cmd' register
   same "register.cmd with a broken module: exit code" "$?" 1
   grep -q '^FAILED to register x86\\nullsinker.dll: .* exit code [1-9]' "$work/out.txt" ||
@@ -267,8 +290,160 @@ check_registration() {
   [[ $failures == 0 ]] && rm -rf "$prefix"
 }
 
+check_cmake_package() {
+  local arch=$1 toolchain=x86_64 build=$x64_build
+  [[ $arch == x86 ]] && { toolchain=i686; build=$x86_build; }
+  local consumer="$work/consumer-$arch" prefix=$x64_build/wineprefix
+  rm -rf "$consumer"
+  if ! cmake -S "$root/tests/dist/consumer" -B "$consumer" -G Ninja \
+         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$toolchain-mingw.cmake" \
+         -Dtarn_camera_reader_DIR="$unpacked/lib/cmake/tarn_camera_reader" >"$consumer.log" 2>&1 ||
+     ! cmake --build "$consumer" >>"$consumer.log" 2>&1; then
+    cat "$consumer.log"
+    fail "the consumer project does not build for $arch"
+    return
+  fi
+  grep -q "$unpacked/lib/$arch/tarn_camera_reader.lib" "$consumer/build.ninja" ||
+    fail "the $arch consumer does not link lib/$arch/tarn_camera_reader.lib"
+
+  local publisher="$build/tools/testpattern_publisher.exe" waited=0
+  "$root/scripts/wine-run" "$prefix" win64 "$publisher" >"$work/publisher.txt" 2>&1 </dev/null &
+  local running=$!
+  until grep -qs '^ready' "$work/publisher.txt" || ((waited++ >= 120)) || ! kill -0 $running 2>/dev/null; do
+    sleep 0.5
+  done
+  "$root/scripts/wine-run" "$prefix" win64 "$consumer/reader_example.exe" >"$work/consumer.txt" 2>&1 </dev/null
+  same "the $arch consumer's exit code" "$?" 0
+  "$root/scripts/wine-run" "$prefix" win64 "$publisher" --stop >/dev/null 2>&1 </dev/null
+  wait $running
+  grep -Eq '^1920 x 1080, top-left pixel B [0-9]+ G [0-9]+ R [0-9]+.?$' "$work/consumer.txt" ||
+    fail "the $arch consumer read: $(cat "$work/consumer.txt") (publisher: $(cat "$work/publisher.txt"))"
+}
+
+# The setup program's folders, as Windows and as this machine name them.
+programs64='C:\Program Files\Tarn camera filters'
+programs32='C:\Program Files (x86)\Tarn camera filters'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarnCameraFilters'
+unix_path() { local p=${1#C:\\}; echo "$prefix/drive_c/${p//\\//}"; }
+
+# The tree an install touches as reg.exe exports it, into $work/registry-$1.reg: the machine's software keys
+# (HKCR's classes, the filter mapper's entries and the installed-programs list), in the 64-bit view, which
+# shows the 32-bit one as Wow6432Node. (The user's keys gain the platform's cache of what its filter mapper
+# enumerated, which the setup program has no part in.)
+export_registry() {
+  rm -f "$work/registry-$1.reg"
+  fresh "$wine64" reg export 'HKLM\Software' "$(windows_path "$work/registry-$1.reg")" /reg:64 /y ||
+    fail "reg export HKLM\\Software ($(cat "$work/out.txt"))"
+}
+
+# A value of the installed-programs entry, as the 64-bit reg.exe reads it.
+uninstall_value() {
+  fresh "$wine64" reg query "$uninstall_key" /v "$1" /reg:64 >/dev/null
+  sed -n "s/^ *$1 \{1,\}REG_[A-Z_]\{1,\} \{1,\}//p" "$work/out.txt" | tr -d '\r'
+}
+
+# run_setup STAGE SETUP: the setup program, silently, by the loader of its bitness.
+run_setup() {
+  stage=$1
+  fresh wine "$2" /S
+  same "$stage: setup's exit code" "$?" 0
+}
+
+# streams ARCH: the build's vidtapdemo of ARCH plays the test clip into the vidtap its bitness's registration
+# names, and the installed camreader of ARCH reads the frame it published.
+streams() {
+  local arch=$1 build=$x64_build loader=$wine64 demo waited=0
+  [[ $arch == x86 ]] && { build=$x86_build; loader=wine; }
+  demo="$build/tools/vidtapdemo.exe"
+  WINEPREFIX="$prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$loader" "$demo" \
+    "$(windows_path "$x64_build/tests/e2e/clip.avi")" >"$work/demo.txt" 2>&1 </dev/null &
+  local player=$!
+  until grep -qs '^ready' "$work/demo.txt" || ((waited++ >= 120)) || ! kill -0 $player 2>/dev/null; do sleep 0.5; done
+  grep -q '(EC_COMPLETE)' "$work/demo.txt" || fail "$arch graph into the installed vidtap: $(cat "$work/demo.txt")"
+  rm -f "$prefix/drive_c/frame.bmp"
+  fresh "$loader" "${folder[$arch]}\\camreader.exe" 'C:\frame.bmp'
+  same "$arch: the installed camreader's exit code" "$?" 0
+  same "$arch: the frame it wrote" "$(stat -c %s "$prefix/drive_c/frame.bmp" 2>/dev/null)" $((54 + 320 * 240 * 3))
+  fresh "$loader" "$demo" --stop
+  wait $player
+}
+
+check_setup() {
+  prefix="$work/setup-prefix"
+  wine64=$("$root/scripts/wine-loader.sh" win64)
+  rm -rf "$prefix" "$work/older"
+  bash "$root/scripts/wine-prefix.sh" start "$prefix" win64 >/dev/null
+  trap 'bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64' EXIT
+  folder=([x86]="$programs32" [x64]="$programs64")
+  export_registry before
+
+  # The same package stamped 0.9.0, as an older release.
+  local build
+  for build in "$x86_build" "$x64_build"; do
+    mkdir -p "$work/older/${build##*/}"
+    cp "$build/CMakeCache.txt" "$work/older/${build##*/}/"
+    cp -r "$build/package" "$work/older/${build##*/}/"
+    sed -i 's/^version .*/version 0.9.0/' "$work/older/${build##*/}/package/manifest.txt"
+  done
+  bash "$root/scripts/dist.sh" "$work/older/${x86_build##*/}" "$work/older/${x64_build##*/}" "$work/older" >/dev/null ||
+    { fail "packing the older version"; return; }
+  run_setup "the older version" "$work/older/vidtap-0.9.0-setup.exe"
+  same "the older version's entry" "$(uninstall_value DisplayVersion)" 0.9.0
+
+  run_setup "the upgrade" "$work/first/$setup_name"
+  every_module yes
+  local field expected
+  for field in "DisplayName|Tarn camera filters $version" "DisplayVersion|$version" "Publisher|Tarn" \
+               "UninstallString|\"$programs64\\uninstall.exe\"" \
+               "QuietUninstallString|\"$programs64\\uninstall.exe\" /S"; do
+    IFS='|' read -r field expected <<<"$field"
+    same "installed-programs entry $field" "$(uninstall_value "$field")" "$expected"
+  done
+  [[ $(uninstall_value EstimatedSize) =~ ^0x[0-9a-f]{3,}$ ]] || fail "EstimatedSize '$(uninstall_value EstimatedSize)'"
+  local file
+  for file in "$programs64\\README.txt" "$programs64\\include\\tarn_camera_channel.h" \
+              "$programs64\\lib\\x86\\tarn_camera_reader.lib" "$programs64\\lib\\x64\\tarn_camera_reader.lib" \
+              "$programs64\\lib\\cmake\\tarn_camera_reader\\tarn_camera_reader-config.cmake" \
+              "$programs64\\camview.exe" "$programs32\\camview.exe" \
+              'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\camview (Tarn camera filters).lnk'; do
+    [[ -s $(unix_path "$file") ]] || fail "the upgrade did not install $file"
+  done
+  cmp -s "$(unix_path "$programs32\\vidtap.dll")" "$unpacked/x86/vidtap.dll" || fail "x86 vidtap.dll is not the package's"
+  cmp -s "$(unix_path "$programs64\\vidtap.dll")" "$unpacked/x64/vidtap.dll" || fail "x64 vidtap.dll is not the package's"
+  streams x86
+  streams x64
+
+  # A file and a registration lost: the same version again puts both back.
+  rm -f "$(unix_path "$programs64\\camview.exe")"
+  fresh "$wine64" 'C:\windows\system32\regsvr32.exe' /s /u "$programs64\\vidtap.dll"
+  run_setup "the repair" "$work/first/$setup_name"
+  [[ -s $(unix_path "$programs64\\camview.exe") ]] || fail "the repair did not put camview.exe back"
+  every_module yes
+
+  # Deployment tools run the quiet uninstall command as the entry gives it. The uninstaller goes on from a
+  # copy of itself in the temporary folder, so the command returns first.
+  printf '%s\r\n' "$(uninstall_value QuietUninstallString)" >"$prefix/drive_c/quiet-uninstall.cmd"
+  fresh "$wine64" cmd /c 'C:\quiet-uninstall.cmd'
+  same "the quiet uninstall command's exit code" "$?" 0
+  local waited=0
+  while [[ -e $(unix_path "$programs64") ]] && ((waited++ < 120)); do sleep 0.5; done
+  stage="after the uninstall"
+  every_module no
+  for file in "$programs64" "$programs32" 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\camview (Tarn camera filters).lnk'; do
+    [[ ! -e $(unix_path "$file") ]] || fail "the uninstall left $file ($(find "$(unix_path "$file")" | head -5))"
+  done
+  export_registry after
+  cmp -s "$work/registry-before.reg" "$work/registry-after.reg" ||
+    fail "HKLM\\Software differs after the uninstall: $(diff <(iconv -f UTF-16 -t UTF-8 "$work/registry-before.reg") \
+          <(iconv -f UTF-16 -t UTF-8 "$work/registry-after.reg") | head -20)"
+  bash "$root/scripts/wine-prefix.sh" stop "$prefix" win64
+  trap - EXIT
+  [[ $failures == 0 ]] && rm -rf "$prefix" "$work/older"
+}
+
 case "$check" in
-  assembled | contents | version_info | reproducible | links | registration) "check_$check" ;;
+  assembled | contents | version_info | reproducible | links | registration | setup) "check_$check" ;;
+  cmake_package_x86 | cmake_package_x64) check_cmake_package "${check##*_}" ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
 [[ $failures == 0 ]] && echo "package $check: passed"
