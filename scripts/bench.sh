@@ -10,7 +10,8 @@ host_build=$(realpath -m "${1:?$usage}")
 shift
 [[ $# -gt 0 ]] || { echo "$usage" >&2; exit 2; }
 host_bench="$host_build/bench/publish_bench"
-for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}" "${@/%//bench/camview_poll_bench_win.exe}"; do
+for f in "$host_bench" "${@/%//bench/publish_bench_win.exe}" "${@/%//bench/camview_poll_bench_win.exe}" \
+         "${@/%//bench/sync_bench_win.exe}"; do
   [[ -f $f ]] || { echo "bench: $f is missing (build every preset first)" >&2; exit 1; }
 done
 
@@ -32,6 +33,7 @@ for win_build in "$@"; do
   bash "$root/scripts/wine-prefix.sh" start "$prefix" "$arch" >/dev/null
   "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/publish_bench_win.exe" </dev/null | tr -d '\r'
   "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/camview_poll_bench_win.exe" </dev/null | tr -d '\r'
+  "$root/scripts/wine-run" "$prefix" "$arch" "$win_build/bench/sync_bench_win.exe" </dev/null | tr -d '\r'
   bash "$root/scripts/wine-prefix.sh" stop "$prefix" "$arch"
   prefix=""
 done

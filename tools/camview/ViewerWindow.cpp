@@ -9,7 +9,7 @@ const wchar_t kWindowClass[] = L"TarnCamview";
 const COLORREF kBackground = RGB(24, 24, 24);
 const COLORREF kStatusText = RGB(160, 160, 160);
 constexpr int kMaximumRefreshHz = 60;
-constexpr unsigned long kNewsWaitSliceMs = 30;
+constexpr unsigned long kNewsWaitSliceMs = 50;
 constexpr unsigned long long kTitleRefreshMs = 250;
 
 unsigned long long NowMs()

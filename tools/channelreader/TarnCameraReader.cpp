@@ -160,20 +160,26 @@ struct TarnCameraReader {
 
     bool HasSync() const { return sync.view != nullptr; }
 
-    // Whether the publisher's process is known to have ended; keeps a handle of the process the sync block
-    // names (reopened when another one takes over).
-    bool PublisherGone()
+    // Keeps a handle of the process the sync block names as publisher (reopened when another one takes over);
+    // false when that process is known to have ended already.
+    bool WatchPublisher()
     {
         const uint32_t id = LoadShared<uint32_t>(sync.view, offsetof(TarnCameraSyncBlock, publisherProcessId));
-        if (id != publisherId || publisher.handle == nullptr) {
-            publisherId = id;
-            HANDLE process = id != 0 ? OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr;
-            publisher.Reset(process);
-            // A process that no longer exists cannot be opened; one of another session can be, or is denied.
-            if (process == nullptr)
-                return id != 0 && GetLastError() == ERROR_INVALID_PARAMETER;
-        }
-        return WaitForSingleObject(publisher.handle, 0) == WAIT_OBJECT_0;
+        if (id == publisherId && publisher.handle != nullptr)
+            return true;
+        publisherId = id;
+        HANDLE process = id != 0 ? OpenProcess(SYNCHRONIZE, FALSE, id) : nullptr;
+        publisher.Reset(process);
+        // A process that no longer exists cannot be opened; one of another session can be, or is denied.
+        return process != nullptr || id == 0 || GetLastError() != ERROR_INVALID_PARAMETER;
+    }
+
+    // Whether the publisher's process is known to have ended.
+    bool PublisherGone()
+    {
+        if (!WatchPublisher())
+            return true;
+        return publisher.handle != nullptr && WaitForSingleObject(publisher.handle, 0) == WAIT_OBJECT_0;
     }
 
     // The picture `snapshot` announces, checked against what is mapped: its size in bytes in *frameBytes.
@@ -424,15 +430,13 @@ extern "C" TarnCameraResult tarn_camera_reader_wait(TarnCameraReader* reader, un
         result = LookForNews(reader);
         if (result != TARN_CAMERA_TIMEOUT)
             break;
-        if (reader->PublisherGone()) {
+        if (!reader->WatchPublisher()) {
             result = TARN_CAMERA_PUBLISHER_GONE;
             break;
         }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            break;
-        // Without the semaphore or the publisher's process (another session's) the wait is cut into slices,
-        // so that a new frame or an ended publisher is still seen in time.
+        // One wait on the wake-up semaphore and the publisher's process together (with a timeout of 0 too,
+        // it still tells whether the process has ended). Without either of them (another session's
+        // publisher) the wait is cut into slices, so that a new frame or an ended publisher is still seen.
         HANDLE handles[2];
         DWORD count = 0;
         if (reader->wake.handle != nullptr)
@@ -440,13 +444,19 @@ extern "C" TarnCameraResult tarn_camera_reader_wait(TarnCameraReader* reader, un
         const bool watchesPublisher = reader->publisher.handle != nullptr;
         if (watchesPublisher)
             handles[count++] = reader->publisher.handle;
-        DWORD slice = static_cast<DWORD>(deadline - now);
+        const ULONGLONG now = GetTickCount64();
+        DWORD slice = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
         if ((reader->wake.handle == nullptr || !watchesPublisher) && slice > kUnwatchedWaitSliceMilliseconds)
             slice = kUnwatchedWaitSliceMilliseconds;
-        if (count == 0)
-            Sleep(slice);
-        else
-            WaitForMultipleObjects(count, handles, FALSE, slice);
+        const DWORD woken = count != 0 ? WaitForMultipleObjects(count, handles, FALSE, slice) : (Sleep(slice), WAIT_TIMEOUT);
+        if (watchesPublisher && woken == WAIT_OBJECT_0 + count - 1) {
+            result = TARN_CAMERA_PUBLISHER_GONE;
+            break;
+        }
+        if (woken == WAIT_TIMEOUT && GetTickCount64() >= deadline) {
+            result = LookForNews(reader);  // a frame completed just as the time ran out still counts
+            break;
+        }
     }
     InterlockedDecrement(waiting);
     return result;
