@@ -1,9 +1,11 @@
 // The receive path allocates nothing: over 10,000 Receive calls on a connected, running sink, with samples
 // of the platform's allocator (every other one carrying a media type of its own), this program's code makes
-// no heap allocation and no task-memory request. The capture sink publishes every one of them.
+// no heap allocation and no task-memory request. The capture sink publishes every one of them, each through the
+// sync step, with a reader counted as waiting so that every frame also releases a wake-up.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "AllocationFailure.h"
 #include "ComPtr.h"
@@ -13,6 +15,7 @@
 #include "SinkUnderTest.h"
 #include "SweptSinks.h"
 #include "TaskMemoryFailure.h"
+#include "tarn_camera_channel.h"
 
 namespace {
 
@@ -44,6 +47,17 @@ TYPED_TEST(ReceiveAllocation, TenThousandReceiveCallsAllocateNothing)
     ASSERT_EQ(samples.Take(typed.Out(), &packed), S_OK);
     IMediaSample* const delivered[] = {plain.Get(), typed.Get()};
 
+    // The capture sink's sync block, once its channel is set up (the null sink has none).
+    HANDLE syncSection = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE,
+                                          TARN_CAMERA_HEADER_BLOCK_NAME TARN_CAMERA_SYNC_BLOCK_SUFFIX);
+    auto* sync = syncSection != nullptr
+                     ? static_cast<TarnCameraSyncBlock*>(MapViewOfFile(syncSection, FILE_MAP_ALL_ACCESS, 0, 0, 0))
+                     : nullptr;
+    ASSERT_EQ(sync != nullptr, TypeParam::Label() == std::string("vidtap"));
+    const unsigned long long sequenceBefore = sync != nullptr ? sync->sequence : 0;
+    if (sync != nullptr)
+        sync->waitingReaders = 1;
+
     int refused = 0;
     int heapAllocations = -1;
     int taskMemoryRequests = -1;
@@ -60,6 +74,13 @@ TYPED_TEST(ReceiveAllocation, TenThousandReceiveCallsAllocateNothing)
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(heapAllocations, 0);
     EXPECT_EQ(taskMemoryRequests, 0);
+    if (sync != nullptr) {
+        EXPECT_EQ(sync->sequence - sequenceBefore, 2u * kReceiveCalls) << "every frame took the sync step";
+        sync->waitingReaders = 0;
+        UnmapViewOfFile(sync);
+    }
+    if (syncSection != nullptr)
+        CloseHandle(syncSection);
 }
 
 }  // namespace
