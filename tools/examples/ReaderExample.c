@@ -1,5 +1,5 @@
-/* The reader library in ten lines: prints the newest frame's size and the colour of its top-left pixel.
- * Plain C89; links tarn_camera_reader. */
+/* The reader library in a few lines: waits for a whole frame (at once when one is there that this reader has not
+ * read), prints its size and the colour of its top-left pixel. Plain C89; links tarn_camera_reader. */
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -11,6 +11,11 @@ int main(void)
     TarnCameraFrameInfo info;
     unsigned char* pixels = (unsigned char*)malloc(TARN_CAMERA_FRAME_BLOCK_SIZE);
     TarnCameraResult result = tarn_camera_reader_open(NULL, &reader);
+    if (result == TARN_CAMERA_OK) {
+        result = tarn_camera_reader_wait(reader, 2000);
+        if (result == TARN_CAMERA_NO_SYNC_BLOCK) /* an older publisher: read the frame as it stands */
+            result = TARN_CAMERA_OK;
+    }
     if (result == TARN_CAMERA_OK)
         result = tarn_camera_reader_read(reader, pixels, TARN_CAMERA_FRAME_BLOCK_SIZE, &info);
     if (result == TARN_CAMERA_OK) { /* rows are stored bottom-up: the top row is the last one */
