@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CameraChannel.h"
@@ -229,19 +230,16 @@ int wmain(int argc, wchar_t** argv)
         TarnCameraReader* reader;
         HANDLE stop;
     } waiting = {waiter, stop};
-    HANDLE thread = CreateThread(nullptr, 0, [](void* context) -> DWORD {
-        auto* w = static_cast<Waiting*>(context);
+    std::thread thread([&waiting] {
         std::vector<unsigned char> frame(kFrameBytes);
-        while (WaitForSingleObject(w->stop, 0) == WAIT_TIMEOUT)
-            if (tarn_camera_reader_wait(w->reader, 100) == TARN_CAMERA_OK)
-                tarn_camera_reader_read(w->reader, frame.data(), kFrameBytes, nullptr);
-        return 0;
-    }, &waiting, 0, nullptr);
+        while (WaitForSingleObject(waiting.stop, 0) == WAIT_TIMEOUT)
+            if (tarn_camera_reader_wait(waiting.reader, 100) == TARN_CAMERA_OK)
+                tarn_camera_reader_read(waiting.reader, frame.data(), kFrameBytes, nullptr);
+    });
     Sleep(100);
     const double withReader = MeanPublishMs(views, picture, 200);
     SetEvent(stop);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
+    thread.join();
     CloseHandle(stop);
     std::printf("with the sync step and one reader waiting (and reading, on the other core) %.3f ms: ratio %.3f\n",
                 withReader, withReader / without);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -121,33 +122,30 @@ TEST(SyncChannel, TheLibraryReturnsOnlyWholeFramesWhereAPlainCopyTears)
     publisher.Terminate();
 }
 
-// Two filter instances in one process, then two publisher processes, all on the default channel: every frame
-// the reader gets whole is one publisher's.
+// Two filter instances in one process, and two publisher processes, all on the default channel: every frame
+// the reader gets whole is one publisher's, and both publishers' frames come through.
 TEST(SyncChannel, SeveralPublishersNeverMixTheirFrames)
 {
-    {
-        ChildProgram publishers(PublisherCommand(60, 60 * 8, 0, 2));
-        ASSERT_TRUE(publishers.WaitForOutput("ready")) << publishers.collected;
+    const std::vector<std::wstring> setups[] = {
+        {PublisherCommand(60, 60 * 8, 0, 2)},                                   // two instances, one process
+        {PublisherCommand(60, 60 * 8, 0), PublisherCommand(60, 60 * 8, 1)},  // two processes
+    };
+    for (const auto& commands : setups) {
+        SCOPED_TRACE(commands.size() == 1 ? "two instances in one process" : "two processes");
+        std::vector<std::unique_ptr<ChildProgram>> publishers;
+        for (const std::wstring& command : commands) {
+            publishers.push_back(std::make_unique<ChildProgram>(command));
+            ASSERT_TRUE(publishers.back()->WaitForOutput("ready")) << publishers.back()->collected;
+        }
         ChannelReader reader;
         ASSERT_EQ(reader.opened, TARN_CAMERA_OK);
         reader.ReadFor(5, false);
         EXPECT_EQ(reader.mixed, 0);
         EXPECT_GE(reader.whole, 100);
-        EXPECT_EQ(reader.colours.size(), 4u) << "both instances' colours";
-        publishers.Terminate();
+        EXPECT_EQ(reader.colours.size(), 4u) << "both publishers' colours";
+        for (auto& publisher : publishers)
+            publisher->Terminate();
     }
-    ChildProgram first(PublisherCommand(60, 60 * 8, 0));
-    ChildProgram second(PublisherCommand(60, 60 * 8, 1));
-    ASSERT_TRUE(first.WaitForOutput("ready")) << first.collected;
-    ASSERT_TRUE(second.WaitForOutput("ready")) << second.collected;
-    ChannelReader reader;
-    ASSERT_EQ(reader.opened, TARN_CAMERA_OK);
-    reader.ReadFor(5, false);
-    EXPECT_EQ(reader.mixed, 0);
-    EXPECT_GE(reader.whole, 100);
-    EXPECT_EQ(reader.colours.size(), 4u) << "both processes' colours";
-    first.Terminate();
-    second.Terminate();
 }
 
 // A publisher that dies, between two frames or in the middle of one, wakes a waiting reader within its
