@@ -4,7 +4,7 @@
 
 #include "GraphBuilding.h"
 #include "HResult.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "TestSourceFilter.h"
 #include "tarn_filters.h"
 
@@ -49,7 +49,7 @@ HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<s
     source.Attach(new (std::nothrow) TestSourceFilter);
     if (!source)
         return E_OUTOFMEMORY;
-    source->Pin()->OfferType(MakePictureType(kBenchWidth, kBenchHeight, 16));
+    source->Pin()->OfferType(MakeVideoType(kBenchWidth, kBenchHeight, 16));
     source->Pin()->SetBuffers(static_cast<long>(sets.size()), static_cast<long>(kBenchInputBytes));
     RETURN_IF_FAILED(graph->AddFilter(source.Get(), L"source"));
     RETURN_IF_FAILED(graph->AddFilter(vidtap.Get(), L"vidtap"));

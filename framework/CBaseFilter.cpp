@@ -4,7 +4,6 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
-#include <cstring>
 #include <new>
 
 #include "CBasePin.h"
@@ -14,6 +13,7 @@
 #include "CLockGuard.h"
 #include "ComPtr.h"
 #include "HResult.h"
+#include "NameCopy.h"
 
 namespace {
 
@@ -224,14 +224,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::QueryFilterInfo(FILTER_INFO* pInfo)
         return E_POINTER;
     // The name is copied under the lock: a JoinFilterGraph on another thread frees and replaces it.
     CLockGuard guard(filterLock);
-    const size_t capacity = sizeof(pInfo->achName) / sizeof(pInfo->achName[0]);
-    size_t length = 0;
-    if (nameInGraph != nullptr) {
-        while (length < capacity - 1 && nameInGraph[length] != L'\0')
-            ++length;
-        std::memcpy(pInfo->achName, nameInGraph, length * sizeof(wchar_t));
-    }
-    pInfo->achName[length] = L'\0';
+    CopyNameInto(pInfo->achName, sizeof(pInfo->achName) / sizeof(pInfo->achName[0]), nameInGraph);
     // The caller owns this reference; the filter itself holds none.
     CopyCounted(graph, &pInfo->pGraph);
     return S_OK;
@@ -252,15 +245,13 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPC
     nameInGraph = nullptr;
 
     if (pName != nullptr) {
-        size_t length = 0;
-        while (length < maximumNameLength && pName[length] != L'\0')
-            ++length;
+        const size_t length = BoundedNameLength(pName, maximumNameLength);
         if (length == maximumNameLength)
             return E_INVALIDARG;
         wchar_t* copy = new (std::nothrow) wchar_t[length + 1];
         if (copy == nullptr)
             return E_OUTOFMEMORY;
-        std::memcpy(copy, pName, (length + 1) * sizeof(wchar_t));
+        CopyNameInto(copy, length + 1, pName);
         nameInGraph = copy;
     }
     return S_OK;

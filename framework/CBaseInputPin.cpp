@@ -90,12 +90,10 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::GetAllocator(IMemAllocator** out)
     CLockGuard guard(filterLock);
     if (allocator == nullptr) {
         // The platform's standard memory allocator, created once and kept until the connection goes.
-        HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                      reinterpret_cast<void**>(&allocator));
-        if (FAILED(hr)) {
-            allocator = nullptr;
-            return hr;
-        }
+        ComPtr<IMemAllocator> created;
+        RETURN_IF_FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                          created.OutVoid()));
+        ReplaceCounted(allocator, created.Get());
     }
     CopyCounted(allocator, out);
     return S_OK;
@@ -181,8 +179,7 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::Receive(IMediaSample* sample)
     // end the stream from this side and tell the graph why.
     runtimeError = true;
     static_cast<IPin*>(this)->EndOfStream();
-    if (IMediaEventSink* sink = ownerFilter->GetEventSink())
-        sink->Notify(EC_ERRORABORT, VFW_E_TYPE_NOT_ACCEPTED, 0);
+    ownerFilter->SendGraphEvent(EC_ERRORABORT, VFW_E_TYPE_NOT_ACCEPTED, 0);
     return VFW_E_INVALIDMEDIATYPE;
 }
 

@@ -1,7 +1,5 @@
 #include "CBasePin.h"
 
-#include <cstring>
-#include <cwchar>
 #include <new>
 #include <utility>
 
@@ -13,13 +11,23 @@
 #include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "HResult.h"
+#include "NameCopy.h"
 
 namespace {
 
 // The id handed out by QueryId is bounded so that a corrupted name cannot make us copy without end.
 const size_t maxIdLength = 50000;
-// PIN_INFO::achName holds 128 characters: at most 127 of the name and the terminator.
-const size_t maxInfoNameLength = sizeof(PIN_INFO::achName) / sizeof(WCHAR) - 1;
+
+// Whether a pin may take a new connection now: not while it has one, and only while its filter is stopped
+// unless it allows reconnecting while active. Called with the filter's lock held.
+HRESULT ConnectionAllowed(const IPin* connectedPin, CBaseFilter* ownerFilter, bool canReconnectWhenActive)
+{
+    if (connectedPin != nullptr)
+        return VFW_E_ALREADY_CONNECTED;
+    if (ownerFilter->GetFilterState() != State_Stopped && !canReconnectWhenActive)
+        return VFW_E_NOT_STOPPED;
+    return S_OK;
+}
 
 // E_FAIL, E_INVALIDARG and VFW_E_TYPE_NOT_ACCEPTED only say "not this type"; negotiation never reports them
 // when it can go on trying. Any other failure tells the caller something and is kept.
@@ -62,10 +70,10 @@ CBasePin::CBasePin(const wchar_t* objectName, CBaseFilter* filter, CRecursiveLoc
       segmentRate(1.0)
 {
     if (name != nullptr) {
-        size_t length = std::wcslen(name);
+        const size_t length = BoundedNameLength(name, static_cast<size_t>(-1));
         pinName = new (std::nothrow) wchar_t[length + 1];
         if (pinName != nullptr)
-            std::memcpy(pinName, name, (length + 1) * sizeof(wchar_t));
+            CopyNameInto(pinName, length + 1, name);
     }
 }
 
@@ -177,10 +185,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYP
         return E_POINTER;
     // Held across the calls into the other pin: whatever it locks is taken after this filter's lock.
     CLockGuard guard(filterLock);
-    if (connectedPin != nullptr)
-        return VFW_E_ALREADY_CONNECTED;
-    if (ownerFilter->GetFilterState() != State_Stopped && !canReconnectWhenActive)
-        return VFW_E_NOT_STOPPED;
+    RETURN_IF_FAILED(ConnectionAllowed(connectedPin, ownerFilter, canReconnectWhenActive));
     HRESULT hr = NegotiateType(receivePin, type);
     if (FAILED(hr)) {
         ReleaseConnection();
@@ -276,10 +281,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
     if (connector == nullptr || type == nullptr)
         return E_POINTER;
     CLockGuard guard(filterLock);
-    if (connectedPin != nullptr)
-        return VFW_E_ALREADY_CONNECTED;
-    if (ownerFilter->GetFilterState() != State_Stopped && !canReconnectWhenActive)
-        return VFW_E_NOT_STOPPED;
+    RETURN_IF_FAILED(ConnectionAllowed(connectedPin, ownerFilter, canReconnectWhenActive));
 
     HRESULT hr = CheckPeer(connector);
     if (FAILED(hr)) {
@@ -352,13 +354,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryPinInfo(PIN_INFO* info)
     if (info == nullptr)
         return E_POINTER;
     CopyCounted(ownerFilter != nullptr ? ownerFilter->GetBaseFilterInterface() : nullptr, &info->pFilter);
-    size_t length = 0;
-    if (pinName != nullptr) {
-        while (length < maxInfoNameLength && pinName[length] != L'\0')
-            ++length;
-        std::memcpy(info->achName, pinName, length * sizeof(WCHAR));
-    }
-    info->achName[length] = L'\0';
+    CopyNameInto(info->achName, sizeof(info->achName) / sizeof(info->achName[0]), pinName);
     info->dir = direction;
     return S_OK;
 }
@@ -378,16 +374,14 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryId(LPWSTR* id)
     *id = nullptr;
     if (pinName == nullptr)
         return E_INVALIDARG;
-    size_t length = 0;
-    while (length < maxIdLength && pinName[length] != L'\0')
-        ++length;
+    const size_t length = BoundedNameLength(pinName, maxIdLength);
     if (length == maxIdLength)
         return E_INVALIDARG;
     // Task memory: the caller frees it with CoTaskMemFree.
     auto copy = static_cast<LPWSTR>(CoTaskMemAlloc((length + 1) * sizeof(WCHAR)));
     if (copy == nullptr)
         return E_OUTOFMEMORY;
-    std::memcpy(copy, pinName, (length + 1) * sizeof(WCHAR));
+    CopyNameInto(copy, length + 1, pinName);
     *id = copy;
     return S_OK;
 }

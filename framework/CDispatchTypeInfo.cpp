@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "AutomationLibraryTestSeam.h"
 #include "CBaseObject.h"
 #include "ComPtr.h"
 #include "HResult.h"
@@ -36,14 +37,25 @@ HRESULT LoadQuartzTypeLibrary(LCID locale, ITypeLib** library)
     return loadFromFile(L"control.tlb", library);
 }
 
+// The loaded automation library; null until first needed. Written only by the functions below.
+HMODULE automationLibrary = nullptr;
+
 }  // namespace
 
-HMODULE automationLibrary = nullptr;
+HMODULE CurrentAutomationLibrary()
+{
+    return static_cast<HMODULE>(
+        InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(&automationLibrary), nullptr, nullptr));
+}
+
+HMODULE ExchangeAutomationLibrary(HMODULE library)
+{
+    return static_cast<HMODULE>(InterlockedExchangePointer(reinterpret_cast<PVOID*>(&automationLibrary), library));
+}
 
 HMODULE LoadAutomationLibrary()
 {
-    HMODULE current = static_cast<HMODULE>(
-        InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(&automationLibrary), nullptr, nullptr));
+    HMODULE current = CurrentAutomationLibrary();
     if (current != nullptr)
         return current;
 

@@ -31,7 +31,3 @@ HMODULE LoadAutomationLibrary();
 // Frees the automation library; called by the module's last live object as it goes (CBaseObject). A handle
 // loaded by an object that came alive meanwhile is handed back to it instead.
 void ReleaseAutomationLibrary();
-
-// The loaded automation library; null until first needed. Written by the two functions above (tests may
-// set it around a check of them).
-extern HMODULE automationLibrary;

@@ -34,31 +34,6 @@ bool CEnumMediaTypes::OutOfSync() const
     return enumeratedPin->TypeListVersion() != cachedVersion;
 }
 
-HRESULT STDMETHODCALLTYPE CEnumMediaTypes::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    if (SameGuid(riid, IID_IEnumMediaTypes) || SameGuid(riid, IID_IUnknown))
-        return ReturnInterface(static_cast<IEnumMediaTypes*>(this), ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CEnumMediaTypes::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&refCount));
-}
-
-ULONG STDMETHODCALLTYPE CEnumMediaTypes::Release()
-{
-    LONG count = InterlockedDecrement(&refCount);
-    if (count == 0) {
-        delete this;
-        return 0;
-    }
-    return static_cast<ULONG>(count);
-}
-
 HRESULT STDMETHODCALLTYPE CEnumMediaTypes::Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched)
 {
     if (ppMediaTypes == nullptr)

@@ -9,23 +9,24 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include "CStandaloneUnknown.h"
+
 class CBasePin;
 
-class CEnumMediaTypes : public IEnumMediaTypes {
+class CEnumMediaTypes : public CStandaloneUnknown<CEnumMediaTypes, IEnumMediaTypes, IID_IEnumMediaTypes> {
 public:
     // `source` null: a fresh enumerator; otherwise a clone (same pin, position and cached version).
     CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source);
     virtual ~CEnumMediaTypes();
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG cMediaTypes, AM_MEDIA_TYPE** ppMediaTypes, ULONG* pcFetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG cMediaTypes) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes** ppEnum) override;
 
 private:
+    friend class CStandaloneUnknown<CEnumMediaTypes, IEnumMediaTypes, IID_IEnumMediaTypes>;
+
     bool OutOfSync() const;
 
     LONG position;

@@ -36,31 +36,6 @@ bool CEnumPins::OutOfSync() const
     return enumeratedFilter->GetPinListVersion() != cachedVersion;
 }
 
-HRESULT STDMETHODCALLTYPE CEnumPins::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    if (SameGuid(riid, IID_IEnumPins) || SameGuid(riid, IID_IUnknown))
-        return ReturnInterface(static_cast<IEnumPins*>(this), ppv);
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CEnumPins::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&refCount));
-}
-
-ULONG STDMETHODCALLTYPE CEnumPins::Release()
-{
-    LONG count = InterlockedDecrement(&refCount);
-    if (count == 0) {
-        delete this;
-        return 0;
-    }
-    return static_cast<ULONG>(count);
-}
-
 HRESULT STDMETHODCALLTYPE CEnumPins::Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched)
 {
     if (ppPins == nullptr)

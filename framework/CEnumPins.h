@@ -12,25 +12,25 @@
 #include <strmif.h>
 
 #include "CPointerList.h"
+#include "CStandaloneUnknown.h"
 
 class CBaseFilter;
 
-class CEnumPins : public IEnumPins {
+class CEnumPins : public CStandaloneUnknown<CEnumPins, IEnumPins, IID_IEnumPins> {
 public:
     // `source` null: a fresh enumerator; otherwise a clone of `source` (same filter, position, cached values
     // and returned pins). The new object has a count of 1, owned by the creator.
     CEnumPins(CBaseFilter* filter, const CEnumPins* source);
     virtual ~CEnumPins();
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG cPins, IPin** ppPins, ULONG* pcFetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG cPins) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumPins** ppEnum) override;
 
 private:
+    friend class CStandaloneUnknown<CEnumPins, IEnumPins, IID_IEnumPins>;
+
     bool OutOfSync() const;
 
     LONG position;

@@ -7,31 +7,6 @@ CClassFactory::CClassFactory(const ClassTableEntry* entry) : entry(entry), refCo
 {
 }
 
-HRESULT STDMETHODCALLTYPE CClassFactory::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == nullptr)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (!SameGuid(riid, IID_IUnknown) && !SameGuid(riid, IID_IClassFactory))
-        return E_NOINTERFACE;
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE CClassFactory::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&refCount));
-}
-
-ULONG STDMETHODCALLTYPE CClassFactory::Release()
-{
-    LONG count = InterlockedDecrement(&refCount);
-    if (count == 0)
-        delete this;
-    return static_cast<ULONG>(count);
-}
-
 HRESULT STDMETHODCALLTYPE CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
 {
     if (ppv == nullptr)
@@ -59,9 +34,6 @@ HRESULT STDMETHODCALLTYPE CClassFactory::CreateInstance(IUnknown* outer, REFIID 
 
 HRESULT STDMETHODCALLTYPE CClassFactory::LockServer(BOOL lock)
 {
-    if (lock)
-        InterlockedIncrement(&serverLockCount);
-    else
-        InterlockedDecrement(&serverLockCount);
+    ChangeServerLock(lock);
     return S_OK;
 }

@@ -8,16 +8,14 @@
 #include <objbase.h>
 
 #include "CBaseObject.h"
+#include "CStandaloneUnknown.h"
 #include "ClassTableEntry.h"
 
-class CClassFactory final : public IClassFactory, public CBaseObject {
+class CClassFactory final : public CStandaloneUnknown<CClassFactory, IClassFactory, IID_IClassFactory>,
+                            public CBaseObject {
 public:
     // The count starts at 0; the creator takes the first reference.
     explicit CClassFactory(const ClassTableEntry* entry);
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // An outer unknown is passed on to the creator, but then only IID_IUnknown may be asked for: an
     // aggregated object is held through its nondelegating unknown.
@@ -26,6 +24,8 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
+    friend class CStandaloneUnknown<CClassFactory, IClassFactory, IID_IClassFactory>;
+
     ~CClassFactory() = default;  // only Release destroys a factory
 
     const ClassTableEntry* const entry;  // points into the module's constant class table

@@ -1,4 +1,5 @@
 #include "ModuleEntryPoints.h"
+#include "ModuleStateTestSeam.h"
 
 #include <new>
 
@@ -6,10 +7,10 @@
 #include "CUnknown.h"
 #include "ClassTableEntry.h"
 
+namespace {
+
 HINSTANCE moduleInstance = nullptr;
 volatile LONG serverLockCount = 0;
-
-namespace {
 
 void CallInitRoutines(BOOL loading)
 {
@@ -21,6 +22,24 @@ void CallInitRoutines(BOOL loading)
 }
 
 }  // namespace
+
+HINSTANCE ModuleInstance()
+{
+    return moduleInstance;
+}
+
+void ChangeServerLock(BOOL lock)
+{
+    if (lock)
+        InterlockedIncrement(&serverLockCount);
+    else
+        InterlockedDecrement(&serverLockCount);
+}
+
+LONG ServerLockCount()
+{
+    return InterlockedCompareExchange(&serverLockCount, 0, 0);
+}
 
 extern "C" BOOL WINAPI DllMain(HANDLE instance, DWORD reason, LPVOID /*reserved*/)
 {

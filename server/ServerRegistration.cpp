@@ -142,7 +142,7 @@ HRESULT RegisterAllClasses(BOOL registerServer)
     // Read in UTF-16: through the ANSI code page a folder name outside it (a CJK name, or "Zoë" under a
     // code page without "ë") would be recorded with '?' in it, a path that does not load.
     wchar_t widePath[textCapacity] = L"";
-    DWORD length = GetModuleFileNameW(moduleInstance, widePath, textCapacity);
+    DWORD length = GetModuleFileNameW(ModuleInstance(), widePath, textCapacity);
     if (length == 0)
         return HResultFromWin32Error(GetLastError());
     // A full buffer means the path was cut short: registering it would point COM at a file that is not ours.

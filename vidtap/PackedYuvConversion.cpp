@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "ProcessorFeatures.h"
+
 #if defined(__i386__) || defined(__x86_64__) || defined(_M_IX86) || defined(_M_X64)
 #define PACKED_YUV_X86 1
 #include <immintrin.h>
 #if defined(_MSC_VER)
 #include <intrin.h>
-// Microsoft's <intrin.h> declares it; other headers serving that mode may not.
-extern "C" void __cpuidex(int cpuInfo[4], int function, int subfunction);
 #if defined(__clang__) && !defined(__AVX2__)
 // clang in Microsoft mode declares only the intrinsics of the instruction sets enabled for the whole file.
 #include <tmmintrin.h>
@@ -21,7 +21,6 @@ extern "C" void __cpuidex(int cpuInfo[4], int function, int subfunction);
 // Microsoft's compiler accepts every intrinsic in any function and has no per-function target attribute.
 #define PACKED_YUV_TARGET(features)
 #else
-#include <cpuid.h>
 #define PACKED_YUV_TARGET(features) __attribute__((target(features)))
 #endif
 #endif
@@ -80,32 +79,39 @@ struct Blocks48 {
     __m128i first, second, third;
 };
 
-// The formula over every 32-bit lane (one group each) of the integer vector `packed`, written once for both
-// vector widths: W is the intrinsic prefix (_mm, _mm256), S the integer vector suffix (si128, si256), F the
-// float vector type. Declares blue, green and red, the truncated results.
-#define PACKED_YUV_COLOURS(W, S, F, packed)                                                                    \
-    const auto byteMask = W##_set1_epi32(0xFF);                                                                 \
-    const F y0 = W##_cvtepi32_ps(W##_and_##S(packed, byteMask));                                               \
-    const F u0 = W##_cvtepi32_ps(W##_and_##S(W##_srli_epi32(packed, 8), byteMask));                            \
-    const F v0 = W##_cvtepi32_ps(W##_srli_epi32(packed, 24));                                                  \
-    const F y = W##_mul_ps(W##_sub_ps(y0, W##_set1_ps(kLumaOffset)), W##_set1_ps(kLumaScale));                 \
-    const F u = W##_sub_ps(u0, W##_set1_ps(kChromaOffset));                                                     \
-    const F v = W##_sub_ps(v0, W##_set1_ps(kChromaOffset));                                                     \
-    const auto blue = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(u, W##_set1_ps(kBlueFromU)), y));                 \
-    const auto green = W##_cvttps_epi32(                                                                        \
-        W##_sub_ps(W##_sub_ps(y, W##_mul_ps(v, W##_set1_ps(kGreenFromV))), W##_mul_ps(u, W##_set1_ps(kGreenFromU)))); \
-    const auto red = W##_cvttps_epi32(W##_add_ps(W##_mul_ps(v, W##_set1_ps(kRedFromV)), y));
+// Streaming stores need `out` 16-byte aligned (the caller arranges it).
+inline void StoreBlocks(unsigned char* out, const Blocks48& blocks, YuvStoreKind stores)
+{
+    __m128i* const at = reinterpret_cast<__m128i*>(out);
+    if (stores == YuvStoreKind::Streaming) {
+        _mm_stream_si128(at, blocks.first);
+        _mm_stream_si128(at + 1, blocks.second);
+        _mm_stream_si128(at + 2, blocks.third);
+    } else {
+        _mm_storeu_si128(at, blocks.first);
+        _mm_storeu_si128(at + 1, blocks.second);
+        _mm_storeu_si128(at + 2, blocks.third);
+    }
+}
 
 // The truncated blue, green and red of the 4 groups in `packed`, one per 32-bit lane. SSE2 only, so every
-// path can use it.
+// path can use it. The 256- and 512-bit versions below are the same formula, operation for operation.
 struct Colours4 {
     __m128i blue, green, red;
 };
 
 inline Colours4 ComputeColours4(__m128i packed)
 {
-    PACKED_YUV_COLOURS(_mm, si128, __m128, packed)
-    return {blue, green, red};
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128 y = _mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(_mm_and_si128(packed, byteMask)), _mm_set1_ps(kLumaOffset)),
+                                _mm_set1_ps(kLumaScale));
+    const __m128 u = _mm_sub_ps(_mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(packed, 8), byteMask)),
+                                _mm_set1_ps(kChromaOffset));
+    const __m128 v = _mm_sub_ps(_mm_cvtepi32_ps(_mm_srli_epi32(packed, 24)), _mm_set1_ps(kChromaOffset));
+    const __m128 green = _mm_sub_ps(_mm_sub_ps(y, _mm_mul_ps(v, _mm_set1_ps(kGreenFromV))),
+                                    _mm_mul_ps(u, _mm_set1_ps(kGreenFromU)));
+    return {_mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(u, _mm_set1_ps(kBlueFromU)), y)), _mm_cvttps_epi32(green),
+            _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(kRedFromV)), y))};
 }
 
 // Two 64-bit lanes, each one pixel pair (6 bytes, then 2 zero bytes), squeezed into 12 bytes followed by 4
@@ -143,6 +149,14 @@ inline Blocks48 ConvertStepSse2(const unsigned char* in)
             _mm_or_si128(_mm_srli_si128(bytes45, 8), _mm_slli_si128(bytes67, 4))};
 }
 
+// Converts the whole 8-group steps of `groups`; returns the number of groups done.
+size_t ConvertStepsSse2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    for (size_t step = 0; step < groups / 8; ++step)
+        StoreBlocks(out + 48 * step, ConvertStepSse2(in + 32 * step), stores);
+    return groups / 8 * 8;
+}
+
 // After the packs, the 16 bytes of a 128-bit lane hold b0 b1 b2 b3 g0 g1 g2 g3 r0 r1 r2 r3 (and r0..r3
 // again); the shuffles spread them into the 24 output bytes b0 g0 r0 b0 g0 r0 b1 ... r3 ("first" holds 16 of
 // them, the low half of "rest" the other 8).
@@ -170,11 +184,31 @@ PACKED_YUV_TARGET("ssse3") inline Blocks48 ConvertStepSsse3(const unsigned char*
     return JoinRuns(first[0], rest[0], first[1], rest[1]);
 }
 
+// Converts the whole 8-group steps of `groups`; returns the number of groups done.
+PACKED_YUV_TARGET("ssse3")
+size_t ConvertStepsSsse3(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    for (size_t step = 0; step < groups / 8; ++step)
+        StoreBlocks(out + 48 * step, ConvertStepSsse3(in + 32 * step), stores);
+    return groups / 8 * 8;
+}
+
 // Groups 0-3 in the low 128-bit lane, 4-7 in the high one (the packs and the shuffles work within lanes).
 PACKED_YUV_TARGET("avx2") inline Blocks48 ConvertStepAvx2(const unsigned char* in)
 {
     const __m256i packed = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-    PACKED_YUV_COLOURS(_mm256, si256, __m256, packed)
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256 y = _mm256_mul_ps(
+        _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_and_si256(packed, byteMask)), _mm256_set1_ps(kLumaOffset)),
+        _mm256_set1_ps(kLumaScale));
+    const __m256 u = _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(packed, 8), byteMask)),
+                                   _mm256_set1_ps(kChromaOffset));
+    const __m256 v = _mm256_sub_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(packed, 24)), _mm256_set1_ps(kChromaOffset));
+    const __m256i blue = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(u, _mm256_set1_ps(kBlueFromU)), y));
+    const __m256 greenBeforeU = _mm256_sub_ps(y, _mm256_mul_ps(v, _mm256_set1_ps(kGreenFromV)));
+    const __m256i green =
+        _mm256_cvttps_epi32(_mm256_sub_ps(greenBeforeU, _mm256_mul_ps(u, _mm256_set1_ps(kGreenFromU))));
+    const __m256i red = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(v, _mm256_set1_ps(kRedFromV)), y));
     const __m256i blueGreen = _mm256_packs_epi32(blue, green);
     const __m256i redRed = _mm256_packs_epi32(red, red);
     const __m256i bytes = _mm256_packus_epi16(blueGreen, redRed);
@@ -184,6 +218,15 @@ PACKED_YUV_TARGET("avx2") inline Blocks48 ConvertStepAvx2(const unsigned char* i
         bytes, _mm256_setr_epi8(PACKED_YUV_SPREAD_REST, PACKED_YUV_SPREAD_REST));
     return JoinRuns(_mm256_castsi256_si128(first), _mm256_castsi256_si128(rest),
                     _mm256_extracti128_si256(first, 1), _mm256_extracti128_si256(rest, 1));
+}
+
+// Converts the whole 8-group steps of `groups`; returns the number of groups done.
+PACKED_YUV_TARGET("avx2")
+size_t ConvertStepsAvx2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
+{
+    for (size_t step = 0; step < groups / 8; ++step)
+        StoreBlocks(out + 48 * step, ConvertStepAvx2(in + 32 * step), stores);
+    return groups / 8 * 8;
 }
 
 // The truncated blue, green and red of the 16 groups in `packed`, one per 32-bit lane.
@@ -202,8 +245,18 @@ struct Colours16 {
 
 PACKED_YUV_TARGET(PACKED_YUV_AVX512) inline Colours16 ComputeColours16(__m512i packed)
 {
-    PACKED_YUV_COLOURS(_mm512, si512, __m512, packed)
-    return {blue, green, red};
+    const __m512i byteMask = _mm512_set1_epi32(0xFF);
+    const __m512 y = _mm512_mul_ps(
+        _mm512_sub_ps(_mm512_cvtepi32_ps(_mm512_and_si512(packed, byteMask)), _mm512_set1_ps(kLumaOffset)),
+        _mm512_set1_ps(kLumaScale));
+    const __m512 u = _mm512_sub_ps(_mm512_cvtepi32_ps(_mm512_and_si512(_mm512_srli_epi32(packed, 8), byteMask)),
+                                   _mm512_set1_ps(kChromaOffset));
+    const __m512 v = _mm512_sub_ps(_mm512_cvtepi32_ps(_mm512_srli_epi32(packed, 24)), _mm512_set1_ps(kChromaOffset));
+    const __m512 green = _mm512_sub_ps(_mm512_sub_ps(y, _mm512_mul_ps(v, _mm512_set1_ps(kGreenFromV))),
+                                       _mm512_mul_ps(u, _mm512_set1_ps(kGreenFromU)));
+    return {_mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(u, _mm512_set1_ps(kBlueFromU)), y)),
+            _mm512_cvttps_epi32(green),
+            _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(v, _mm512_set1_ps(kRedFromV)), y))};
 }
 
 // The byte permutes of the 512-bit step. Its two vectors of colour bytes, A (groups 0-15) and B (groups
@@ -250,44 +303,6 @@ inline void ConvertStepAvx512(const unsigned char* in, unsigned char* out, YuvSt
     }
 }
 
-inline void StoreBlocks(unsigned char* out, const Blocks48& blocks, YuvStoreKind stores)
-{
-    __m128i* const at = reinterpret_cast<__m128i*>(out);
-    if (stores == YuvStoreKind::Streaming) {
-        _mm_stream_si128(at, blocks.first);
-        _mm_stream_si128(at + 1, blocks.second);
-        _mm_stream_si128(at + 2, blocks.third);
-    } else {
-        _mm_storeu_si128(at, blocks.first);
-        _mm_storeu_si128(at + 1, blocks.second);
-        _mm_storeu_si128(at + 2, blocks.third);
-    }
-}
-
-// Converts whole 8-group steps; returns the number of groups done. Streaming stores need `out` 16-byte
-// aligned (the caller arranges it).
-#define PACKED_YUV_STEP_LOOP(step)                                                                             \
-    size_t done = 0;                                                                                            \
-    for (; groups - done >= 8; done += 8, in += 32, out += 48)                                                  \
-        StoreBlocks(out, step(in), stores);                                                                     \
-    return done;
-
-size_t ConvertStepsSse2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
-{
-    PACKED_YUV_STEP_LOOP(ConvertStepSse2)
-}
-
-PACKED_YUV_TARGET("ssse3")
-size_t ConvertStepsSsse3(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
-{
-    PACKED_YUV_STEP_LOOP(ConvertStepSsse3)
-}
-
-PACKED_YUV_TARGET("avx2")
-size_t ConvertStepsAvx2(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
-{
-    PACKED_YUV_STEP_LOOP(ConvertStepAvx2)
-}
 
 PACKED_YUV_TARGET(PACKED_YUV_AVX512)
 size_t ConvertStepsAvx512(const unsigned char* in, size_t groups, unsigned char* out, YuvStoreKind stores)
@@ -302,75 +317,7 @@ size_t ConvertStepsAvx512(const unsigned char* in, size_t groups, unsigned char*
 #pragma GCC diagnostic pop
 #endif
 
-#undef PACKED_YUV_STEP_LOOP
-#undef PACKED_YUV_COLOURS
 #undef PACKED_YUV_AVX512
-
-// cpuid leaf/subleaf into eax, ebx, ecx, edx.
-void ReadCpuid(uint32_t leaf, uint32_t subleaf, uint32_t registers[4])
-{
-#if defined(_MSC_VER)
-    int values[4];
-    __cpuidex(values, static_cast<int>(leaf), static_cast<int>(subleaf));
-    for (int i = 0; i < 4; ++i)
-        registers[i] = static_cast<uint32_t>(values[i]);
-#else
-    __cpuid_count(leaf, subleaf, registers[0], registers[1], registers[2], registers[3]);
-#endif
-}
-
-// The register state the operating system saves on a context switch (XCR0). Only valid with OSXSAVE set.
-uint64_t ReadSavedRegisterState()
-{
-#if defined(_MSC_VER)
-    return _xgetbv(0);
-#else
-    uint32_t low, high;
-    __asm__ __volatile__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return (uint64_t{high} << 32) | low;
-#endif
-}
-
-struct CpuFeatures {
-    bool ssse3 = false;
-    bool avx2 = false;
-    bool avx512 = false;  // foundation, byte-and-word and byte-permute groups together
-};
-
-CpuFeatures DetectCpuFeatures()
-{
-    CpuFeatures features;
-    uint32_t r[4];
-    ReadCpuid(0, 0, r);
-    const uint32_t maxLeaf = r[0];
-    if (maxLeaf < 1)
-        return features;
-    ReadCpuid(1, 0, r);
-    features.ssse3 = (r[2] & (1u << 9)) != 0;
-    const bool osSavesRegisters = (r[2] & (1u << 27)) != 0;
-    const bool avx = (r[2] & (1u << 28)) != 0;
-    if (maxLeaf < 7 || !osSavesRegisters || !avx)
-        return features;
-    // AVX2 code faults unless the operating system saves both the SSE and the upper AVX register halves.
-    constexpr uint64_t kSseAndAvxState = 0x6;
-    if ((ReadSavedRegisterState() & kSseAndAvxState) != kSseAndAvxState)
-        return features;
-    ReadCpuid(7, 0, r);
-    features.avx2 = (r[1] & (1u << 5)) != 0;
-    // 512-bit code also needs the mask registers and both halves of the 512-bit register file saved.
-    constexpr uint64_t kAvx512State = 0xE0;
-    const bool avx512Saved = (ReadSavedRegisterState() & kAvx512State) == kAvx512State;
-    const bool foundation = (r[1] & (1u << 16)) != 0, byteAndWord = (r[1] & (1u << 30)) != 0;
-    const bool bytePermutes = (r[2] & (1u << 1)) != 0;
-    features.avx512 = avx512Saved && foundation && byteAndWord && bytePermutes;
-    return features;
-}
-
-const CpuFeatures& Cpu()
-{
-    static const CpuFeatures features = DetectCpuFeatures();
-    return features;
-}
 
 #endif  // PACKED_YUV_X86
 
@@ -417,11 +364,11 @@ bool YuvConversionPathAvailable(YuvConversionPath path)
     case YuvConversionPath::Sse2:
         return true;
     case YuvConversionPath::Ssse3:
-        return Cpu().ssse3;
+        return DetectedProcessorFeatures().ssse3;
     case YuvConversionPath::Avx2:
-        return Cpu().avx2;
+        return DetectedProcessorFeatures().avx2;
     case YuvConversionPath::Avx512:
-        return Cpu().avx512;
+        return DetectedProcessorFeatures().avx512;
 #endif
     default:
         return false;

@@ -36,11 +36,11 @@ LPVOID WINAPI FailingHeapAlloc(HANDLE, DWORD, SIZE_T)
 // Publishes through the module's entry point, on both paths; the caller checks that no block changed.
 void ExpectPublishingDoesNothing()
 {
-    const TestVideoType type(4, 2, 16);
+    const COwnedMediaType type = MakeVideoType(4, 2, 16);
     const std::vector<BYTE> frame(16, 200);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
-    const TestVideoType other(4, 2, 32);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), other.Type());
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
+    const COwnedMediaType other = MakeVideoType(4, 2, 32);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &other);
     EXPECT_FALSE(SnapshotCameraChannel().IsUsable());
     EXPECT_FALSE(CameraChannelSetUpPending());
 }
@@ -52,7 +52,7 @@ TEST(CameraChannelFailure, HeaderNameTakenByAnotherKindOfObject)
     HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, kHeaderBlockName);
     ASSERT_NE(squatter, nullptr);
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
     EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
     EXPECT_EQ(SnapshotCameraChannel().frameView, nullptr);
@@ -66,7 +66,7 @@ TEST(CameraChannelFailure, HeaderBlockThatCannotBeMapped)
 {
     CameraChannelPlatformCalls().mapViewOfFile = FailingMap;
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
     EXPECT_EQ(mapCalls, 1);
     EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
@@ -78,7 +78,7 @@ TEST(CameraChannelFailure, HeaderBlockOfReservedMemory)
     const TestSection reserved = CreateTestSection(kHeaderBlockName, 580, SEC_RESERVE | PAGE_READWRITE);
     ASSERT_NE(reserved.handle, nullptr);
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
     EXPECT_EQ(SnapshotCameraChannel().headerView, nullptr);
     ExpectPublishingDoesNothing();
@@ -97,15 +97,15 @@ TEST(CameraChannelFailure, NoFrameBlockNameLeft)
         else
             events.push_back(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
     }
-    const TestVideoType type(640, 480, 16);
+    const COwnedMediaType type = MakeVideoType(640, 480, 16);
 
-    SetUpCameraChannel(type.Type());
+    SetUpCameraChannel(&type);
 
     EXPECT_EQ(SnapshotCameraChannel().frameView, nullptr);
     ASSERT_NE(SnapshotCameraChannel().headerView, nullptr);
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), L"");  // no rejected block is announced
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), L"");  // no rejected block is announced
     EXPECT_EQ(SnapshotCameraChannel().headerView->initialised, 1);
-    EXPECT_EQ(FormatIn(SnapshotCameraChannel().headerView).biWidth, 640);
+    EXPECT_EQ(FormatIn(*SnapshotCameraChannel().headerView).biWidth, 640);
     ExpectPublishingDoesNothing();
     EXPECT_EQ(small[0].view[0], 0);
     for (HANDLE event : events)
@@ -116,10 +116,10 @@ TEST(CameraChannelFailure, FrameBlockMappingFailureMovesToTheNextName)
 {
     CameraChannelPlatformCalls().mapViewOfFile = FailingSecondMap;
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
     ASSERT_NE(SnapshotCameraChannel().headerView, nullptr);
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), FrameBlockNameOfTry(1));
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), FrameBlockNameOfTry(1));
     EXPECT_TRUE(SnapshotCameraChannel().IsUsable());
 }
 
@@ -127,7 +127,7 @@ TEST(CameraChannelFailure, ScratchBufferNotAllocated)
 {
     CameraChannelPlatformCalls().heapAlloc = FailingHeapAlloc;
 
-    SetUpCameraChannel(TestVideoType(4, 2, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(4, 2, 16)));
 
     EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, nullptr);
     ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);

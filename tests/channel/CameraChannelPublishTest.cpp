@@ -63,19 +63,19 @@ std::vector<BYTE> PackedFrame(int width, int height)
 
 TEST(CameraChannelPublish, PublishingBeforeSetUpDoesNothing)
 {
-    const TestVideoType type(4, 2, 16);
+    const COwnedMediaType type = MakeVideoType(4, 2, 16);
     const std::vector<BYTE> frame = PackedFrame(4, 2);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
     EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr);
     EXPECT_TRUE(CameraChannelSetUpPending());
 }
 
 TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
 {
-    const TestVideoType type(4, 2, 16);
-    SetUpCameraChannel(type.Type());
+    const COwnedMediaType type = MakeVideoType(4, 2, 16);
+    SetUpCameraChannel(&type);
     const std::vector<BYTE> frame = PackedFrame(4, 2);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
 
     const TestSection block = OpenTestSection(FrameBlockNameOfTry(0));
     ASSERT_NE(block.view, nullptr);
@@ -89,31 +89,32 @@ TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
 
 TEST(CameraChannelPublish, VideoInfo2TypeIsReadAtItsOwnOffset)
 {
-    const TestVideoType setUpType(6, 2, 16, FORMAT_VideoInfo2);
-    SetUpCameraChannel(setUpType.Type());
+    const COwnedMediaType setUpType = MakeVideoType(6, 2, 16, FORMAT_VideoInfo2);
+    SetUpCameraChannel(&setUpType);
     const TestSection header = OpenTestSection(kHeaderBlockName);
     ASSERT_NE(header.view, nullptr);
     const auto* block = reinterpret_cast<const CameraHeaderBlock*>(header.view);
-    EXPECT_EQ(FormatIn(block).biWidth, 6);
-    EXPECT_EQ(FormatIn(block).biXPelsPerMeter, 2835);
+    EXPECT_EQ(FormatIn(*block).biWidth, 6);
+    EXPECT_EQ(FormatIn(*block).biXPelsPerMeter, 2835);
 
     // A new size arriving with a VideoInfo2 connection refreshes the header from the right bytes.
-    const TestVideoType larger(8, 4, 16, FORMAT_MPEG2Video);
+    COwnedMediaType larger = MakeVideoType(8, 4, 16, FORMAT_MPEG2Video);
+    reinterpret_cast<VIDEOINFOHEADER2*>(larger.pbFormat)->bmiHeader.biClrImportant = 7;  // the header's last field
     const std::vector<BYTE> frame = PackedFrame(8, 4);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), larger.Type());
-    EXPECT_EQ(FormatIn(block).biWidth, 8);
-    EXPECT_EQ(FormatIn(block).biHeight, 4);
-    EXPECT_EQ(FormatIn(block).biBitCount, 24);
-    EXPECT_EQ(FormatIn(block).biClrImportant, 7u);
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &larger);
+    EXPECT_EQ(FormatIn(*block).biWidth, 8);
+    EXPECT_EQ(FormatIn(*block).biHeight, 4);
+    EXPECT_EQ(FormatIn(*block).biBitCount, 24);
+    EXPECT_EQ(FormatIn(*block).biClrImportant, 7u);
 }
 
 TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
 {
     // Six pixels wide: 18 bytes per row in the frame block, padded to 20 in the bitmap file.
-    const TestVideoType type(6, 3, 16);
-    SetUpCameraChannel(type.Type());
+    const COwnedMediaType type = MakeVideoType(6, 3, 16);
+    SetUpCameraChannel(&type);
     const std::vector<BYTE> frame = PackedFrame(6, 3);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), type.Type());
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
 
     const std::wstring bitmapPath = TempFile(L"camera_channel_test_frame.bmp");
     DeleteFileW(bitmapPath.c_str());

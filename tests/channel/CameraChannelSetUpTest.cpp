@@ -59,7 +59,7 @@ void ExpectFormatOf(const CameraHeaderBlock* header, const BITMAPINFOHEADER& sou
     BITMAPINFOHEADER expected = source;
     expected.biBitCount = 24;
     expected.biCompression = BI_RGB;
-    const BITMAPINFOHEADER format = FormatIn(header);
+    const BITMAPINFOHEADER format = FormatIn(*header);
     EXPECT_EQ(0, std::memcmp(&format, &expected, sizeof expected))
         << format.biWidth << "x" << format.biHeight << " bits " << format.biBitCount;
 }
@@ -70,10 +70,10 @@ TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
 {
     ASSERT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr) << "a header block is left over";
     CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
-    const TestVideoType type(640, 480, 16);
+    const COwnedMediaType type = MakeVideoType(640, 480, 16);
     ASSERT_TRUE(CameraChannelSetUpPending());
 
-    SetUpCameraChannel(type.Type());
+    SetUpCameraChannel(&type);
 
     EXPECT_FALSE(CameraChannelSetUpPending());
     ASSERT_EQ(createCalls.size(), 2u);
@@ -92,9 +92,9 @@ TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
     EXPECT_EQ(block->auxInt1, 0);
     EXPECT_EQ(BitsOf(block->auxFloat0), 0x3E19999Au);
     EXPECT_EQ(BitsOf(block->auxFloat1), 0x3E19999Au);
-    ExpectFormatOf(block, type.Picture());
-    EXPECT_EQ(FormatIn(block).biSizeImage, 640u * 480 * 2);  // the source's size is kept
-    EXPECT_EQ(NameIn(block), kFirstFrameBlock);
+    ExpectFormatOf(block, PictureOf(type));
+    EXPECT_EQ(FormatIn(*block).biSizeImage, 640u * 480 * 2);  // the source's size is kept
+    EXPECT_EQ(FrameBlockNameIn(*block), kFirstFrameBlock);
 
     // The module's views are the named blocks.
     SnapshotCameraChannel().headerView->unused576[0] = 0x5A;
@@ -122,17 +122,17 @@ TEST(CameraChannelSetUp, InitialisedHeaderKeepsItsAuxValuesButGetsFormatAndName)
     block->auxInt1 = -6;
     block->auxFloat0 = 1.5f;
     block->auxFloat1 = 2.5f;
-    const TestVideoType type(320, 240, 16);
+    const COwnedMediaType type = MakeVideoType(320, 240, 16);
 
-    SetUpCameraChannel(type.Type());
+    SetUpCameraChannel(&type);
 
     EXPECT_EQ(block->initialised, 1);
     EXPECT_EQ(block->auxInt0, 5);
     EXPECT_EQ(block->auxInt1, -6);
     EXPECT_EQ(block->auxFloat0, 1.5f);
     EXPECT_EQ(block->auxFloat1, 2.5f);
-    ExpectFormatOf(block, type.Picture());
-    EXPECT_EQ(NameIn(block), kFirstFrameBlock);
+    ExpectFormatOf(block, PictureOf(type));
+    EXPECT_EQ(FrameBlockNameIn(*block), kFirstFrameBlock);
     EXPECT_EQ(block->unused44[0], 0xEE);  // bytes the system never writes
     EXPECT_EQ(block->unused576[3], 0xEE);
 }
@@ -145,7 +145,7 @@ TEST(CameraChannelSetUp, UninitialisedExistingHeaderGetsTheDefaults)
     block->auxInt0 = 9;
     block->auxFloat1 = 9.0f;
 
-    SetUpCameraChannel(TestVideoType(320, 240, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(320, 240, 16)));
 
     EXPECT_EQ(block->initialised, 1);
     EXPECT_EQ(block->auxInt0, 0);
@@ -158,9 +158,9 @@ TEST(CameraChannelSetUp, TooSmallFrameBlockIsSkippedForTheNextName)
     ASSERT_NE(small.view, nullptr);
     std::memset(small.view, 0x42, 4096);
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kSecondFrameBlock);
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), kSecondFrameBlock);
     const TestSection second = OpenTestSection(kSecondFrameBlock);
     ASSERT_NE(second.view, nullptr);
     SnapshotCameraChannel().frameView[0] = 0x11;
@@ -174,9 +174,9 @@ TEST(CameraChannelSetUp, ReservedButUncommittedFrameBlockIsSkipped)
     const TestSection reserved = CreateTestSection(kFirstFrameBlock, kFrameBlockSize, SEC_RESERVE | PAGE_READWRITE);
     ASSERT_NE(reserved.handle, nullptr);
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kSecondFrameBlock);
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), kSecondFrameBlock);
     ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);
     SnapshotCameraChannel().frameView[kFrameBlockSize - 1] = 1;
 }
@@ -186,15 +186,15 @@ TEST(CameraChannelSetUp, LargeEnoughExistingFrameBlockIsReused)
     const TestSection existing = CreateTestSection(kFirstFrameBlock, kFrameBlockSize);
     ASSERT_NE(existing.view, nullptr);
     existing.view[100] = 0x99;
-    const TestVideoType type(2, 1, 32);
+    const COwnedMediaType type = MakeVideoType(2, 1, 32);
 
-    SetUpCameraChannel(type.Type());
+    SetUpCameraChannel(&type);
 
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), kFirstFrameBlock);
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), kFirstFrameBlock);
     ASSERT_NE(SnapshotCameraChannel().frameView, nullptr);
     EXPECT_EQ(SnapshotCameraChannel().frameView[100], 0x99);
     const BYTE frame[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    PublishFrame(frame, sizeof frame, type.Type());
+    PublishFrame(frame, sizeof frame, &type);
     EXPECT_EQ(0, std::memcmp(existing.view, frame, sizeof frame));
 }
 
@@ -205,10 +205,10 @@ TEST(CameraChannelSetUp, LastNameThatFitsTheFieldIsStillTried)
     for (unsigned attempt = 0; attempt < 110; ++attempt)
         taken.push_back(CreateTestSection(FrameBlockNameOfTry(attempt), 4096));
 
-    SetUpCameraChannel(TestVideoType(640, 480, 16).Type());
+    SetUpCameraChannel(RecordOf(MakeVideoType(640, 480, 16)));
 
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView), FrameBlockNameOfTry(110));
-    EXPECT_EQ(NameIn(SnapshotCameraChannel().headerView).size(), 253u);
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), FrameBlockNameOfTry(110));
+    EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView).size(), 253u);
     EXPECT_NE(SnapshotCameraChannel().frameView, nullptr);
 }
 
@@ -218,16 +218,16 @@ TEST(CameraChannelSetUp, TypeWithoutPictureHeaderLeavesTheFormatAlone)
     ASSERT_NE(existing.view, nullptr);
     auto* block = reinterpret_cast<CameraHeaderBlock*>(existing.view);
     std::memset(block->format, 0x3C, sizeof block->format);
-    const TestVideoType shortType(640, 480, 16, FORMAT_VideoInfo, 87);
+    const COwnedMediaType shortType = MakeVideoType(640, 480, 16, FORMAT_VideoInfo, 87);
 
-    SetUpCameraChannel(shortType.Type());
+    SetUpCameraChannel(&shortType);
 
     EXPECT_EQ(std::vector<unsigned char>(block->format, block->format + 40), std::vector<unsigned char>(40, 0x3C));
-    EXPECT_EQ(NameIn(block), kFirstFrameBlock);
+    EXPECT_EQ(FrameBlockNameIn(*block), kFirstFrameBlock);
     EXPECT_EQ(block->initialised, 1);
     // Its frames are copied as they come, bounded by the frame block.
     std::vector<BYTE> frame(kFrameBlockSize + 4096, 0x61);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), shortType.Type());
+    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &shortType);
     EXPECT_EQ(SnapshotCameraChannel().frameView[kFrameBlockSize - 1], 0x61);
     EXPECT_EQ(block->format[0], 0x3C);
 }
@@ -235,27 +235,27 @@ TEST(CameraChannelSetUp, TypeWithoutPictureHeaderLeavesTheFormatAlone)
 TEST(CameraChannelSetUp, LaterChecksCauseNoSecondSetUp)
 {
     CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
-    const TestVideoType first(640, 480, 16);
-    const TestVideoType second(1280, 720, 16);
-    SetUpCameraChannel(first.Type());
+    const COwnedMediaType first = MakeVideoType(640, 480, 16);
+    const COwnedMediaType second = MakeVideoType(1280, 720, 16);
+    SetUpCameraChannel(&first);
     const size_t calls = createCalls.size();
     CameraHeaderBlock* const header = SnapshotCameraChannel().headerView;
     unsigned char* const scratch = SnapshotCameraChannel().scratchBuffer;
 
-    SetUpCameraChannel(second.Type());
+    SetUpCameraChannel(&second);
 
     EXPECT_EQ(createCalls.size(), calls);
     EXPECT_EQ(SnapshotCameraChannel().headerView, header);
     EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, scratch);
-    EXPECT_EQ(FormatIn(SnapshotCameraChannel().headerView).biWidth, 640);
+    EXPECT_EQ(FormatIn(*SnapshotCameraChannel().headerView).biWidth, 640);
 }
 
 TEST(CameraChannelSetUp, TwoThreadsCheckingAtOnceSetUpOnce)
 {
     CameraChannelPlatformCalls().openFileMapping = CountingSlowOpen;
-    const TestVideoType type(640, 480, 16);
+    const COwnedMediaType type = MakeVideoType(640, 480, 16);
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ConcurrentCheck checks[2] = {{type.Type(), go, false}, {type.Type(), go, false}};
+    ConcurrentCheck checks[2] = {{&type, go, false}, {&type, go, false}};
     HANDLE threads[2];
     for (int i = 0; i < 2; ++i)
         threads[i] = CreateThread(nullptr, 0, RunConcurrentCheck, &checks[i], 0, nullptr);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "ColourReference.h"
+#include "ReferenceConversion.h"
 #include "FramePublisherCore.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ColourReference.h"
+#include "ReferenceConversion.h"
 #include "PackedYuvConversion.h"
 
 namespace {

@@ -31,9 +31,9 @@ protected:
     {
         source->Pin()->SetCategory(PIN_CATEGORY_CAPTURE);
         source->Pin()->SetBuffers(3, 0);
-        source->Pin()->OfferType(MakeYuy2Type(kWidth, kHeight));
-        source->Pin()->OfferType(MakeRgb32Type(kWidth * 2, kHeight * 2));
-        source->Pin()->OfferType(MakeVideoType(MEDIASUBTYPE_RGB24, kWidth / 2, kHeight / 2, 24, BI_RGB));
+        source->Pin()->OfferType(MakeVideoType(kWidth, kHeight, 16));
+        source->Pin()->OfferType(MakeVideoType(kWidth * 2, kHeight * 2, 32));
+        source->Pin()->OfferType(MakeVideoType(kWidth / 2, kHeight / 2, 24));
         std::vector<BYTE> lastFrame;
         for (unsigned seed = 11; seed <= 13; ++seed) {
             lastFrame = SeededYuy2Frame(kWidth, kHeight, seed);
@@ -51,7 +51,7 @@ protected:
         EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
         MediaTypeReleaseFormat(&connected);
 
-        const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
+        const GraphCompletion run = RunGraph(graph.Get(), CompletionHandling::ApplicationWaits);
         EXPECT_EQ(run.runResult, S_OK);
         EXPECT_EQ(run.waitEventCode, EC_COMPLETE);
         EXPECT_EQ(source->WaitForStreaming(), S_OK);

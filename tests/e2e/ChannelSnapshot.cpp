@@ -1,25 +1,8 @@
 #include "ChannelSnapshot.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "PlatformProcess.h"
-
-BITMAPINFOHEADER ChannelSnapshot::Format() const
-{
-    BITMAPINFOHEADER format;
-    static_assert(sizeof format == sizeof header.format, "format is a BITMAPINFOHEADER");
-    std::memcpy(&format, header.format, sizeof format);
-    return format;
-}
-
-std::wstring ChannelSnapshot::FrameBlockName() const
-{
-    std::wstring name;
-    for (size_t i = 0; i < kFrameBlockNameUnits && header.frameBlockName[i] != 0; ++i)
-        name += static_cast<wchar_t>(header.frameBlockName[i]);
-    return name;
-}
 
 ChannelSnapshot ReadChannelFromOtherProcess(size_t frameBytes, const char* probeUnixPath)
 {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CameraChannelLayout.h"
+#include "CameraChannelReader.h"
 
 struct ChannelSnapshot {
     // The probe's exit code: 0 read, 2 no header block, 3 no frame block; -1 the probe did not run.
@@ -15,9 +15,8 @@ struct ChannelSnapshot {
     CameraHeaderBlock header = {};
     std::vector<BYTE> frame;
 
-    // `format` of the header block as the record it is.
-    BITMAPINFOHEADER Format() const;
-    std::wstring FrameBlockName() const;
+    BITMAPINFOHEADER Format() const { return FormatIn(header); }
+    std::wstring FrameBlockName() const { return FrameBlockNameIn(header); }
 };
 
 // Reads the header block and the first `frameBytes` bytes of the frame block from another process (the channel

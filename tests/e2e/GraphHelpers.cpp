@@ -35,62 +35,46 @@ void CollectEvents(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs, Gr
         TakeEvent(events, 50, completion);
 }
 
-void StopAndCount(IMediaControl* control, IMediaEvent* events, GraphCompletion& completion)
-{
-    completion.stopResult = control->Stop();
-    while (TakeEvent(events, 0, completion)) {
-    }
-}
-
-// Takes the graph's control and event interfaces and runs it, with the graph's own handling of EC_COMPLETE
-// switched off when `filterNotices` asks for every notice; false when the graph could not be run (the reason
-// is in `completion.runResult`).
-bool StartRun(IGraphBuilder* graph, bool filterNotices, ComPtr<IMediaControl>& control, ComPtr<IMediaEvent>& events,
-              GraphCompletion& completion)
-{
-    if (FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())) ||
-        FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())))
-        return false;
-    if (filterNotices)
-        events->CancelDefaultHandling(EC_COMPLETE);
-    completion.runResult = control->Run();
-    return SUCCEEDED(completion.runResult);
-}
-
 }  // namespace
 
-GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs, DWORD settleMs)
+GraphCompletion RunGraph(IGraphBuilder* graph, CompletionHandling handling, DWORD timeoutMs, DWORD settleMs)
 {
     GraphCompletion completion;
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEvent> events;
-    if (!StartRun(graph, true, control, events, completion))
+    if (FAILED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())) ||
+        FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())))
         return completion;
-    // Notices after the first are counted too: a sink reports the end of its stream once per run.
-    CollectEvents(events.Get(), timeoutMs, settleMs, completion);
-    completion.completed = completion.completeEvents > 0;
-    StopAndCount(control.Get(), events.Get(), completion);
+    const bool everyNotice = handling == CompletionHandling::EveryFilterNotice;
+    if (everyNotice)
+        events->CancelDefaultHandling(EC_COMPLETE);
+    completion.runResult = control->Run();
+    if (FAILED(completion.runResult))
+        return completion;
+    if (everyNotice) {
+        // Notices after the first are counted too: a sink reports the end of its stream once per run.
+        CollectEvents(events.Get(), timeoutMs, settleMs, completion);
+        completion.completed = completion.completeEvents > 0;
+    } else {
+        completion.waitResult = events->WaitForCompletion(static_cast<long>(timeoutMs), &completion.waitEventCode);
+        completion.completed = completion.waitResult == S_OK && completion.waitEventCode == EC_COMPLETE;
+        if (completion.completed)
+            Sleep(settleMs);
+    }
+    completion.stopResult = control->Stop();
+    while (TakeEvent(events.Get(), 0, completion)) {
+    }
     return completion;
 }
 
-GraphCompletion RunAndWaitForCompletion(IGraphBuilder* graph, DWORD timeoutMs, DWORD settleMs)
+testing::AssertionResult CompletedOnce(const GraphCompletion& run)
 {
-    GraphCompletion completion;
-    ComPtr<IMediaControl> control;
-    ComPtr<IMediaEvent> events;
-    if (!StartRun(graph, false, control, events, completion))
-        return completion;
-    completion.waitResult = events->WaitForCompletion(static_cast<long>(timeoutMs), &completion.waitEventCode);
-    completion.completed = completion.waitResult == S_OK && completion.waitEventCode == EC_COMPLETE;
-    if (completion.completed)
-        Sleep(settleMs);
-    StopAndCount(control.Get(), events.Get(), completion);
-    return completion;
-}
-
-int CompletionNotices(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs)
-{
-    GraphCompletion completion;
-    CollectEvents(events, firstTimeoutMs, settleMs, completion);
-    return completion.completeEvents;
+    if (run.runResult == S_OK && run.completed && run.completeEvents == 1 && run.abortEvents == 0 &&
+        run.stopResult == S_OK)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << std::hex << "Run 0x" << run.runResult << ", wait 0x" << run.waitResult
+                                       << std::dec << " (event " << run.waitEventCode << "), completed "
+                                       << run.completed << ", " << run.completeEvents << " EC_COMPLETE, "
+                                       << run.abortEvents << " EC_ERRORABORT, Stop 0x" << std::hex
+                                       << run.stopResult;
 }

@@ -4,13 +4,14 @@
 
 #include <windows.h>
 #include <dshow.h>
+#include <gtest/gtest.h>
 
 #include "GraphBuilding.h"
 
 // What one run to the end of the stream produced.
 struct GraphCompletion {
     HRESULT runResult = E_FAIL;
-    HRESULT waitResult = E_FAIL;  // RunAndWaitForCompletion: what WaitForCompletion returned
+    HRESULT waitResult = E_FAIL;  // ApplicationWaits: what WaitForCompletion returned
     long waitEventCode = 0;       // and the event code it gave
     bool completed = false;       // an EC_COMPLETE reached the application within the time allowed
     int completeEvents = 0;       // every EC_COMPLETE the application received, the first one included
@@ -18,16 +19,16 @@ struct GraphCompletion {
     HRESULT stopResult = E_FAIL;
 };
 
-// Runs the graph with the graph's own handling of EC_COMPLETE switched off, so every completion notice a
-// filter sends reaches the application: waits up to `timeoutMs` for the first EC_COMPLETE, goes on reading
-// events for `settleMs` more (a second notice would arrive there), stops the graph and reads what is left.
-GraphCompletion RunUntilFiltersComplete(IGraphBuilder* graph, DWORD timeoutMs = 30000, DWORD settleMs = 300);
+// Who handles EC_COMPLETE during a run. ApplicationWaits: the graph's own handling, as an application runs a
+// graph (IMediaEvent::WaitForCompletion, then `settleMs` before stopping). EveryFilterNotice: the graph's
+// handling switched off, so every completion notice a filter sends reaches the test (the first awaited, then
+// `settleMs` more of events, where a second notice would arrive).
+enum class CompletionHandling { ApplicationWaits, EveryFilterNotice };
 
-// Runs the graph the way an application does, with the graph's own completion handling: Run, then
-// IMediaEvent::WaitForCompletion; then, after `settleMs`, stops the graph and counts the events queued for the
-// application (WaitForCompletion leaves them in the queue).
-GraphCompletion RunAndWaitForCompletion(IGraphBuilder* graph, DWORD timeoutMs = 30000, DWORD settleMs = 300);
+// Runs the graph to the end of its stream (up to `timeoutMs`), stops it and counts every event left queued.
+GraphCompletion RunGraph(IGraphBuilder* graph, CompletionHandling handling, DWORD timeoutMs = 30000,
+                         DWORD settleMs = 300);
 
-// The EC_COMPLETE notices that reach the application: waits up to `firstTimeoutMs` for one, then reads events
-// for `settleMs` more. For graphs whose default completion handling the caller has cancelled.
-int CompletionNotices(IMediaEvent* events, DWORD firstTimeoutMs, DWORD settleMs);
+// A run that went to its end once: Run succeeded, the completion arrived (as WaitForCompletion's EC_COMPLETE
+// for ApplicationWaits), exactly one EC_COMPLETE and no EC_ERRORABORT reached the application, Stop succeeded.
+testing::AssertionResult CompletedOnce(const GraphCompletion& run);

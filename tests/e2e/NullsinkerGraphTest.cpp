@@ -30,28 +30,20 @@ TEST_F(NullsinkerGraph, ClipThroughAviSplitterCompletesOnceWithoutCameraChannel)
 {
     ConnectClip();
 
-    const GraphCompletion run = RunAndWaitForCompletion(graph.Get());
-    EXPECT_EQ(run.runResult, S_OK);
-    EXPECT_EQ(run.waitResult, S_OK);
-    EXPECT_EQ(run.waitEventCode, EC_COMPLETE);
-    EXPECT_EQ(run.completeEvents, 1);
-    EXPECT_EQ(run.abortEvents, 0);
-    EXPECT_EQ(run.stopResult, S_OK);
+    const GraphCompletion run = RunGraph(graph.Get(), CompletionHandling::ApplicationWaits);
+    EXPECT_TRUE(CompletedOnce(run));
     ExpectNoCameraChannel();
 }
 
 TEST_F(NullsinkerGraph, OwnSourceFramesCompleteOnceWithoutCameraChannel)
 {
-    source->Pin()->OfferType(MakeYuy2Type(64, 48));
+    source->Pin()->OfferType(MakeVideoType(64, 48, 16));
     for (unsigned seed = 1; seed <= 3; ++seed)
         source->QueueFrame(SeededYuy2Frame(64, 48, seed));
     ConnectOwnSource();
 
-    const GraphCompletion run = RunUntilFiltersComplete(graph.Get());
-    EXPECT_EQ(run.runResult, S_OK);
-    EXPECT_TRUE(run.completed);
-    EXPECT_EQ(run.completeEvents, 1);
-    EXPECT_EQ(run.abortEvents, 0);
+    const GraphCompletion run = RunGraph(graph.Get(), CompletionHandling::EveryFilterNotice);
+    EXPECT_TRUE(CompletedOnce(run));
     // Every Receive and the EndOfStream answered with success.
     EXPECT_EQ(source->WaitForStreaming(), S_OK);
     ExpectNoCameraChannel();

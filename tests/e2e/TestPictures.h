@@ -1,5 +1,5 @@
-// Media types and frames that the tests' own source offers and delivers: uncompressed video with a
-// VIDEOINFOHEADER format block, and frames filled from a seed so every frame of a run differs.
+// Frames that the tests' own source delivers (its media types come from VideoMediaType.h), filled from a
+// seed so every frame of a run differs.
 #pragma once
 
 #include <windows.h>
@@ -8,42 +8,7 @@
 
 #include <vector>
 
-#include "COwnedMediaType.h"
-
-inline COwnedMediaType MakeVideoType(REFGUID subtype, int width, int height, WORD bitCount, DWORD compression)
-{
-    VIDEOINFOHEADER video = {};
-    video.AvgTimePerFrame = 333333;
-    video.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    video.bmiHeader.biWidth = width;
-    video.bmiHeader.biHeight = height;
-    video.bmiHeader.biPlanes = 1;
-    video.bmiHeader.biBitCount = bitCount;
-    video.bmiHeader.biCompression = compression;
-    video.bmiHeader.biSizeImage = static_cast<DWORD>(width * height * bitCount / 8);
-    AM_MEDIA_TYPE raw;
-    MediaTypeReset(&raw);
-    raw.majortype = MEDIATYPE_Video;
-    raw.subtype = subtype;
-    raw.bFixedSizeSamples = TRUE;
-    raw.lSampleSize = video.bmiHeader.biSizeImage;
-    raw.formattype = FORMAT_VideoInfo;
-    raw.cbFormat = sizeof video;
-    raw.pbFormat = reinterpret_cast<BYTE*>(&video);
-    COwnedMediaType type;
-    type = raw;  // deep copy: the block above stays on the stack
-    return type;
-}
-
-inline COwnedMediaType MakeYuy2Type(int width, int height)
-{
-    return MakeVideoType(MEDIASUBTYPE_YUY2, width, height, 16, MAKEFOURCC('Y', 'U', 'Y', '2'));
-}
-
-inline COwnedMediaType MakeRgb32Type(int width, int height)
-{
-    return MakeVideoType(MEDIASUBTYPE_RGB32, width, height, 32, BI_RGB);
-}
+#include "VideoMediaType.h"
 
 // `bytes` bytes from a small linear congruential generator started at `seed`.
 inline std::vector<BYTE> SeededBytes(size_t bytes, unsigned seed)

@@ -13,6 +13,7 @@
 #include "ComPtr.h"
 #include "FakeClassFactory.h"
 #include "FakeFilterMapper.h"
+#include "FilterMapperRegistration.h"
 #include "TestFilter.h"
 
 namespace {
@@ -21,6 +22,12 @@ const REGPINTYPES anyType[] = {{&MEDIATYPE_NULL, &MEDIASUBTYPE_NULL}};
 const REGFILTERPINS inputPin[] = {
     {const_cast<LPWSTR>(L"Input"), FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, L"Output", 1, anyType}};
 const FilterSetupRecord testFilterSetup = {&CLSID_TestFilter, L"TARN_TestFilter", MERIT_DO_NOT_USE, 1, inputPin};
+// Two pins, one with two media types and one with none that names the filter it connects to.
+const REGPINTYPES twoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
+const REGFILTERPINS twoPins[] = {
+    {const_cast<LPWSTR>(L"In"), TRUE, FALSE, TRUE, FALSE, &CLSID_NULL, L"Out", 2, twoTypes},
+    {const_cast<LPWSTR>(L"Out"), FALSE, TRUE, FALSE, TRUE, &CLSID_TestFilter, L"In", 0, nullptr}};
+const FilterSetupRecord twoPinSetup = {&CLSID_TestFilter, L"TARN_TwoPins", 0x00600000, 2, twoPins};
 
 // Whether the platform's mapper lists a filter with this class id, at any merit.
 bool MapperLists(REFCLSID classId)
@@ -108,21 +115,38 @@ protected:
     ComPtr<TestFilter> filter{new TestFilter()};
 };
 
-TEST_F(RegistrationWithMapperDouble, RegistersThePinAndItsTypesOneByOne)
+// The older mapper takes a record after unregistering the filter, pin by pin and media type by media type.
+TEST(FilterMapperRegistration, OldMapperTakesTheFilterPinByPinAndTypeByTypeAfterUnregisteringIt)
 {
-    factory.HandOut(mapper.AsUnknown());
-
-    EXPECT_EQ(filter->Register(), S_OK);
-
+    FakeFilterMapper mapper;
+    EXPECT_EQ(RegisterFilterThroughMapper(&twoPinSetup, &mapper, TRUE), S_OK);
     const std::wstring id = FakeFilterMapper::Text(CLSID_TestFilter);
     const std::wstring null = FakeFilterMapper::Text(GUID_NULL);
     const std::vector<std::wstring> expected = {
         L"UnregisterFilter " + id,
-        L"RegisterFilter " + id + L" TARN_TestFilter 00200000",
-        L"RegisterPin " + id + L" Input 0000 " + null + L" Output",
-        L"RegisterPinType " + id + L" Input " + null + L" " + null,
+        L"RegisterFilter " + id + L" TARN_TwoPins 00600000",
+        L"RegisterPin " + id + L" In 1010 " + null + L" Out",
+        L"RegisterPinType " + id + L" In " + FakeFilterMapper::Text(MEDIATYPE_Video) + L" " +
+            FakeFilterMapper::Text(MEDIASUBTYPE_YUY2),
+        L"RegisterPinType " + id + L" In " + FakeFilterMapper::Text(MEDIATYPE_Audio) + L" " +
+            FakeFilterMapper::Text(MEDIASUBTYPE_PCM),
+        L"RegisterPin " + id + L" Out 0101 " + id + L" In",
     };
     EXPECT_EQ(mapper.calls, expected);
+
+    mapper.calls.clear();
+    EXPECT_EQ(RegisterFilterThroughMapper(&twoPinSetup, &mapper, FALSE), S_OK);
+    EXPECT_EQ(mapper.calls, std::vector<std::wstring>{L"UnregisterFilter " + id});
+}
+
+// IAMovieSetup::Register hands the filter's own record to the mapper it creates.
+TEST_F(RegistrationWithMapperDouble, RegisterHandsTheFiltersRecordToTheMapper)
+{
+    factory.HandOut(mapper.AsUnknown());
+    EXPECT_EQ(filter->Register(), S_OK);
+    ASSERT_EQ(mapper.calls.size(), 4u);
+    const std::wstring id = FakeFilterMapper::Text(CLSID_TestFilter);
+    EXPECT_EQ(mapper.calls[1], L"RegisterFilter " + id + L" TARN_TestFilter 00200000");
 }
 
 // Registration that did not happen is reported, not answered with S_OK: the caller would otherwise take a

@@ -29,7 +29,7 @@ class BasePinTest : public testing::Test {
 protected:
     COwnedMediaType Type(REFGUID subtype, BYTE tag = 0)
     {
-        COwnedMediaType type = MakeVideoType(subtype, tag);
+        COwnedMediaType type = MakeTaggedVideoType(subtype, tag);
         type.pUnk = attachment.AsUnknown();
         attachment.AddRef();
         return type;

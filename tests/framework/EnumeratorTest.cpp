@@ -17,6 +17,7 @@
 #include "CountingDouble.h"
 #include "TaskMemoryFailure.h"
 #include "TestFilter.h"
+#include "VideoMediaType.h"
 
 namespace {
 
@@ -46,23 +47,6 @@ struct FetchedPins {
                 pin->Release();
     }
 };
-
-// A complete video type of the given subtype with an 88-byte format block whose first byte is `tag`.
-COwnedMediaType VideoType(REFGUID subtype, BYTE tag = 0)
-{
-    BYTE block[88] = {};
-    block[0] = tag;
-    AM_MEDIA_TYPE raw;
-    MediaTypeReset(&raw);
-    raw.majortype = MEDIATYPE_Video;
-    raw.subtype = subtype;
-    raw.formattype = FORMAT_VideoInfo;
-    raw.cbFormat = sizeof(block);
-    raw.pbFormat = block;
-    COwnedMediaType type;
-    type = raw;  // a deep copy: the block above stays behind
-    return type;
-}
 
 class FakeUnknown : public CountingDouble<IUnknown> {
 };
@@ -224,20 +208,6 @@ TEST(PinEnumeratorTest, CloneThatCannotBeMadeCompletelyIsOutOfMemory)
     EXPECT_EQ(pins->Clone(nullptr), E_POINTER);
 }
 
-TEST(PinEnumeratorTest, AnswersOnlyItsOwnInterface)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-
-    void* answer = &answer;
-    EXPECT_EQ(pins->QueryInterface(IID_IEnumMediaTypes, &answer), E_NOINTERFACE);
-    EXPECT_EQ(answer, nullptr);
-    ASSERT_EQ(pins->QueryInterface(IID_IUnknown, &answer), S_OK);
-    EXPECT_EQ(answer, static_cast<void*>(pins.Get()));
-    EXPECT_EQ(pins->Release(), 1u);  // the reference the query took
-    EXPECT_EQ(pins->QueryInterface(IID_IEnumPins, nullptr), E_POINTER);
-}
-
 // ---- Media type enumerator ----
 
 TEST(MediaTypeEnumeratorTest, PinWithoutTypesEndsAtOnceButThePositionStillAdvances)
@@ -256,12 +226,22 @@ TEST(MediaTypeEnumeratorTest, PinWithoutTypesEndsAtOnceButThePositionStillAdvanc
     EXPECT_EQ(records[0], nullptr);
 }
 
-TEST(MediaTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdvanced)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+// An enumerator over a pin that offers one type (YUY2).
+class OneTypeEnumeratorTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
+        types = TypesOf(pin);
+    }
+
+    ComPtr<TestFilter> filter{new TestFilter({L"A"})};
     ScriptedPin* pin = filter->Pin(0);
-    pin->OfferType(VideoType(MEDIASUBTYPE_YUY2));
-    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
+    ComPtr<IEnumMediaTypes> types;
+};
+
+TEST_F(OneTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdvanced)
+{
 
     EXPECT_EQ(types->Skip(1), S_OK);
     EXPECT_EQ(types->Skip(1), S_FALSE);
@@ -272,12 +252,8 @@ TEST(MediaTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdv
     EXPECT_EQ(pin->offeredTypeRequests, (std::vector<int>{0, 1, 2}));
 }
 
-TEST(MediaTypeEnumeratorTest, HugeSkipDoesNotWrapToANegativeIndex)
+TEST_F(OneTypeEnumeratorTest, HugeSkipDoesNotWrapToANegativeIndex)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ScriptedPin* pin = filter->Pin(0);
-    pin->OfferType(VideoType(MEDIASUBTYPE_YUY2));
-    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
     ASSERT_EQ(types->Skip(1), S_OK);
 
     EXPECT_EQ(types->Skip(0xFFFFFFFF), S_FALSE);
@@ -286,12 +262,8 @@ TEST(MediaTypeEnumeratorTest, HugeSkipDoesNotWrapToANegativeIndex)
     EXPECT_GT(pin->offeredTypeRequests[1], 0);
 }
 
-TEST(MediaTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
+TEST_F(OneTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ScriptedPin* pin = filter->Pin(0);
-    pin->OfferType(VideoType(MEDIASUBTYPE_YUY2));
-    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
     pin->ChangeTypeListVersion();
 
     AM_MEDIA_TYPE* records[2] = {};
@@ -316,8 +288,8 @@ TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
     {
         ComPtr<TestFilter> filter(new TestFilter({L"A"}));
         ScriptedPin* pin = filter->Pin(0);
-        pin->OfferType(VideoType(MEDIASUBTYPE_YUY2, 7));
-        pin->OfferType(VideoType(MEDIASUBTYPE_RGB24, 9));
+        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
+        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
         pin->offeredTypes[1].pUnk = attachment.AsUnknown();
         attachment.AddRef();  // the pin's own type holds one
         ComPtr<IEnumMediaTypes> types = TypesOf(pin);
@@ -351,7 +323,7 @@ TEST(MediaTypeEnumeratorTest, RecordThatCannotBeAllocatedEndsNextAndFreesTheOffe
     {
         ComPtr<TestFilter> filter(new TestFilter({L"A"}));
         ScriptedPin* pin = filter->Pin(0);
-        pin->OfferType(VideoType(MEDIASUBTYPE_YUY2));
+        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
         pin->offeredTypes[0].pUnk = attachment.AsUnknown();
         attachment.AddRef();
         ComPtr<IEnumMediaTypes> types = TypesOf(pin);
@@ -401,17 +373,29 @@ TEST(MediaTypeEnumeratorTest, CloneStartsWhereTheSourceIsAndKeepsThePinAlive)
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST(MediaTypeEnumeratorTest, AnswersOnlyItsOwnInterface)
+// Both enumerators share one IUnknown: IUnknown and their own interface, nothing else.
+TEST(EnumeratorUnknown, AnswersIUnknownAndItsOwnInterfaceOnly)
 {
     ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
     ComPtr<IEnumMediaTypes> types = TypesOf(filter->Pin(0));
-
-    void* answer = &answer;
-    EXPECT_EQ(types->QueryInterface(IID_IEnumPins, &answer), E_NOINTERFACE);
-    EXPECT_EQ(answer, nullptr);
-    ASSERT_EQ(types->QueryInterface(IID_IEnumMediaTypes, &answer), S_OK);
-    EXPECT_EQ(answer, static_cast<void*>(types.Get()));
-    static_cast<IUnknown*>(answer)->Release();
+    struct Case {
+        IUnknown* object;
+        const IID* own;
+        const IID* foreign;
+    };
+    for (const Case& c : {Case{pins.Get(), &IID_IEnumPins, &IID_IEnumMediaTypes},
+                          Case{types.Get(), &IID_IEnumMediaTypes, &IID_IEnumPins}}) {
+        void* answer = &answer;
+        EXPECT_EQ(c.object->QueryInterface(*c.foreign, &answer), E_NOINTERFACE);
+        EXPECT_EQ(answer, nullptr);
+        for (const IID* iid : {&IID_IUnknown, c.own}) {
+            ASSERT_EQ(c.object->QueryInterface(*iid, &answer), S_OK);
+            EXPECT_EQ(answer, static_cast<void*>(c.object));
+            EXPECT_EQ(c.object->Release(), 1u);  // the reference the query took
+        }
+        EXPECT_EQ(c.object->QueryInterface(*c.own, nullptr), E_POINTER);
+    }
     EXPECT_EQ(types->Next(1, nullptr, nullptr), E_POINTER);
 }
 

@@ -37,7 +37,7 @@ protected:
 
     COwnedMediaType Type(REFGUID subtype)
     {
-        COwnedMediaType type = MakeVideoType(subtype);
+        COwnedMediaType type = MakeTaggedVideoType(subtype);
         type.pUnk = attachment.AsUnknown();
         attachment.AddRef();
         return type;

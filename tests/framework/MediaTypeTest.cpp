@@ -20,7 +20,7 @@ struct FakeAttachment : CountingDouble<IPersist> {
 const BYTE blockBytes[4] = {0x11, 0x22, 0x33, 0x44};
 
 // A video type with a private copy of `bytes` as its format block and, when given, a counted pUnk.
-void MakeVideoType(AM_MEDIA_TYPE* type, const BYTE* bytes, ULONG size, IUnknown* attachment = nullptr)
+void FillVideoRecord(AM_MEDIA_TYPE* type, const BYTE* bytes, ULONG size, IUnknown* attachment = nullptr)
 {
     MediaTypeReset(type);
     type->majortype = MEDIATYPE_Video;
@@ -74,7 +74,7 @@ TEST(MediaType, ResetForgetsWhatTheRecordHeldWithoutFreeingIt)
 {
     FakeAttachment attachment;
     AM_MEDIA_TYPE type;
-    MakeVideoType(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
     AM_MEDIA_TYPE held = type;
 
     MediaTypeReset(&type);
@@ -90,7 +90,7 @@ TEST(MediaType, ReleaseFormatFreesTheBlockAndDropsPUnkButKeepsTheRest)
 {
     FakeAttachment attachment;
     AM_MEDIA_TYPE type;
-    MakeVideoType(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
 
     MediaTypeReleaseFormat(&type);
     EXPECT_EQ(type.cbFormat, 0u);
@@ -107,7 +107,7 @@ TEST(MediaType, DuplicateWithoutBlockAllocatesNothingAndOwnsNothing)
 {
     BYTE notOwned[4] = {1, 2, 3, 4};
     AM_MEDIA_TYPE source;
-    MakeVideoType(&source, nullptr, 0);
+    FillVideoRecord(&source, nullptr, 0);
     source.pbFormat = notOwned;  // cbFormat 0: not a block, never freed
 
     AM_MEDIA_TYPE target;
@@ -127,7 +127,7 @@ TEST(MediaType, DuplicateWithoutBlockAllocatesNothingAndOwnsNothing)
 TEST(MediaType, DuplicateGivesTheTargetItsOwnEqualBlock)
 {
     AM_MEDIA_TYPE source;
-    MakeVideoType(&source, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&source, blockBytes, sizeof(blockBytes));
     AM_MEDIA_TYPE target;
     {
         TaskMemoryFailureScope watch(-1);
@@ -148,7 +148,7 @@ TEST(MediaType, CopiesTakeAndDropOnePUnkReferenceEach)
 {
     FakeAttachment attachment;
     COwnedMediaType source;
-    MakeVideoType(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
     ASSERT_EQ(attachment.References(), 1);
 
     AM_MEDIA_TYPE duplicate;
@@ -172,9 +172,9 @@ TEST(MediaType, AssignmentReleasesWhatTheTargetHeldBeforeCopying)
     FakeAttachment newAttachment;
     const BYTE otherBytes[6] = {9, 8, 7, 6, 5, 4};
     COwnedMediaType target;
-    MakeVideoType(&target, otherBytes, sizeof(otherBytes), oldAttachment.AsUnknown());
+    FillVideoRecord(&target, otherBytes, sizeof(otherBytes), oldAttachment.AsUnknown());
     COwnedMediaType source;
-    MakeVideoType(&source, blockBytes, sizeof(blockBytes), newAttachment.AsUnknown());
+    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), newAttachment.AsUnknown());
     source.subtype = MEDIASUBTYPE_RGB24;
 
     EXPECT_EQ(target.AssignFrom(source), S_OK);
@@ -188,7 +188,7 @@ TEST(MediaType, SelfAssignmentChangesNothing)
 {
     FakeAttachment attachment;
     COwnedMediaType type;
-    MakeVideoType(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
     BYTE* block = type.pbFormat;
     COwnedMediaType& sameType = type;
 
@@ -209,7 +209,7 @@ TEST(MediaType, DuplicateThatCannotAllocateLeavesTheTargetOwningNothing)
 {
     FakeAttachment attachment;
     AM_MEDIA_TYPE source;
-    MakeVideoType(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
 
     AM_MEDIA_TYPE target;
     {
@@ -233,7 +233,7 @@ TEST(MediaType, RecordClaimingAMissingBlockIsNotCopied)
 {
     FakeAttachment attachment;
     COwnedMediaType malformed;
-    MakeVideoType(&malformed, nullptr, 0, attachment.AsUnknown());
+    FillVideoRecord(&malformed, nullptr, 0, attachment.AsUnknown());
     malformed.cbFormat = 88;
 
     AM_MEDIA_TYPE target;
@@ -256,10 +256,10 @@ TEST(MediaType, FailedAssignmentIsReportedOnlyByAssignFromAndLeaksNothing)
     FakeAttachment oldAttachment;
     FakeAttachment sourceAttachment;
     COwnedMediaType source;
-    MakeVideoType(&source, blockBytes, sizeof(blockBytes), sourceAttachment.AsUnknown());
+    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), sourceAttachment.AsUnknown());
 
     COwnedMediaType reported;
-    MakeVideoType(&reported, blockBytes, sizeof(blockBytes), oldAttachment.AsUnknown());
+    FillVideoRecord(&reported, blockBytes, sizeof(blockBytes), oldAttachment.AsUnknown());
     {
         TaskMemoryFailureScope failure(0);
         EXPECT_EQ(reported.AssignFrom(source), E_OUTOFMEMORY);
@@ -288,7 +288,7 @@ TEST(MediaType, DestroyReleasesTheContentsAndAcceptsNull)
     FakeAttachment attachment;
     auto* record = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     ASSERT_NE(record, nullptr);
-    MakeVideoType(record, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    FillVideoRecord(record, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
     MediaTypeDestroy(record);
     EXPECT_EQ(attachment.References(), 0);
 }
@@ -313,14 +313,14 @@ TEST(MediaTypeTemplate, DefaultTemplateFitsAnyType)
     COwnedMediaType pattern;
     COwnedMediaType full;
     EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
 }
 
 TEST(MediaTypeTemplate, SetMajorTypeAndSubtypeMustMatch)
 {
     COwnedMediaType full;
-    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     COwnedMediaType pattern;
 
     pattern.majortype = MEDIATYPE_Audio;
@@ -345,9 +345,9 @@ TEST(MediaTypeTemplate, SetMajorTypeAndSubtypeMustMatch)
 TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
 {
     COwnedMediaType full;
-    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     COwnedMediaType pattern;
-    MakeVideoType(&pattern, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&pattern, blockBytes, sizeof(blockBytes));
     EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
 
     pattern.formattype = FORMAT_WaveFormatEx;
@@ -360,15 +360,15 @@ TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
 
     const BYTE longer[5] = {0x11, 0x22, 0x33, 0x44, 0x55};
     COwnedMediaType longerPattern;
-    MakeVideoType(&longerPattern, longer, sizeof(longer));
+    FillVideoRecord(&longerPattern, longer, sizeof(longer));
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &longerPattern)) << "other length, equal prefix";
     EXPECT_FALSE(MediaTypeFitsTemplate(&longerPattern, &full));
 
     // Without a block on either side nothing is compared, whatever pbFormat holds.
     COwnedMediaType noBlock;
-    MakeVideoType(&noBlock, nullptr, 0);
+    FillVideoRecord(&noBlock, nullptr, 0);
     COwnedMediaType noBlockPattern;
-    MakeVideoType(&noBlockPattern, nullptr, 0);
+    FillVideoRecord(&noBlockPattern, nullptr, 0);
     BYTE unrelated[4] = {0};
     noBlockPattern.pbFormat = unrelated;
     EXPECT_TRUE(MediaTypeFitsTemplate(&noBlock, &noBlockPattern));
@@ -378,9 +378,9 @@ TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
 TEST(MediaTypeTemplate, ClaimedButMissingBlockMatchesNothing)
 {
     COwnedMediaType full;
-    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     AM_MEDIA_TYPE missing;
-    MakeVideoType(&missing, nullptr, 0);
+    FillVideoRecord(&missing, nullptr, 0);
     missing.cbFormat = sizeof(blockBytes);
 
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &missing));
@@ -391,10 +391,10 @@ TEST(MediaTypeTemplate, ClaimedButMissingBlockMatchesNothing)
 TEST(MediaTypeTemplate, OpenFormatTypeIgnoresTheBlocksEvenWhenTheTemplateCarriesOne)
 {
     COwnedMediaType full;
-    MakeVideoType(&full, blockBytes, sizeof(blockBytes));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     const BYTE otherBytes[6] = {9, 8, 7, 6, 5, 4};
     COwnedMediaType pattern;
-    MakeVideoType(&pattern, otherBytes, sizeof(otherBytes));
+    FillVideoRecord(&pattern, otherBytes, sizeof(otherBytes));
     pattern.formattype = GUID_NULL;
     EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
 

@@ -6,6 +6,7 @@
 #include <strmif.h>
 
 #include "CBaseObject.h"
+#include "AutomationLibraryTestSeam.h"
 #include "CDispatchTypeInfo.h"
 #include "CForwardingUnknown.h"
 #include "CLockGuard.h"
@@ -263,14 +264,13 @@ protected:
     {
         ASSERT_EQ(CBaseObject::ActiveObjectCount(), 0) << "the last-object rule needs no other object alive";
         ASSERT_EQ(GetModuleHandleW(observedLibrary), nullptr);
-        savedHandle = automationLibrary;
-        automationLibrary = nullptr;
+        savedHandle = ExchangeAutomationLibrary(nullptr);
     }
     void TearDown() override
     {
         while (HMODULE stillLoaded = GetModuleHandleW(observedLibrary))
             FreeLibrary(stillLoaded);
-        automationLibrary = savedHandle;
+        ExchangeAutomationLibrary(savedHandle);
     }
 
     HMODULE savedHandle = nullptr;
@@ -282,17 +282,17 @@ TEST_F(AutomationLibraryRelease, LastObjectFreesTheLibraryExactlyOnce)
     HMODULE library = LoadLibraryW(observedLibrary);
     ASSERT_NE(library, nullptr);
     ASSERT_EQ(LoadLibraryW(observedLibrary), library);
-    automationLibrary = library;
+    ExchangeAutomationLibrary(library);
 
     auto* first = new CUnknown(L"first", nullptr);
     auto* last = new CUnknown(L"last", nullptr);
     first->NonDelegatingAddRef();
     last->NonDelegatingAddRef();
     first->NonDelegatingRelease();
-    EXPECT_EQ(automationLibrary, library) << "freed while an object was still alive";
+    EXPECT_EQ(CurrentAutomationLibrary(), library) << "freed while an object was still alive";
 
     last->NonDelegatingRelease();
-    EXPECT_EQ(automationLibrary, nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
     EXPECT_EQ(GetModuleHandleW(observedLibrary), library) << "freed more than once";
     FreeLibrary(library);
     EXPECT_EQ(GetModuleHandleW(observedLibrary), nullptr) << "not freed";
@@ -302,7 +302,7 @@ TEST_F(AutomationLibraryRelease, LastObjectFreesTheLibraryExactlyOnce)
     {
         CBaseObject only;
     }
-    EXPECT_EQ(automationLibrary, nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
     EXPECT_EQ(GetModuleHandleW(observedLibrary), library);
 }
 

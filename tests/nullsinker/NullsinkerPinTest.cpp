@@ -16,7 +16,7 @@
 #include "FakeMediaSample.h"
 #include "FakeUpstreamPin.h"
 #include "NullsinkerSink.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "SinkUnderTest.h"
 #include "TaskMemoryFailure.h"
 
@@ -26,9 +26,9 @@ namespace {
 std::vector<COwnedMediaType> AssortedTypes()
 {
     std::vector<COwnedMediaType> types;
-    types.push_back(MakePictureType(640, 480, 16));
-    types.push_back(MakePictureType(4096, 2160, 32));    // larger than the camera channel
-    types.push_back(MakePictureType(65536, 65536, 16));  // byte count wraps in 32 bits
+    types.push_back(MakeVideoType(640, 480, 16));
+    types.push_back(MakeVideoType(4096, 2160, 32));    // larger than the camera channel
+    types.push_back(MakeVideoType(65536, 65536, 16));  // byte count wraps in 32 bits
     types.push_back(MakeAudioType());
     types.push_back(COwnedMediaType());  // all GUID_NULL, no format block
     // A video type whose VIDEOINFOHEADER is cut short after 3 bytes.
@@ -75,7 +75,7 @@ TEST(NullsinkerPin, ReceiveAsksOnlyForTheDataPointer)
     sample.timeResult = S_OK;
     SinkUnderTest<NullsinkerSink> sink;
     ASSERT_TRUE(sink.Created());
-    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    const COwnedMediaType type = MakeVideoType(64, 48, 16);
     sink.ConnectFrom(upstream, type, allocator);
 
     EXPECT_EQ(sink.MemInput()->Receive(&sample), S_OK);
@@ -93,7 +93,7 @@ TEST(NullsinkerPin, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConnect
     FakeAllocator allocator;
     SinkUnderTest<NullsinkerSink> sink;
     ASSERT_TRUE(sink.Created());
-    const COwnedMediaType first = MakePictureType(64, 48, 16);
+    const COwnedMediaType first = MakeVideoType(64, 48, 16);
     const COwnedMediaType second = MakeAudioType();
     sink.ConnectFrom(upstream, first, allocator);
 
@@ -114,7 +114,7 @@ TEST(NullsinkerPin, StreamingThroughTheNullSinkLeavesNoCameraChannel)
     FakeMediaSample sample(false, 64 * 48 * 2);
     SinkUnderTest<NullsinkerSink> sink;
     ASSERT_TRUE(sink.Created());
-    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    const COwnedMediaType type = MakeVideoType(64, 48, 16);
     sink.JoinGraph(graph);
     sink.ConnectFrom(upstream, type, allocator);
     ASSERT_EQ(sink.Filter()->Run(0), S_OK);

@@ -12,10 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "AutomationLibraryTestSeam.h"
 #include "CDispatchTypeInfo.h"
 #include "CPosPassThru.h"
 #include "FakeSeekingInputPin.h"
-#include "FakeUpstreamSeeking.h"
+#include "FakeUpstreamPin.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ class MediaPositionDispatchTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(automationLibrary, nullptr);
+        ASSERT_EQ(CurrentAutomationLibrary(), nullptr);
         ASSERT_FALSE(AutomationModuleLoaded());
         pin.peer = &upstream;
         passThru = NewPassThru();
@@ -40,7 +41,7 @@ protected:
             EXPECT_EQ(passThru->NonDelegatingRelease(), 0u);
         }
         // The last object of the module took the automation library with it, exactly once.
-        EXPECT_EQ(automationLibrary, nullptr);
+        EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
         EXPECT_FALSE(AutomationModuleLoaded());
         upstream.ExpectBalanced();
         pin.ExpectBalanced();
@@ -76,7 +77,7 @@ protected:
         EXPECT_EQ(result.dblVal, seconds);
     }
 
-    FakeUpstreamSeeking upstream;
+    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     FakeSeekingInputPin pin;
     CPosPassThru* passThru = nullptr;
     IMediaPosition* position = nullptr;
@@ -92,7 +93,7 @@ TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExists)
     EXPECT_EQ(position->GetTypeInfo(1, LOCALE_USER_DEFAULT, &info), TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(info, nullptr);
     EXPECT_EQ(position->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
-    EXPECT_EQ(automationLibrary, nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
 }
 
 TEST_F(MediaPositionDispatchTest, TypeInfoDescribesIMediaPositionAndIsLoadedOnce)
@@ -104,8 +105,8 @@ TEST_F(MediaPositionDispatchTest, TypeInfoDescribesIMediaPositionAndIsLoadedOnce
     EXPECT_TRUE(IsEqualGUID(attributes->guid, IID_IMediaPosition));
     info->ReleaseTypeAttr(attributes);
 
-    EXPECT_NE(automationLibrary, nullptr);
-    EXPECT_EQ(automationLibrary, GetModuleHandleW(L"oleaut32.dll"));
+    EXPECT_NE(CurrentAutomationLibrary(), nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), GetModuleHandleW(L"oleaut32.dll"));
     ITypeInfo* again = nullptr;
     ASSERT_EQ(position->GetTypeInfo(0, LOCALE_USER_DEFAULT, &again), S_OK);
     EXPECT_EQ(again, info);
@@ -154,7 +155,7 @@ TEST_F(MediaPositionDispatchTest, NullNameOrIdArraysAreRefusedBeforeReachingTheP
     DISPID id = DISPID_UNKNOWN;
     EXPECT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
     EXPECT_EQ(position->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &id), E_POINTER);
-    EXPECT_EQ(automationLibrary, nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
 }
 
 TEST_F(MediaPositionDispatchTest, InvokeForAnotherInterfaceLoadsNothing)
@@ -165,7 +166,7 @@ TEST_F(MediaPositionDispatchTest, InvokeForAnotherInterfaceLoadsNothing)
     EXPECT_EQ(position->Invoke(1, IID_IMediaPosition, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &noArguments,
                                &result, nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(automationLibrary, nullptr);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
     EXPECT_FALSE(AutomationModuleLoaded());
     EXPECT_TRUE(upstream.calls.empty());
 }
@@ -219,7 +220,7 @@ TEST_F(MediaPositionDispatchTest, ConcurrentFirstCallsKeepOneTypeInfoAndOneLibra
         seen[1]->Release();
 
         EXPECT_EQ(shared->NonDelegatingRelease(), 0u);
-        EXPECT_EQ(automationLibrary, nullptr);
+        EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
         ASSERT_FALSE(AutomationModuleLoaded()) << "a library reference leaked in round " << round;
     }
 }

@@ -14,7 +14,7 @@
 
 #include "CPosPassThru.h"
 #include "FakeSeekingInputPin.h"
-#include "FakeUpstreamSeeking.h"
+#include "FakeUpstreamPin.h"
 #include "SeekingOuterObject.h"
 
 namespace {
@@ -45,7 +45,7 @@ protected:
         ASSERT_EQ(outer->constructionResult, S_OK);
         seeking = Query<IMediaSeeking>(outer->GetOwnerUnknown(), IID_IMediaSeeking);
         position = Query<IMediaPosition>(outer->GetOwnerUnknown(), IID_IMediaPosition);
-        upstream.result = kUpstreamCode;
+        upstream.seekingResult = kUpstreamCode;
     }
     void TearDown() override
     {
@@ -118,7 +118,7 @@ protected:
             EXPECT_EQ(c.call(), E_NOTIMPL) << c.expected.method;
     }
 
-    FakeUpstreamSeeking upstream;
+    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     FakeSeekingInputPin pin;
     SeekingOuterObject* outer = nullptr;
     IMediaSeeking* seeking = nullptr;
@@ -147,7 +147,7 @@ TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconver
 
 TEST_F(PosPassThruTest, PositionQueriesReturnTheUpstreamsValueAndCode)
 {
-    upstream.result = S_FALSE;
+    upstream.seekingResult = S_FALSE;
     upstream.timeAnswer = 0x0123456789ABCDEFLL;
     upstream.secondsAnswer = 3.75;
     using TimeQuery = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG*);
@@ -211,8 +211,8 @@ TEST_F(PosPassThruTest, NonZeroRatesIncludingNaNAreForwarded)
 
 TEST_F(PosPassThruTest, UpstreamIsLookedUpAfreshOnEveryCall)
 {
-    FakeUpstreamSeeking reconnected;
-    reconnected.result = S_FALSE;
+    FakeUpstreamPin reconnected{UpstreamKind::Seekable};
+    reconnected.seekingResult = S_FALSE;
     DWORD caps = 0;
     EXPECT_EQ(seeking->GetCapabilities(&caps), kUpstreamCode);
     pin.peer = &reconnected;
@@ -275,7 +275,7 @@ TEST_F(PosPassThruTest, NonDelegatingQueryInterfaceAnswersItsTwoFacesAndIUnknown
 
 TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
 {
-    FakeUpstreamSeeking upstream;
+    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     FakeSeekingInputPin pin;
     pin.peer = &upstream;
     const LONG objectsBefore = CBaseObject::ActiveObjectCount();
@@ -331,7 +331,7 @@ public:
 
 TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
 {
-    FakeUpstreamSeeking upstream;
+    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     upstream.timeAnswer = 77;
     FakeSeekingInputPin pin;
     pin.peer = &upstream;

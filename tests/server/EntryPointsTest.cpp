@@ -14,6 +14,7 @@
 #include "ComPtr.h"
 #include "CountingDouble.h"
 #include "ModuleEntryPoints.h"
+#include "ModuleStateTestSeam.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST(DllMain, AttachStoresTheInstanceAndCallsInitRoutinesInTableOrderDetachCalls
 {
     HINSTANCE self = GetModuleHandleW(nullptr);
     EXPECT_TRUE(DllMain(self, DLL_PROCESS_ATTACH, nullptr));
-    EXPECT_EQ(moduleInstance, self);
+    EXPECT_EQ(ModuleInstance(), self);
     ASSERT_EQ(initCalls.size(), 2u);
     EXPECT_EQ(initCalls[0], std::make_pair(TRUE, &CLSID_Scripted));
     EXPECT_EQ(initCalls[1], std::make_pair(TRUE, &CLSID_Third));
@@ -164,17 +165,17 @@ TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
 TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
 {
     GetFactory(CLSID_Plain)->LockServer(TRUE);
-    EXPECT_EQ(serverLockCount, 1);
+    EXPECT_EQ(ServerLockCount(), 1);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
-    EXPECT_EQ(serverLockCount, 0);
+    EXPECT_EQ(ServerLockCount(), 0);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
 TEST(DllCanUnloadNow, UnbalancedUnlockGoesBelowZeroAndCountsAsUnlocked)
 {
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
-    EXPECT_EQ(serverLockCount, -1);
+    EXPECT_EQ(ServerLockCount(), -1);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 

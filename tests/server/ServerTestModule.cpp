@@ -43,7 +43,7 @@ const int classTableCount = 1;
 
 extern "C" void WINAPI GetTestModuleState(TestModuleState* state)
 {
-    state->moduleInstance = moduleInstance;
+    state->moduleInstance = ModuleInstance();
     state->initRoutineLoads = initRoutineLoads;
     state->initRoutineUnloads = initRoutineUnloads;
 }

@@ -26,12 +26,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override
     {
         ++getTimeCalls;
-        if (time == nullptr)
-            return E_POINTER;
-        if (FAILED(getTimeResult))
-            return getTimeResult;
-        *time = now;
-        return getTimeResult;
+        return ScriptedAnswer(time, now, getTimeResult);
     }
     HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override
     {

@@ -6,7 +6,7 @@
 //
 //   FakeMediaSample sample;                 // plain IMediaSample
 //   sample.syncPoint = true;
-//   sample.SetChangedType(MakeVideoType(MEDIASUBTYPE_RGB24));
+//   sample.SetChangedType(MakeTaggedVideoType(MEDIASUBTYPE_RGB24));
 //   EXPECT_EQ(pin->Receive(&sample), S_OK);
 //   sample.ExpectBalanced();
 #pragma once

@@ -17,12 +17,6 @@ public:
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override
     {
         ++connectedToCalls;
-        if (pin == nullptr)
-            return E_POINTER;
-        *pin = peer;
-        if (peer == nullptr)
-            return VFW_E_NOT_CONNECTED;
-        peer->AddRef();
-        return S_OK;
+        return AnswerConnectedTo(peer, pin);
     }
 };

@@ -1,45 +1,36 @@
-// An upstream OUTPUT pin for tests of input pins: its media type list, QueryDirection, EnumMediaTypes,
-// ReceiveConnection and Disconnect answers are scripted, and every call that negotiation makes is recorded.
-// Like a real pin it holds a counted reference on the pin that connected to it (ReceiveConnection answered
-// with a success) until its Disconnect, so a test that connects must disconnect it again to balance.
-// Lives on the test's stack (never deletes itself); one thread.
+// The tests' one upstream OUTPUT pin double, for tests of input pins, of the sinks and of the seeking
+// pass-through. What it is depends on its kind: a push source (IPin alone), a file reader's pin that serves
+// data only when asked (IAsyncReader too, every read failing the test), or a seekable source (IMediaSeeking
+// and IMediaPosition too, every seeking call recorded with its arguments). Its media type list,
+// QueryDirection, EnumMediaTypes, ReceiveConnection and Disconnect answers are scripted, and every call that
+// negotiation makes is recorded. Like a real pin it holds a counted reference on the pin that connected to it
+// (ReceiveConnection answered with a success) until its Disconnect, so a test that connects must disconnect it
+// again to balance. Lives on the test's stack (never deletes itself); one thread.
 //
 //   FakeUpstreamPin upstream;
-//   upstream.AddType(MakeVideoType(MEDIASUBTYPE_YUY2));
+//   upstream.AddType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
 //   EXPECT_EQ(inputPin->Connect(&upstream, nullptr), S_OK);
 //   upstream.Disconnect();
 //   upstream.ExpectBalanced();
 #pragma once
 
 #include <windows.h>
+#include <control.h>
 #include <strmif.h>
 #include <uuids.h>
 #include <vfwmsgs.h>
 
+#include <cstring>
+#include <initializer_list>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "COwnedMediaType.h"
 #include "CountingDouble.h"
 #include "PinDouble.h"
-
-// A complete media type (major type Video, FORMAT_VideoInfo) of the given subtype with a zeroed
-// VIDEOINFOHEADER-sized format block whose first byte is `formatTag`, so that types can be told apart by
-// their block as well.
-inline COwnedMediaType MakeVideoType(REFGUID subtype, BYTE formatTag = 0)
-{
-    AM_MEDIA_TYPE raw;
-    MediaTypeReset(&raw);
-    raw.majortype = MEDIATYPE_Video;
-    raw.subtype = subtype;
-    raw.formattype = FORMAT_VideoInfo;
-    BYTE block[88] = {};
-    block[0] = formatTag;
-    raw.cbFormat = sizeof(block);
-    raw.pbFormat = block;
-    COwnedMediaType type;
-    type = raw;  // deep copy: the block above stays on the stack
-    return type;
-}
+#include "PlatformAdditions.h"
+#include "VideoMediaType.h"
 
 // The media type enumerator of a FakeUpstreamPin: walks the pin's list, handing out task-memory copies that
 // the caller frees with MediaTypeDestroy. One object per pin, handed out with a new reference on each
@@ -111,12 +102,55 @@ private:
     size_t position = 0;
 };
 
-class FakeUpstreamPin : public PinDouble<> {
+// One seeking or position call as the seekable kind recorded it.
+struct UpstreamCall {
+    std::string method;
+    std::vector<const void*> pointers = {};  // pointer arguments, in order
+    std::vector<LONGLONG> integers = {};     // LONGLONG, DWORD and LONG arguments, in order
+    std::vector<double> doubles = {};        // REFTIME and rate arguments, in order
+
+    bool operator==(const UpstreamCall& other) const
+    {
+        // Doubles are compared bit for bit so that a NaN rate can be recognised as delivered unchanged.
+        if (doubles.size() != other.doubles.size())
+            return false;
+        for (size_t i = 0; i < doubles.size(); ++i)
+            if (memcmp(&doubles[i], &other.doubles[i], sizeof(double)) != 0)
+                return false;
+        return method == other.method && pointers == other.pointers && integers == other.integers;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const UpstreamCall& call)
+{
+    out << call.method << "(pointers:";
+    for (const void* p : call.pointers)
+        out << ' ' << p;
+    out << "; integers:";
+    for (LONGLONG v : call.integers)
+        out << ' ' << v;
+    out << "; doubles:";
+    for (double d : call.doubles)
+        out << ' ' << d;
+    return out << ')';
+}
+
+enum class UpstreamKind { PushSource, PullSource, Seekable };
+
+class FakeUpstreamPin : public PinDouble<IAsyncReader, IMediaSeeking, IMediaPosition> {
     // First, so that it exists before the enumerator that walks it.
     std::vector<COwnedMediaType> types;
 
 public:
-    FakeUpstreamPin() : enumerator(types) {}
+    explicit FakeUpstreamPin(UpstreamKind kind = UpstreamKind::PushSource) : enumerator(types)
+    {
+        if (kind != UpstreamKind::PullSource)
+            Refuse(IID_IAsyncReader);
+        if (kind != UpstreamKind::Seekable) {
+            Refuse(IID_IMediaSeeking);
+            Refuse(IID_IMediaPosition);
+        }
+    }
     ~FakeUpstreamPin() override
     {
         // A test that forgot to disconnect fails here rather than leaking the input pin's filter.
@@ -155,25 +189,11 @@ public:
         was->Release();
         return disconnectResult;
     }
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override
-    {
-        if (pin == nullptr)
-            return E_POINTER;
-        *pin = connector;
-        if (connector == nullptr)
-            return VFW_E_NOT_CONNECTED;
-        connector->AddRef();
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override { return AnswerConnectedTo(connector, pin); }
     HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* dir) override
     {
         ++queryDirectionCalls;
-        if (dir == nullptr)
-            return E_POINTER;
-        if (FAILED(queryDirectionResult))
-            return queryDirectionResult;
-        *dir = direction;
-        return S_OK;
+        return ScriptedAnswer(dir, direction, queryDirectionResult);
     }
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** e) override
     {
@@ -188,10 +208,115 @@ public:
         return S_OK;
     }
 
+    // IAsyncReader (PullSource): a sink must never read from it.
+    HRESULT STDMETHODCALLTYPE RequestAllocator(IMemAllocator*, ALLOCATOR_PROPERTIES*, IMemAllocator**) override
+    {
+        UNEXPECTED_CALL();
+    }
+    HRESULT STDMETHODCALLTYPE Request(IMediaSample*, DWORD_PTR) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE WaitForNext(DWORD, IMediaSample**, DWORD_PTR*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE SyncReadAligned(IMediaSample*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE SyncRead(LONGLONG, LONG, BYTE*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE Length(LONGLONG*, LONGLONG*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE BeginFlush() override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE EndFlush() override { UNEXPECTED_CALL(); }
+
+    // IMediaSeeking (Seekable): every call is recorded and answers `seekingResult`; the time queries write
+    // `timeAnswer` or `secondsAnswer` through their out-pointer when it is not null.
+    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override
+    {
+        return Record("GetCapabilities", {capabilities});
+    }
+    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override
+    {
+        return Record("CheckCapabilities", {capabilities});
+    }
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override
+    {
+        return Record("IsFormatSupported", {format});
+    }
+    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override
+    {
+        return Record("QueryPreferredFormat", {format});
+    }
+    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override { return Record("GetTimeFormat", {format}); }
+    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override
+    {
+        return Record("IsUsingTimeFormat", {format});
+    }
+    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override { return Record("SetTimeFormat", {format}); }
+    HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override
+    {
+        return AnswerTime("GetDuration", duration);
+    }
+    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override { return AnswerTime("GetStopPosition", stop); }
+    HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override
+    {
+        return AnswerTime("GetCurrentPosition", current);
+    }
+    HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
+                                                const GUID* sourceFormat) override
+    {
+        return Record("ConvertTimeFormat", {target, targetFormat, sourceFormat}, {source});
+    }
+    HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                                           DWORD stopFlags) override
+    {
+        return Record("SetPositions", {current, stop}, {currentFlags, stopFlags});
+    }
+    HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override
+    {
+        return Record("GetPositions", {current, stop});
+    }
+    HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override
+    {
+        return Record("GetAvailable", {earliest, latest});
+    }
+    HRESULT STDMETHODCALLTYPE SetRate(double rate) override { return Record("SetRate", {}, {}, {rate}); }
+    HRESULT STDMETHODCALLTYPE GetRate(double* rate) override { return Record("GetRate", {rate}); }
+    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override { return AnswerTime("GetPreroll", preroll); }
+
+    // IDispatch of IMediaPosition: a pass-through must never ask the upstream for it.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { UNEXPECTED_CALL(); }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        UNEXPECTED_CALL();
+    }
+
+    // IMediaPosition
+    HRESULT STDMETHODCALLTYPE get_Duration(REFTIME* length) override { return AnswerSeconds("get_Duration", length); }
+    HRESULT STDMETHODCALLTYPE put_CurrentPosition(REFTIME time) override
+    {
+        return Record("put_CurrentPosition", {}, {}, {time});
+    }
+    HRESULT STDMETHODCALLTYPE get_CurrentPosition(REFTIME* time) override
+    {
+        return AnswerSeconds("get_CurrentPosition", time);
+    }
+    HRESULT STDMETHODCALLTYPE get_StopTime(REFTIME* time) override { return AnswerSeconds("get_StopTime", time); }
+    HRESULT STDMETHODCALLTYPE put_StopTime(REFTIME time) override { return Record("put_StopTime", {}, {}, {time}); }
+    HRESULT STDMETHODCALLTYPE get_PrerollTime(REFTIME* time) override
+    {
+        return AnswerSeconds("get_PrerollTime", time);
+    }
+    HRESULT STDMETHODCALLTYPE put_PrerollTime(REFTIME time) override
+    {
+        return Record("put_PrerollTime", {}, {}, {time});
+    }
+    HRESULT STDMETHODCALLTYPE put_Rate(double rate) override { return Record("put_Rate", {}, {}, {rate}); }
+    HRESULT STDMETHODCALLTYPE get_Rate(double* rate) override { return Record("get_Rate", {rate}); }
+    HRESULT STDMETHODCALLTYPE CanSeekForward(LONG* canSeek) override { return Record("CanSeekForward", {canSeek}); }
+    HRESULT STDMETHODCALLTYPE CanSeekBackward(LONG* canSeek) override
+    {
+        return Record("CanSeekBackward", {canSeek});
+    }
+
     // The pin, the enumerator and their counts together.
     void ExpectBalanced() const
     {
-        PinDouble<>::ExpectBalanced();
+        PinDouble<IAsyncReader, IMediaSeeking, IMediaPosition>::ExpectBalanced();
         enumerator.ExpectBalanced();
     }
     bool IsConnected() const { return connector != nullptr; }
@@ -212,6 +337,31 @@ public:
     int disconnectCalls = 0;
     std::vector<COwnedMediaType> receivedTypes;
 
+    // The seekable kind's script and record.
+    std::vector<UpstreamCall> calls;
+    HRESULT seekingResult = S_OK;
+    LONGLONG timeAnswer = 0;
+    REFTIME secondsAnswer = 0.0;
+
 private:
+    HRESULT Record(const char* method, std::initializer_list<const void*> pointers,
+                   std::initializer_list<LONGLONG> integers = {}, std::initializer_list<double> doubles = {})
+    {
+        calls.push_back(UpstreamCall{method, pointers, integers, doubles});
+        return seekingResult;
+    }
+    HRESULT AnswerTime(const char* method, LONGLONG* time)
+    {
+        if (time != nullptr)
+            *time = timeAnswer;
+        return Record(method, {time});
+    }
+    HRESULT AnswerSeconds(const char* method, REFTIME* time)
+    {
+        if (time != nullptr)
+            *time = secondsAnswer;
+        return Record(method, {time});
+    }
+
     IPin* connector = nullptr;  // counted while connected, like a real pin's peer
 };

@@ -65,6 +65,15 @@ public:
         ASSERT_EQ(MemInput()->NotifyAllocator(&allocator, FALSE), S_OK);
     }
 
+    // The sink streaming: created, in `graph`, connected from `upstream` with `type`, and running.
+    void RunConnected(FakeGraph& graph, FakeUpstreamPin& upstream, const AM_MEDIA_TYPE& type, FakeAllocator& allocator)
+    {
+        ASSERT_TRUE(Created());
+        JoinGraph(graph);
+        ConnectFrom(upstream, type, allocator);
+        ASSERT_EQ(Filter()->Run(0), S_OK);
+    }
+
     // The connected pin's connection type, as ConnectionMediaType hands it out.
     COwnedMediaType ConnectionType() const
     {

@@ -25,7 +25,7 @@
 #include "ComPtr.h"
 #include "ModuleEntryPoints.h"
 #include "NonAllocatingUpstreamPin.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "PlatformRegistration.h"
 #include "PlatformSamples.h"
 #include "SinkUnderTest.h"
@@ -67,9 +67,9 @@ HRESULT AnsweredRightly(HRESULT result, Check right)
 // The types of the scenarios, made before any failure is injected: a picture type the channel would publish
 // under a header that does not fit it (planar 4:2:0), packed 4:2:2 at two sizes.
 struct SweepTypes {
-    COwnedMediaType planar = MakePictureTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12);
-    COwnedMediaType packed = MakePictureType(64, 48, 16);
-    COwnedMediaType smallerPacked = MakePictureType(32, 24, 16);
+    COwnedMediaType planar = MakeVideoTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12);
+    COwnedMediaType packed = MakeVideoType(64, 48, 16);
+    COwnedMediaType smallerPacked = MakeVideoType(32, 24, 16);
     // What the upstream pin offers, in its order.
     const AM_MEDIA_TYPE* offered[2] = {&planar, &packed};
 };

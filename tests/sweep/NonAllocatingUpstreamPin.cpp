@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PinDouble.h"
 #include "TaskMemoryFailure.h"
 
 NonAllocatingUpstreamPin::NonAllocatingUpstreamPin(const AM_MEDIA_TYPE* const* offered, ULONG offeredCount)
@@ -53,19 +54,13 @@ ULONG NonAllocatingUpstreamPin::Release()
 
 HRESULT NonAllocatingUpstreamPin::ConnectedTo(IPin** pin)
 {
-    if (pin == nullptr)
-        return E_POINTER;
     // The sinks' pins connect by ReceiveConnection alone; this side keeps no peer.
-    *pin = nullptr;
-    return VFW_E_NOT_CONNECTED;
+    return AnswerConnectedTo(nullptr, pin);
 }
 
 HRESULT NonAllocatingUpstreamPin::QueryDirection(PIN_DIRECTION* direction)
 {
-    if (direction == nullptr)
-        return E_POINTER;
-    *direction = PINDIR_OUTPUT;
-    return S_OK;
+    return ScriptedAnswer(direction, PINDIR_OUTPUT);
 }
 
 HRESULT NonAllocatingUpstreamPin::EnumMediaTypes(IEnumMediaTypes** types)
@@ -121,16 +116,10 @@ HRESULT NonAllocatingUpstreamPin::Reset()
 
 HRESULT NonAllocatingUpstreamPin::GetDuration(LONGLONG* duration)
 {
-    if (duration == nullptr)
-        return E_POINTER;
-    *duration = kDuration;
-    return S_OK;
+    return ScriptedAnswer(duration, kDuration);
 }
 
 HRESULT NonAllocatingUpstreamPin::get_Duration(REFTIME* length)
 {
-    if (length == nullptr)
-        return E_POINTER;
-    *length = kDurationSeconds;
-    return S_OK;
+    return ScriptedAnswer(length, kDurationSeconds);
 }

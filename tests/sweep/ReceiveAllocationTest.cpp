@@ -10,7 +10,7 @@
 #include "AllocationFailure.h"
 #include "ComPtr.h"
 #include "NonAllocatingUpstreamPin.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "PlatformSamples.h"
 #include "SinkUnderTest.h"
 #include "SweptSinks.h"
@@ -31,7 +31,7 @@ TYPED_TEST_SUITE(ReceiveAllocation, Sinks);
 
 TYPED_TEST(ReceiveAllocation, TenThousandReceiveCallsAllocateNothing)
 {
-    const COwnedMediaType packed = MakePictureType(kWidth, kHeight, 16);
+    const COwnedMediaType packed = MakeVideoType(kWidth, kHeight, 16);
     const AM_MEDIA_TYPE* offered[] = {&packed};
     NonAllocatingUpstreamPin upstream(offered, 1);
     PlatformSamples samples(2, kWidth * kHeight * 2);

@@ -24,7 +24,7 @@
 #include "FakeMediaSample.h"
 #include "FakeUpstreamPin.h"
 #include "HangWatchdog.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "SinkUnderTest.h"
 #include "TaskMemoryFailure.h"
 #include "TestThread.h"
@@ -99,7 +99,7 @@ protected:
 
 TEST_F(CapturePinTest, AudioTypeIsAcceptedOnceTheChannelIsSetUpAndBecomesTheConnectionType)
 {
-    const COwnedMediaType video = MakePictureType(640, 480, 16);
+    const COwnedMediaType video = MakeVideoType(640, 480, 16);
     const COwnedMediaType audio = MakeAudioType();
     ASSERT_EQ(Pin()->QueryAccept(&video), S_OK);
     ASSERT_TRUE(channel.Open());
@@ -125,7 +125,7 @@ class OversizedPictureTest : public CapturePinTest, public testing::WithParamInt
 
 TEST_P(OversizedPictureTest, IsRefusedAndSetsNothingUp)
 {
-    const COwnedMediaType oversized = MakePictureType(GetParam().width, GetParam().height, 16);
+    const COwnedMediaType oversized = MakeVideoType(GetParam().width, GetParam().height, 16);
 
     EXPECT_EQ(Pin()->QueryAccept(&oversized), S_FALSE);
     EXPECT_EQ(Pin()->ReceiveConnection(&upstream, &oversized), VFW_E_TYPE_NOT_ACCEPTED);
@@ -152,20 +152,28 @@ INSTANTIATE_TEST_SUITE_P(CapturePin, OversizedPictureTest,
 
 TEST_F(CapturePinTest, LargestPictureTheChannelCarriesIsAccepted)
 {
-    const COwnedMediaType bottomUp = MakePictureType(1920, 1080, 16);
-    const COwnedMediaType topDown = MakePictureType(1920, -1080, 16);
+    const COwnedMediaType bottomUp = MakeVideoType(1920, 1080, 16);
+    const COwnedMediaType topDown = MakeVideoType(1920, -1080, 16);
     EXPECT_EQ(Pin()->QueryAccept(&bottomUp), S_OK);
     EXPECT_EQ(Pin()->QueryAccept(&topDown), S_OK);
     EXPECT_TRUE(CameraChannelReader::HeaderBlockExists());
 }
 
-TEST_F(CapturePinTest, OversizedPictureOnAConnectedPinKeepsTheConnectionType)
+// A type check refused on a connected pin (a picture the channel cannot carry, or a format block that could
+// not be copied) keeps the connection type, and the next sample is published as before.
+TEST_F(CapturePinTest, RefusedTypeCheckOnAConnectedPinKeepsTheConnectionType)
 {
-    const COwnedMediaType fitting = MakePictureType(64, 48, 16);
-    const COwnedMediaType oversized = MakePictureType(65536, 65536, 16);
+    const COwnedMediaType fitting = MakeVideoType(64, 48, 16);
+    const COwnedMediaType oversized = MakeVideoType(65536, 65536, 16);
+    const COwnedMediaType smaller = MakeVideoType(32, 24, 16);
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(fitting));
 
     EXPECT_EQ(Pin()->QueryAccept(&oversized), S_FALSE);
+    {
+        TaskMemoryFailureScope failure(0);
+        EXPECT_EQ(Pin()->QueryAccept(&smaller), S_FALSE);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
     EXPECT_TRUE(SameMediaType(sink.ConnectionType(), fitting));
 
     EXPECT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
@@ -175,8 +183,8 @@ TEST_F(CapturePinTest, OversizedPictureOnAConnectedPinKeepsTheConnectionType)
 
 TEST_F(CapturePinTest, UpstreamOfferingAnOversizedThenAFittingTypeConnectsWithTheFittingOne)
 {
-    const COwnedMediaType oversized = MakePictureType(2560, 1440, 16);
-    const COwnedMediaType fitting = MakePictureType(1280, 720, 16);
+    const COwnedMediaType oversized = MakeVideoType(2560, 1440, 16);
+    const COwnedMediaType fitting = MakeVideoType(1280, 720, 16);
     upstream.AddType(oversized);
     upstream.AddType(fitting);
 
@@ -194,8 +202,8 @@ TEST_F(CapturePinTest, UpstreamOfferingAnOversizedThenAFittingTypeConnectsWithTh
 
 TEST_F(CapturePinTest, QueryAcceptWithAnotherSizeOnAConnectedPinChangesWhatTheNextSamplePublishes)
 {
-    const COwnedMediaType first = MakePictureType(640, 480, 16);
-    const COwnedMediaType second = MakePictureType(320, 240, 16);
+    const COwnedMediaType first = MakeVideoType(640, 480, 16);
+    const COwnedMediaType second = MakeVideoType(320, 240, 16);
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
     ASSERT_EQ(ReceivePackedFrame(Input(), 640, 480, kWhiteLuma), S_OK);
     ASSERT_TRUE(AllBytesAre(channel.frame, 640 * 480 * 3, kWhiteConverted));
@@ -210,28 +218,10 @@ TEST_F(CapturePinTest, QueryAcceptWithAnotherSizeOnAConnectedPinChangesWhatTheNe
     EXPECT_EQ(channel.frame[320 * 240 * 3], kWhiteConverted);
 }
 
-TEST_F(CapturePinTest, FailedFormatCopyInATypeCheckRefusesTheTypeAndKeepsTheConnectionType)
-{
-    const COwnedMediaType first = MakePictureType(64, 48, 16);
-    const COwnedMediaType second = MakePictureType(32, 24, 16);
-    ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
-
-    {
-        TaskMemoryFailureScope failure(0);
-        EXPECT_EQ(Pin()->QueryAccept(&second), S_FALSE);
-        EXPECT_TRUE(failure.FailureInjected());
-    }
-    EXPECT_TRUE(SameMediaType(sink.ConnectionType(), first));
-
-    EXPECT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
-    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(first))));
-    EXPECT_TRUE(AllBytesAre(channel.frame, 64 * 48 * 3, kWhiteConverted));
-}
-
 TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishesIntoTheSameBlocks)
 {
-    const COwnedMediaType first = MakePictureType(640, 480, 16);
-    const COwnedMediaType second = MakePictureType(320, 240, 16);
+    const COwnedMediaType first = MakeVideoType(640, 480, 16);
+    const COwnedMediaType second = MakeVideoType(320, 240, 16);
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
 
     // Marks a set-up would overwrite: the frame block's name and the announced format.
@@ -260,7 +250,7 @@ TEST_F(CapturePinTest, SecondCaptureSinkInTheProcessDoesNoSecondSetUpAndPublishe
 
 TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuffer)
 {
-    const COwnedMediaType rgb = MakePictureType(8, 4, 32);  // copied unchanged
+    const COwnedMediaType rgb = MakeVideoType(8, 4, 32);  // copied unchanged
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(rgb));
 
     FakeMediaSample sample(false, 256);
@@ -270,30 +260,31 @@ TEST_F(CapturePinTest, SampleWhoseBufferIsLargerThanItsDataPublishesTheWholeBuff
     EXPECT_EQ(std::memcmp(channel.frame, sample.Data(), 256), 0);
 }
 
-// That Receive answers S_OK in every state is the shared sink suite's (SinkShapeTest); here: the frame it
-// takes while stopped or flushing does reach the channel.
-TEST_F(CapturePinTest, ReceivePublishesWhileTheFilterIsStoppedAndWhileThePinIsFlushing)
+// The capture sink publishes whatever the filter's state: stopped, paused (a frame shown before the graph
+// runs) and while the pin flushes.
+TEST_F(CapturePinTest, ReceivePublishesWhileStoppedPausedOrFlushing)
 {
-    const COwnedMediaType rgb = MakePictureType(8, 4, 32);
+    const COwnedMediaType rgb = MakeVideoType(8, 4, 32);
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(rgb));
-
-    FakeMediaSample whileStopped(false, 128);
-    FillPattern(whileStopped, 11);
-    ASSERT_EQ(Input()->Receive(&whileStopped), S_OK);
-    EXPECT_EQ(std::memcmp(channel.frame, whileStopped.Data(), 128), 0);
-
-    ASSERT_EQ(Pin()->BeginFlush(), S_OK);
-    FakeMediaSample whileFlushing(false, 128);
-    FillPattern(whileFlushing, 101);
-    ASSERT_EQ(Input()->Receive(&whileFlushing), S_OK);
-    EXPECT_EQ(std::memcmp(channel.frame, whileFlushing.Data(), 128), 0);
+    for (int state = 0; state < 3; ++state) {
+        if (state == 1) {
+            ASSERT_EQ(sink.Filter()->Pause(), S_OK);
+        } else if (state == 2) {
+            ASSERT_EQ(sink.Filter()->Stop(), S_OK);
+            ASSERT_EQ(Pin()->BeginFlush(), S_OK);
+        }
+        FakeMediaSample sample(false, 128);
+        FillPattern(sample, static_cast<BYTE>(11 + 45 * state));
+        ASSERT_EQ(Input()->Receive(&sample), S_OK);
+        EXPECT_EQ(std::memcmp(channel.frame, sample.Data(), 128), 0) << "state " << state;
+    }
     ASSERT_EQ(Pin()->EndFlush(), S_OK);
 }
 
 TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchanged)
 {
-    const COwnedMediaType first = MakePictureType(64, 48, 16);
-    const COwnedMediaType second = MakePictureType(32, 24, 16);
+    const COwnedMediaType first = MakeVideoType(64, 48, 16);
+    const COwnedMediaType second = MakeVideoType(32, 24, 16);
     ASSERT_NO_FATAL_FAILURE(ConnectAndOpenChannel(first));
     ASSERT_EQ(ReceivePackedFrame(Input(), 64, 48, kWhiteLuma), S_OK);
     // A publish under this type would rewrite the header's size.
@@ -316,7 +307,7 @@ TEST_F(CapturePinTest, FailedGetPointerReturnsItsCodeAndLeavesBothBlocksUnchange
 // time the stream is reported finished.
 TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressSoTheFrameIsCompleteWhenItReturns)
 {
-    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    const COwnedMediaType type = MakeVideoType(64, 48, 16);
     BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetSize, 64 * 48 * 2);
     FillPackedYuv(sample, kWhiteLuma);
     sink.JoinGraph(graph);
@@ -336,8 +327,8 @@ TEST_F(CapturePinTest, EndOfStreamWaitsForThePublishInProgressSoTheFrameIsComple
 // memory.
 TEST_F(CapturePinTest, TypeChecksFromAnotherThreadNeverChangeTheTypeUnderThePublisher)
 {
-    const COwnedMediaType large = MakePictureType(640, 480, 16);
-    const COwnedMediaType small = MakePictureType(320, 240, 16);
+    const COwnedMediaType large = MakeVideoType(640, 480, 16);
+    const COwnedMediaType small = MakeVideoType(320, 240, 16);
     const BITMAPINFOHEADER largeHeader = PublishedFormat(PictureOf(large));
     const BITMAPINFOHEADER smallHeader = PublishedFormat(PictureOf(small));
     FakeMediaSample sample(false, 640 * 480 * 2);
@@ -384,17 +375,17 @@ struct ProposalCase {
     bool refused;
 };
 
-COwnedMediaType I420() { return MakePictureTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12); }
-COwnedMediaType Nv12() { return MakePictureTypeOf(MEDIASUBTYPE_NV12, MAKEFOURCC('N', 'V', '1', '2'), 12); }
-COwnedMediaType Mjpg() { return MakePictureTypeOf(MEDIASUBTYPE_MJPG, MAKEFOURCC('M', 'J', 'P', 'G'), 24); }
-COwnedMediaType Uyvy() { return MakePictureTypeOf(MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16); }
-COwnedMediaType Rgb565() { return MakePictureTypeOf(MEDIASUBTYPE_RGB565, BI_BITFIELDS, 16); }
-COwnedMediaType Rgb32() { return MakePictureType(64, 48, 32); }
-COwnedMediaType Rgb24() { return MakePictureType(64, 48, 24); }
-COwnedMediaType Yuy2() { return MakePictureType(64, 48, 16); }
-COwnedMediaType OversizedYuy2() { return MakePictureType(2560, 1440, 16); }
+COwnedMediaType I420() { return MakeVideoTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12); }
+COwnedMediaType Nv12() { return MakeVideoTypeOf(MEDIASUBTYPE_NV12, MAKEFOURCC('N', 'V', '1', '2'), 12); }
+COwnedMediaType Mjpg() { return MakeVideoTypeOf(MEDIASUBTYPE_MJPG, MAKEFOURCC('M', 'J', 'P', 'G'), 24); }
+COwnedMediaType Uyvy() { return MakeVideoTypeOf(MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16); }
+COwnedMediaType Rgb565() { return MakeVideoTypeOf(MEDIASUBTYPE_RGB565, BI_BITFIELDS, 16); }
+COwnedMediaType Rgb32() { return MakeVideoType(64, 48, 32); }
+COwnedMediaType Rgb24() { return MakeVideoType(64, 48, 24); }
+COwnedMediaType Yuy2() { return MakeVideoType(64, 48, 16); }
+COwnedMediaType OversizedYuy2() { return MakeVideoType(2560, 1440, 16); }
 // Subtype YUY2 whose header announces 24 bits: the channel would not convert it.
-COwnedMediaType Yuy2Announcing24Bits() { return MakePictureTypeOf(MEDIASUBTYPE_YUY2, MAKEFOURCC('Y', 'U', 'Y', '2'), 24); }
+COwnedMediaType Yuy2Announcing24Bits() { return MakeVideoTypeOf(MEDIASUBTYPE_YUY2, MAKEFOURCC('Y', 'U', 'Y', '2'), 24); }
 
 const ProposalCase kProposalCases[] = {
     {"PlanarWhileDecoderAlsoOffersYuy2AndRgb24", I420,

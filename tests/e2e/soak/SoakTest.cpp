@@ -44,7 +44,7 @@ protected:
     {
         // The sink's own notices, read from the queue: the graph's completion wait would still see the
         // completion of the run before.
-        const GraphCompletion run = RunUntilFiltersComplete(graph.Get(), 600000);
+        const GraphCompletion run = RunGraph(graph.Get(), CompletionHandling::EveryFilterNotice, 600000);
         ASSERT_EQ(run.runResult, S_OK);
         ASSERT_EQ(run.completeEvents, 1);
         ASSERT_EQ(run.abortEvents, 0);
@@ -52,8 +52,8 @@ protected:
         ASSERT_EQ(source->WaitForStreaming(), S_OK);
     }
 
-    const COwnedMediaType largeType = MakeYuy2Type(640, 480);
-    const COwnedMediaType smallType = MakeYuy2Type(320, 240);
+    const COwnedMediaType largeType = MakeVideoType(640, 480, 16);
+    const COwnedMediaType smallType = MakeVideoType(320, 240, 16);
     const std::shared_ptr<const std::vector<BYTE>> largeFrame =
         std::make_shared<const std::vector<BYTE>>(SeededYuy2Frame(640, 480, 1));
     const std::shared_ptr<const std::vector<BYTE>> smallFrame =

@@ -1,13 +1,7 @@
-// Tests of what the two sink filters share: the outer object's interface routing and aggregation, the
-// lazily created seeking pass-through, creation failures, the one "Input" pin, and the receive path's
-// locking between the streaming thread and the control thread. A test program instantiates them for its
-// sink with the sink's traits (see SinkUnderTest.h):
-//
-//   INSTANTIATE_TYPED_TEST_SUITE_P(Vidtap, SinkShapeTest, VidtapSink);
-//
-// Every test ends with the doubles balanced (their destructors check) and the active-object count back
-// (TestMain checks).
-#pragma once
+// Tests of what the two sink filters share, run for both (VidtapSink, NullsinkerSink): the outer object's
+// interface routing and aggregation, the lazily created seeking pass-through, creation failures, the one
+// "Input" pin, and the receive path's locking between the streaming thread and the control thread. Every test
+// ends with the doubles balanced (their destructors check) and the active-object count back (TestMain checks).
 
 #include <windows.h>
 #include <control.h>
@@ -18,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <type_traits>
 
 #include "AllocationFailure.h"
 #include "BlockingMediaSample.h"
@@ -30,11 +26,12 @@
 #include "FakeMediaSample.h"
 #include "FakeUpstreamPin.h"
 #include "HangWatchdog.h"
-#include "PictureMediaType.h"
-#include "PullOnlyPin.h"
+#include "VideoMediaType.h"
 #include "SerializedFakeGraph.h"
 #include "SinkUnderTest.h"
 #include "TestThread.h"
+#include "NullsinkerSink.h"
+#include "VidtapSink.h"
 
 // An object that aggregates a sink: only its IUnknown is needed, to see where the counts land.
 class AggregatingUnknown : public CountingDouble<IUnknown> {};
@@ -77,9 +74,19 @@ protected:
     }
 };
 
-TYPED_TEST_SUITE_P(SinkShapeTest);
+// Names the two instantiations after their sinks.
+struct SinkName {
+    template <class Traits>
+    static std::string GetName(int)
+    {
+        return std::is_same<Traits, VidtapSink>::value ? "Vidtap" : "Nullsinker";
+    }
+};
 
-TYPED_TEST_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse)
+using BothSinks = testing::Types<VidtapSink, NullsinkerSink>;
+TYPED_TEST_SUITE(SinkShapeTest, BothSinks, SinkName);
+
+TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
@@ -114,7 +121,7 @@ TYPED_TEST_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythi
     EXPECT_TRUE(IsEqualGUID(classId, TypeParam::ClassId()));
 }
 
-TYPED_TEST_P(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
+TYPED_TEST(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
 {
     AggregatingUnknown aggregator;
     HRESULT hr = S_OK;
@@ -147,7 +154,7 @@ TYPED_TEST_P(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
     EXPECT_EQ(inner->NonDelegatingRelease(), 0u);
 }
 
-TYPED_TEST_P(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
+TYPED_TEST(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
@@ -169,7 +176,7 @@ TYPED_TEST_P(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
     EXPECT_EQ(fromPosition.Get(), first.Get());
 }
 
-TYPED_TEST_P(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds)
+TYPED_TEST(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
@@ -189,7 +196,7 @@ TYPED_TEST_P(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterReq
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
 }
 
-TYPED_TEST_P(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
+TYPED_TEST(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
 {
     auto* partial = this->CreateWithoutPin();
     ASSERT_NE(partial, nullptr) << "no allocation failure left the sink without its pin";
@@ -211,7 +218,7 @@ TYPED_TEST_P(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
     EXPECT_EQ(partial->NonDelegatingRelease(), 0u);
 }
 
-TYPED_TEST_P(SinkShapeTest, CreationFailuresReportOutOfMemoryAndThePartlyBuiltSinkIsDestroyedCleanly)
+TYPED_TEST(SinkShapeTest, CreationFailuresReportOutOfMemoryAndThePartlyBuiltSinkIsDestroyedCleanly)
 {
     const LONG start = CBaseObject::ActiveObjectCount();
     bool sawNoObject = false;
@@ -256,7 +263,7 @@ TYPED_TEST_P(SinkShapeTest, CreationFailuresReportOutOfMemoryAndThePartlyBuiltSi
     delete static_cast<CUnknown*>(created);
 }
 
-TYPED_TEST_P(SinkShapeTest, FilterHasExactlyOneInputPinNamedInput)
+TYPED_TEST(SinkShapeTest, FilterHasExactlyOneInputPinNamedInput)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
@@ -287,7 +294,7 @@ TYPED_TEST_P(SinkShapeTest, FilterHasExactlyOneInputPinNamedInput)
 
 // Receive publishes or drops whatever arrives: it never blocks and consults neither the filter's state,
 // the flushing flag nor a type attached to the sample; it fails only for a missing sample or data pointer.
-TYPED_TEST_P(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData)
+TYPED_TEST(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData)
 {
     FakeMediaSample sample;
     SinkUnderTest<TypeParam> sink;
@@ -320,18 +327,15 @@ TYPED_TEST_P(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyW
 
 // End of stream on the streaming thread while another thread is still inside Receive: it waits for that
 // sample, then completes once.
-TYPED_TEST_P(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce)
+TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce)
 {
     BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetPointer);
     FakeGraph graph;
     FakeUpstreamPin upstream;
     FakeAllocator allocator;
-    const COwnedMediaType type = MakePictureType(64, 48, 16);
+    const COwnedMediaType type = MakeVideoType(64, 48, 16);
     SinkUnderTest<TypeParam> sink;
-    ASSERT_TRUE(sink.Created());
-    sink.JoinGraph(graph);
-    sink.ConnectFrom(upstream, type, allocator);
-    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+    ASSERT_NO_FATAL_FAILURE(sink.RunConnected(graph, upstream, type, allocator));
 
     const EndOfStreamBehindReceive ended = EndOfStreamWhileReceiving(sink.MemInput(), sink.InputPin(), sample);
     EXPECT_EQ(ended.receiveResult, S_OK);
@@ -348,19 +352,16 @@ TYPED_TEST_P(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOn
 // The streaming thread receiving samples and ending the stream while the control thread checks types and
 // changes state: everything finishes (a hang ends the process through the watchdog) and no call fails
 // for want of a lock.
-TYPED_TEST_P(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
+TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
 {
     FakeMediaSample sample(false, 64 * 48 * 2);
     SerializedFakeGraph graph;
     FakeUpstreamPin upstream;
     FakeAllocator allocator;
-    const COwnedMediaType large = MakePictureType(64, 48, 16);
-    const COwnedMediaType small = MakePictureType(32, 24, 16);
+    const COwnedMediaType large = MakeVideoType(64, 48, 16);
+    const COwnedMediaType small = MakeVideoType(32, 24, 16);
     SinkUnderTest<TypeParam> sink;
-    ASSERT_TRUE(sink.Created());
-    sink.JoinGraph(graph);
-    sink.ConnectFrom(upstream, large, allocator);
-    ASSERT_EQ(sink.Filter()->Run(0), S_OK);
+    ASSERT_NO_FATAL_FAILURE(sink.RunConnected(graph, upstream, large, allocator));
 
     std::atomic<bool> streamingDone{false};
     int failedReceives = 0;
@@ -407,9 +408,9 @@ TYPED_TEST_P(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
 
 // A pin that serves data only when asked could never deliver a sample: its connection is refused before the
 // type is looked at, with a code that sends the graph on to insert a parser.
-TYPED_TEST_P(SinkShapeTest, ConnectionFromAPinThatOnlyServesReadsIsRefused)
+TYPED_TEST(SinkShapeTest, ConnectionFromAPinThatOnlyServesReadsIsRefused)
 {
-    PullOnlyPin fileReader;
+    FakeUpstreamPin fileReader{UpstreamKind::PullSource};
     AM_MEDIA_TYPE byteStream;
     MediaTypeReset(&byteStream);
     byteStream.majortype = MEDIATYPE_Stream;
@@ -427,7 +428,7 @@ TYPED_TEST_P(SinkShapeTest, ConnectionFromAPinThatOnlyServesReadsIsRefused)
 
 // With nothing connected there is no stream to wait for: every run that starts reports completion at once,
 // once; a connected pin waits for its end of stream.
-TYPED_TEST_P(SinkShapeTest, RunWithTheInputUnconnectedCompletesOncePerRun)
+TYPED_TEST(SinkShapeTest, RunWithTheInputUnconnectedCompletesOncePerRun)
 {
     FakeGraph graph;
     FakeUpstreamPin upstream;
@@ -450,21 +451,8 @@ TYPED_TEST_P(SinkShapeTest, RunWithTheInputUnconnectedCompletesOncePerRun)
     EXPECT_EQ(graph.events.size(), 2u);
     ASSERT_EQ(filter->Stop(), S_OK);
 
-    sink.ConnectFrom(upstream, MakePictureType(64, 48, 16), allocator);
+    sink.ConnectFrom(upstream, MakeVideoType(64, 48, 16), allocator);
     ASSERT_EQ(filter->Run(30), S_OK);
     EXPECT_EQ(graph.events.size(), 2u) << "a connected pin completed without an end of stream";
     ASSERT_EQ(filter->Stop(), S_OK);
 }
-
-REGISTER_TYPED_TEST_SUITE_P(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse,
-                            AggregatedSinkCountsLandOnTheAggregatingObject,
-                            SeekingAndPositionRequestsShareOnePassThrough,
-                            PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds,
-                            PassThroughOverAMissingPinIsRefusedAndNotKept,
-                            CreationFailuresReportOutOfMemoryAndThePartlyBuiltSinkIsDestroyedCleanly,
-                            FilterHasExactlyOneInputPinNamedInput,
-                            ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWithoutData,
-                            EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce,
-                            StreamingAndControlThreadsNeverDeadlock,
-                            ConnectionFromAPinThatOnlyServesReadsIsRefused,
-                            RunWithTheInputUnconnectedCompletesOncePerRun);
