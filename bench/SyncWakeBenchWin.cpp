@@ -17,7 +17,7 @@
 #include "ChannelFrameSource.h"
 #include "FramePublisherCore.h"
 #include "MediaTypePicture.h"
-#include "PictureMediaType.h"
+#include "VideoMediaType.h"
 #include "tarn_camera_channel.h"
 
 namespace {
@@ -206,7 +206,7 @@ int wmain(int argc, wchar_t** argv)
 
     const std::wstring name = L"tarn_sync_bench_" + std::to_wstring(GetCurrentProcessId());
     CameraChannel channel(name.c_str(), (name + L"_frame").c_str());
-    const COwnedMediaType type = MakePictureType(1920, 1080, 16);
+    const COwnedMediaType type = MakeVideoType(1920, 1080, 16);
     channel.SetUp(&type);
     const PictureDescription picture = DescribeMediaTypePicture(&type);
     const CameraChannelViews views = channel.Snapshot();
