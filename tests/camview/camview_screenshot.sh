@@ -53,7 +53,8 @@ run "$viewer" --position "$client_x" "$client_y" --size "$client_width" "$client
   >"$out/camview.log" 2>&1 &
 
 # The X window camview shows the picture in; xwininfo's line ends in its size and its place on the screen.
-wanted='"camview - 1920 x 1080 - [0-9.]+ fps - tarn_kro_shared_camera_memeory0"'
+# The pattern publisher keeps a sync block, so the title also tells the frames skipped and the frame's age.
+wanted='"camview - 1920 x 1080 - [0-9.]+ fps - [0-9]+ skipped - -?[0-9]+ ms old - tarn_kro_shared_camera_memeory0"'
 window=""
 for _ in $(seq 300); do
   window=$(xwininfo -root -tree 2>/dev/null | grep -E "$wanted" | head -n 1)
