@@ -3,15 +3,19 @@
 // publishes into the same module-wide camera channel.
 //
 // The locks of this module. A lock may be taken while holding one listed on its left, never the reverse:
-//   objectLock  -> typeLock, channelLock   this object's; the filter's and the pin's filterLock: interface
-//                                          requests, state changes, connection, flushing, the allocator
-//   receiveLock -> typeLock, channelLock   this object's; the pin's Receive and EndOfStream (streaming thread)
+//   objectLock  -> typeLock, channelLock,  this object's; the filter's and the pin's filterLock: interface
+//                  publishLock             requests, state changes, connection, flushing, the allocator
+//   receiveLock -> typeLock, channelLock,  this object's; the pin's Receive and EndOfStream (streaming thread)
+//                  publishLock
 //   typeLock                               the pin's own (CBasePin): the connection type and the picture
 //                                          header parsed from it
 //   channelLock                            module-wide (CameraChannel.cpp): the channel state, while the
 //                                          set-up writes it and while a publisher takes its snapshot
-// objectLock and receiveLock are never held together, nor are typeLock and channelLock. The two leaves are
-// never held across a call out of the code that owns them.
+//   publishLock                            one per channel (CameraChannel.h): every publish and every change
+//                                          of the publisher's state in the sync block, across instances
+// objectLock and receiveLock are never held together, nor are any two of typeLock, channelLock and
+// publishLock. The three leaves are never held across a call out of the code that owns them (releasing the
+// wake-up semaphore is a kernel call that calls nothing back).
 #pragma once
 
 #include "CCamStreamInputPin.h"
