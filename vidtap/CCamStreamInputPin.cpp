@@ -3,6 +3,7 @@
 #include <vfwmsgs.h>
 
 #include "CameraChannel.h"
+#include "CameraChannelSelection.h"
 #include "HResult.h"
 #include "MediaTypePicture.h"
 #include "OfferedTypeSearch.h"
@@ -18,8 +19,7 @@ HRESULT CCamStreamInputPin::CheckType(const AM_MEDIA_TYPE* type)
     // A type that cannot be stored is refused: accepting it would publish the next frames under a type
     // the pin does not hold.
     RETURN_IF_FAILED(StoreConnectionType(type));
-    DefaultCameraChannel().SetUp(type);
-    return S_OK;
+    return channelSelection.SetUp(type);
 }
 
 HRESULT CCamStreamInputPin::CheckProposal(IPin* connector, const AM_MEDIA_TYPE* type)
@@ -46,21 +46,28 @@ HRESULT CCamStreamInputPin::ReceiveData(IMediaSample* sample, BYTE* data)
     else if (timed == VFW_S_NO_STOP_TIME)
         times = {TARN_CAMERA_TIME_START_VALID, start, 0};
     const long size = sample->GetSize();
-    DefaultCameraChannel().Publish(data, size > 0 ? static_cast<uint32_t>(size) : 0u, picture, times);
+    if (CameraChannel* channel = channelSelection.Channel())
+        channel->Publish(data, size > 0 ? static_cast<uint32_t>(size) : 0u, picture, times);
     return S_OK;
+}
+
+void CCamStreamInputPin::RecordPublisherState(TarnCameraPublisherState state)
+{
+    if (CameraChannel* channel = channelSelection.Channel())
+        channel->SetPublisherState(state);
 }
 
 HRESULT CCamStreamInputPin::FinishConnection(IPin* peer)
 {
     const HRESULT hr = CSinkInputPin::FinishConnection(peer);
     if (SUCCEEDED(hr))
-        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_CONNECTED);
+        RecordPublisherState(TARN_CAMERA_PUBLISHER_CONNECTED);
     return hr;
 }
 
 HRESULT CCamStreamInputPin::ReleaseConnection()
 {
-    DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
+    RecordPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
     return CSinkInputPin::ReleaseConnection();
 }
 
@@ -68,14 +75,14 @@ HRESULT CCamStreamInputPin::Activate()
 {
     const HRESULT hr = CSinkInputPin::Activate();
     if (SUCCEEDED(hr))
-        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_RUNNING);
+        RecordPublisherState(TARN_CAMERA_PUBLISHER_RUNNING);
     return hr;
 }
 
 HRESULT CCamStreamInputPin::Deactivate()
 {
     const HRESULT hr = CSinkInputPin::Deactivate();
-    DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
+    RecordPublisherState(TARN_CAMERA_PUBLISHER_STOPPED);
     return hr;
 }
 
@@ -83,6 +90,6 @@ HRESULT STDMETHODCALLTYPE CCamStreamInputPin::EndOfStream()
 {
     const HRESULT hr = CSinkInputPin::EndOfStream();
     if (hr == S_OK)
-        DefaultCameraChannel().SetPublisherState(TARN_CAMERA_PUBLISHER_END_OF_STREAM);
+        RecordPublisherState(TARN_CAMERA_PUBLISHER_END_OF_STREAM);
     return hr;
 }

@@ -5,12 +5,13 @@
 // (IPin::QueryAccept, no lock); samples come from the upstream streaming thread under `receiveLock`. The
 // picture header is parsed once, when the connection type changes, and kept beside it under the pin's type
 // lock; each frame is published from a copy taken under that lock, so a concurrent type check never changes
-// the picture a frame is being published with. The pin reaches the camera channel only through its two
-// operations: the set-up (CameraChannel.h) and PublishFrame (FramePublisher.h).
+// the picture a frame is being published with. The channel is the default one or the one the application
+// named (CameraChannelSelection); the pin binds to it at its first type check and holds it for its life.
 #pragma once
 
 #include "CSinkInputPin.h"
 #include "CameraChannel.h"
+#include "CameraChannelSelection.h"
 #include "PictureDescription.h"
 
 class CCamStreamInputPin : public CSinkInputPin {
@@ -19,7 +20,8 @@ public:
 
     // VFW_E_TYPE_NOT_ACCEPTED (and nothing changed) for a picture the channel cannot carry, E_OUTOFMEMORY
     // (nothing changed) when the type cannot be copied; otherwise the type becomes the connection type, the
-    // channel is set up if it never was, and S_OK.
+    // channel is set up if it never was, and S_OK; for a named channel that could not be obtained, the
+    // reason its set-up gave (E_ACCESSDENIED for a global channel this process may not create).
     HRESULT CheckType(const AM_MEDIA_TYPE* type) override;
     // A connection proposing a video type the channel would publish under a header that does not fit it
     // (I420, NV12, MJPG, UYVY, RGB32, ...) is refused with VFW_E_TYPE_NOT_ACCEPTED, and nothing is set up or
@@ -34,6 +36,9 @@ public:
     HRESULT Deactivate() override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
 
+    // The channel this pin publishes into; the outer object's ITarnChannelName names it.
+    CameraChannelSelection& ChannelSelection() { return channelSelection; }
+
 protected:
     // Publishes the sample's whole buffer (GetSize bytes) under the connection type's picture header, with
     // the sample's stream times where it has them.
@@ -41,5 +46,8 @@ protected:
     void ConnectionTypeChanged(const AM_MEDIA_TYPE& type) override;
 
 private:
+    void RecordPublisherState(TarnCameraPublisherState state);
+
     PictureDescription connectionPicture;  // the connection type's picture header; guarded by the type lock
+    CameraChannelSelection channelSelection;
 };

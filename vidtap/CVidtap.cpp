@@ -4,8 +4,33 @@
 
 const CLSID CVidtap::classId = TARN_VIDTAP_CLASS_ID;
 
-CVidtap::CVidtap(IUnknown* outer, HRESULT* hr) : CSinkOuterObject(outer, hr, classId)
+namespace {
+
+const IID kChannelNameInterfaceId = TARN_CHANNEL_NAME_IID;
+
+}  // namespace
+
+CVidtap::CVidtap(IUnknown* outer, HRESULT* hr) : CForwardingUnknown(outer, hr, classId)
 {
+}
+
+HRESULT STDMETHODCALLTYPE CVidtap::NonDelegatingQueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (SameGuid(riid, kChannelNameInterfaceId))
+        return ReturnInterface(static_cast<ITarnChannelName*>(this), ppv);
+    return CForwardingUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CVidtap::SetChannelName(LPCWSTR name)
+{
+    return GetInputPin()->ChannelSelection().SetName(name);
+}
+
+HRESULT STDMETHODCALLTYPE CVidtap::GetChannelName(LPWSTR buffer, ULONG capacity)
+{
+    return GetInputPin()->ChannelSelection().GetName(buffer, capacity);
 }
 
 INonDelegatingUnknown* CreateVidtapObject(IUnknown* outer, HRESULT* hr)

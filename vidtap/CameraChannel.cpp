@@ -89,32 +89,75 @@ void ReleaseWakeUps(void* semaphore, uint32_t readers)
     ReleaseSemaphore(static_cast<HANDLE>(semaphore), static_cast<LONG>(readers), nullptr);
 }
 
+// The error of the kernel call that just failed, as a result; a call that failed without one still fails.
+HRESULT LastErrorResult()
+{
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+// A section of that name exists but is not such a block (another kind of section, or one too small).
+const HRESULT kNameHeldByAnotherObject = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+
 }  // namespace
 
-CameraChannel::CameraChannel(const wchar_t* header, const wchar_t* frameBase)
+CameraChannel::CameraChannel(const wchar_t* header, const wchar_t* frameBase, const GlobalChannelSecurity* security)
+    : security(security)
 {
     ComposeName(headerBlockName, header, L"");
     ComposeName(frameBlockBaseName, frameBase, L"");
     frameBlockBaseNameLength = wcslen(frameBlockBaseName);
 }
 
+CameraChannel::~CameraChannel()
+{
+    if (sync != nullptr)
+        sync->~CameraSyncPublisher();
+    if (wakeSemaphore != nullptr)
+        CloseHandle(wakeSemaphore);
+    for (unsigned i = keptCount; i-- > 0;) {
+        if (keptViews[i] != nullptr)
+            UnmapViewOfFile(keptViews[i]);
+        if (keptSections[i] != nullptr)
+            CloseHandle(keptSections[i]);
+    }
+    if (scratchBuffer != nullptr)
+        HeapFree(GetProcessHeap(), 0, scratchBuffer);
+}
+
+void CameraChannel::Keep(HANDLE section, void* view)
+{
+    // The tries are bounded by the name field, so the table never overflows; the check keeps it so.
+    if (keptCount == kMaxKept)
+        return;
+    keptSections[keptCount] = section;
+    keptViews[keptCount] = view;
+    ++keptCount;
+}
+
 // The sync block and its semaphore come first, so that a reader that finds the header block of a publisher
 // of this kind also finds them. Neither is ever closed before the channel is. Their absence (a name taken by
 // another kind of object) leaves the channel without the sync step.
-void CameraChannel::OpenSyncBlock()
+HRESULT CameraChannel::OpenSyncBlock()
 {
     wchar_t name[kFrameBlockNameUnits];
     if (!ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_BLOCK_SUFFIX))
-        return;
-    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        TARN_CAMERA_SYNC_BLOCK_SIZE, name);
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, security != nullptr ? security->SyncBlock() : nullptr,
+                                        PAGE_READWRITE, 0, TARN_CAMERA_SYNC_BLOCK_SIZE, name);
     if (section == nullptr)
-        return;
+        return LastErrorResult();
     void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    if (view == nullptr || !ViewHoldsCommitted(view, TARN_CAMERA_SYNC_BLOCK_SIZE))
-        return;
+    const HRESULT mapped = view != nullptr ? S_OK : LastErrorResult();
+    Keep(section, view);
+    if (FAILED(mapped))
+        return mapped;
+    if (!ViewHoldsCommitted(view, TARN_CAMERA_SYNC_BLOCK_SIZE))
+        return kNameHeldByAnotherObject;
     if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
-        wakeSemaphore = CreateSemaphoreW(nullptr, 0, 0x7fffffff, name);
+        wakeSemaphore =
+            CreateSemaphoreW(security != nullptr ? security->WakeSemaphore() : nullptr, 0, 0x7fffffff, name);
+    const HRESULT woken = wakeSemaphore != nullptr ? S_OK : LastErrorResult();
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     SyncPublisherCalls calls;
@@ -126,27 +169,35 @@ void CameraChannel::OpenSyncBlock()
     calls.wake = ReleaseWakeUps;
     calls.wakeContext = wakeSemaphore;
     sync = new (syncStorage) CameraSyncPublisher(static_cast<TarnCameraSyncBlock*>(view), calls);
+    return woken;
 }
 
-CameraHeaderBlock* CameraChannel::MapHeaderBlock()
+// Maps the header block into headerView, or leaves it null and says why.
+HRESULT CameraChannel::MapHeaderBlock()
 {
     HANDLE section = cameraChannelPlatform.openFileMapping(FILE_MAP_ALL_ACCESS, FALSE, headerBlockName);
     if (section == nullptr)
-        section = cameraChannelPlatform.createFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                                          kHeaderBlockSize, headerBlockName);
+        section = cameraChannelPlatform.createFileMapping(INVALID_HANDLE_VALUE,
+                                                          security != nullptr ? security->ReadOnlyBlocks() : nullptr,
+                                                          PAGE_READWRITE, 0, kHeaderBlockSize, headerBlockName);
     if (section == nullptr)
-        return nullptr;
+        return LastErrorResult();
     void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    if (view == nullptr || !ViewHoldsCommitted(view, kHeaderBlockSize))
-        return nullptr;
-    return static_cast<CameraHeaderBlock*>(view);
+    const HRESULT mapped = view != nullptr ? S_OK : LastErrorResult();
+    Keep(section, view);
+    if (FAILED(mapped))
+        return mapped;
+    if (!ViewHoldsCommitted(view, kHeaderBlockSize))
+        return kNameHeldByAnotherObject;
+    headerView = static_cast<CameraHeaderBlock*>(view);
+    return S_OK;
 }
 
 // The inner step of the set-up (channelLock held, headerView mapped): names and maps the frame block,
 // writing each tried name into the header block's frameBlockName. The first name whose view is at least
 // kFrameBlockSize of committed memory wins. When no name fits the field, frameView stays null and
 // frameBlockName is left empty, so no reader opens a rejected block.
-void CameraChannel::OpenFrameBlock()
+HRESULT CameraChannel::OpenFrameBlock()
 {
     // The name grows in a private buffer and is copied into the header block after each step: the block
     // is shared, and a name read back from it could have lost its terminating zero.
@@ -155,34 +206,44 @@ void CameraChannel::OpenFrameBlock()
     size_t length = frameBlockBaseNameLength;
 
     frameView = nullptr;
+    HRESULT lastFailure = kNameHeldByAnotherObject;
     for (unsigned attempt = 0; AppendDigits(name, length, attempt); ++attempt) {
         std::memcpy(headerView->frameBlockName, name, (length + 1) * sizeof(wchar_t));
-        // Opens an existing section of this name whatever its size; rejected sections and views stay open.
-        HANDLE section = cameraChannelPlatform.createFileMapping(INVALID_HANDLE_VALUE, nullptr,
-                                                                 SEC_COMMIT | PAGE_READWRITE, 0, kFrameBlockSize, name);
-        if (section == nullptr)
+        // Opens an existing section of this name whatever its size; rejected sections and views stay open
+        // as long as the channel does.
+        HANDLE section = cameraChannelPlatform.createFileMapping(
+            INVALID_HANDLE_VALUE, security != nullptr ? security->ReadOnlyBlocks() : nullptr,
+            SEC_COMMIT | PAGE_READWRITE, 0, kFrameBlockSize, name);
+        if (section == nullptr) {
+            lastFailure = LastErrorResult();
             continue;
+        }
         void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+        lastFailure = view != nullptr ? kNameHeldByAnotherObject : LastErrorResult();
+        Keep(section, view);
         if (view != nullptr && ViewHoldsCommitted(view, kFrameBlockSize)) {
             frameView = static_cast<unsigned char*>(view);
-            return;
+            return S_OK;
         }
     }
     headerView->frameBlockName[0] = 0;
+    return lastFailure;
 }
 
-void CameraChannel::RunSetUp(const AM_MEDIA_TYPE* proposedType)
+// The steps in their order; the result is the first step's failure, and the steps after a failure still
+// run where they can, as the default channel's set-up always has.
+HRESULT CameraChannel::RunSetUp(const AM_MEDIA_TYPE* proposedType)
 {
-    OpenSyncBlock();
-    headerView = MapHeaderBlock();
+    const HRESULT synced = OpenSyncBlock();
+    const HRESULT mapped = MapHeaderBlock();
     if (headerView == nullptr)
-        return;
+        return mapped;
 
     const PictureDescription picture = DescribeMediaTypePicture(proposedType);
     if (picture.present)
         WritePublishedFormat(headerView, picture);
 
-    OpenFrameBlock();
+    const HRESULT opened = OpenFrameBlock();
 
     scratchBuffer = static_cast<unsigned char*>(
         cameraChannelPlatform.heapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kFrameBlockSize));
@@ -194,16 +255,23 @@ void CameraChannel::RunSetUp(const AM_MEDIA_TYPE* proposedType)
         headerView->auxFloat0 = kAuxFloatDefault;
         headerView->auxFloat1 = kAuxFloatDefault;
     }
+    if (FAILED(synced))
+        return synced;
+    if (FAILED(opened))
+        return opened;
+    return scratchBuffer != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-void CameraChannel::SetUp(const AM_MEDIA_TYPE* proposedType)
+HRESULT CameraChannel::SetUp(const AM_MEDIA_TYPE* proposedType)
 {
     AcquireSRWLockExclusive(&channelLock);
     if (setupPending) {
-        RunSetUp(proposedType);
+        setUpResult = RunSetUp(proposedType);
         setupPending = false;
     }
+    const HRESULT result = setUpResult;
     ReleaseSRWLockExclusive(&channelLock);
+    return result;
 }
 
 void CameraChannel::Publish(const unsigned char* data, uint32_t length, const PictureDescription& picture,
@@ -250,10 +318,11 @@ bool CameraChannel::SetUpPending()
 
 CameraChannel& DefaultCameraChannel()
 {
-    // Constructed on first use (thread-safe); it has nothing to destroy, and its blocks stay mapped until the
-    // process ends.
-    static CameraChannel channel(kHeaderBlockName, kFrameBlockBaseName);
-    return channel;
+    // Constructed on first use (thread-safe) and never destroyed, not even when the module is unloaded: its
+    // blocks stay mapped until the process ends.
+    alignas(CameraChannel) static unsigned char storage[sizeof(CameraChannel)];
+    static CameraChannel* const channel = new (storage) CameraChannel(kHeaderBlockName, kFrameBlockBaseName);
+    return *channel;
 }
 
 void SetUpCameraChannel(const AM_MEDIA_TYPE* proposedType)
