@@ -11,6 +11,7 @@
 namespace {
 
 const CLSID kVidtapClassId = TARN_VIDTAP_CLASS_ID;
+const IID kChannelNameId = TARN_CHANNEL_NAME_IID;
 
 }  // namespace
 
@@ -31,7 +32,8 @@ VidtapReceiveBench::~VidtapReceiveBench()
         FreeLibrary(module);
 }
 
-HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets)
+HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets,
+                                  const wchar_t* channelName)
 {
     module = LoadLibraryW(modulePath);
     if (module == nullptr)
@@ -43,6 +45,11 @@ HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<s
     ComPtr<IClassFactory> factory;
     RETURN_IF_FAILED(getClassObject(kVidtapClassId, IID_IClassFactory, factory.OutVoid()));
     RETURN_IF_FAILED(factory->CreateInstance(nullptr, IID_IBaseFilter, vidtap.OutVoid()));
+    if (channelName != nullptr) {
+        ComPtr<ITarnChannelName> naming;
+        RETURN_IF_FAILED(vidtap->QueryInterface(kChannelNameId, naming.OutVoid()));
+        RETURN_IF_FAILED(naming->SetChannelName(channelName));
+    }
 
     RETURN_IF_FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       graph.OutVoid()));

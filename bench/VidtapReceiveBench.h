@@ -23,8 +23,10 @@ public:
     VidtapReceiveBench(const VidtapReceiveBench&) = delete;
     VidtapReceiveBench& operator=(const VidtapReceiveBench&) = delete;
 
-    // Loads the module at `modulePath`, builds and pauses the graph, fills one sample per set.
-    HRESULT Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets);
+    // Loads the module at `modulePath`, builds and pauses the graph, fills one sample per set. A
+    // `channelName` names the filter's channel (ITarnChannelName) before it connects.
+    HRESULT Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets,
+                  const wchar_t* channelName = nullptr);
     // Delivers the sample of `set` (one of those given to Start) and gives Receive's result.
     HRESULT Deliver(const BenchFrameSet& set);
 
