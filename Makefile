@@ -12,7 +12,8 @@
 #             dist/vidtap-<version>-setup.exe (scripts/dist.sh); `make dist-check` builds both again elsewhere
 #             and compares the bytes.
 # make demo : the main job: publish real frames through vidtap under Wine and dump what a reader sees;
-#             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one.
+#             ARCH=x86 (the default) runs the 32-bit build in its win32 prefix, ARCH=x64 the 64-bit one;
+#             CHANNEL=NAME publishes into the named channel NAME and reads that one.
 # make view : the same graph demo with camview, the live viewer, on the display DISPLAY names (ARCH likewise).
 SHELL := /bin/bash
 ROOT := $(CURDIR)
@@ -85,10 +86,10 @@ test: build
 	@$(MAKE) --no-print-directory test-win64
 
 demo: build-$(DEMO_PRESET)
-	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) graph
+	@CHANNEL="$(CHANNEL)" bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) graph
 
 view: build-$(DEMO_PRESET)
-	@bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) view
+	@CHANNEL="$(CHANNEL)" bash scripts/demo.sh $(call build_dir,$(DEMO_PRESET)) $(call prefix_of,$(DEMO_PRESET)) view
 
 # The camera channel alone: a test pattern published without a filter graph.
 demo-pattern: build-$(DEMO_PRESET)

@@ -75,17 +75,24 @@
 #ifdef _WIN32
 #include <unknwn.h>
 
-#undef INTERFACE
-#define INTERFACE ITarnChannelName
-DECLARE_INTERFACE_(ITarnChannelName, IUnknown)
-{
-    STDMETHOD(QueryInterface)(THIS_ REFIID riid, void **object) PURE;
-    STDMETHOD_(ULONG, AddRef)(THIS) PURE;
-    STDMETHOD_(ULONG, Release)(THIS) PURE;
-    STDMETHOD(SetChannelName)(THIS_ LPCWSTR name) PURE;
-    STDMETHOD(GetChannelName)(THIS_ LPWSTR buffer, ULONG capacity) PURE;
+#if defined(__cplusplus) && !defined(CINTERFACE)
+struct ITarnChannelName : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetChannelName(LPCWSTR name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetChannelName(LPWSTR buffer, ULONG capacity) = 0;
 };
-#undef INTERFACE
+#else
+typedef struct ITarnChannelName ITarnChannelName;
+typedef struct ITarnChannelNameVtbl {
+    HRESULT (STDMETHODCALLTYPE *QueryInterface)(ITarnChannelName *This, REFIID riid, void **object);
+    ULONG (STDMETHODCALLTYPE *AddRef)(ITarnChannelName *This);
+    ULONG (STDMETHODCALLTYPE *Release)(ITarnChannelName *This);
+    HRESULT (STDMETHODCALLTYPE *SetChannelName)(ITarnChannelName *This, LPCWSTR name);
+    HRESULT (STDMETHODCALLTYPE *GetChannelName)(ITarnChannelName *This, LPWSTR buffer, ULONG capacity);
+} ITarnChannelNameVtbl;
+struct ITarnChannelName {
+    const ITarnChannelNameVtbl *lpVtbl;
+};
+#endif
 
 #if defined(__cplusplus) && defined(__CRT_UUID_DECL)
 /* mingw-w64: __uuidof(ITarnChannelName) and IID_PPV_ARGS work with this interface too. */

@@ -11,6 +11,8 @@
 # view (what `make view` runs): the graph demo with camview as the second process, on the display DISPLAY
 #   names: camview opens first (and waits for the channel), shows the clip's frames as the graph plays them
 #   and then its last one, until its window is closed; then the producer and the prefix are stopped.
+# CHANNEL=NAME (graph and view): vidtap publishes into the channel NAME instead of the default one, and the
+#   reader or camview opens that channel.
 # The prefix's architecture (win32 or win64) is the build's.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +32,7 @@ case "$mode" in
     producer="$build/tools/vidtapdemo.exe"
     clip="$out/testsrc-640x480.avi"
     producer_args=("Z:$clip")
+    if [[ -n ${CHANNEL:-} ]]; then producer_args=(--channel "$CHANNEL" "Z:$clip"); fi
     needed=("$module" "$producer" "$reader")
     [[ $mode == view ]] && needed=("$module" "$producer" "$viewer")
     title="picture (ffmpeg testsrc, last frame of the clip)"
@@ -78,7 +81,7 @@ fi
 
 viewer_pid=""
 if [[ $mode == view ]]; then
-  run "$viewer" </dev/null >"$out/camview.log" 2>&1 &
+  run "$viewer" ${CHANNEL:+--channel "$CHANNEL"} </dev/null >"$out/camview.log" 2>&1 &
   viewer_pid=$!
   echo "camview         on display $DISPLAY (close its window to end the demo)"
 fi
@@ -102,8 +105,8 @@ if [[ $mode == view ]]; then
   wait "$viewer_pid" || echo "demo: camview ended with $?: $(cat "$out/camview.log")" >&2
   viewer_pid=""
 else
-  echo "== camera channel header (read by a second process) =="
-  run "$reader" "Z:$out/frame.bmp" </dev/null | tr -d '\r'
+  echo "== camera channel ${CHANNEL:-tarn_kro_shared_camera_info}: header (read by a second process) =="
+  run "$reader" ${CHANNEL:+--channel "$CHANNEL"} "Z:$out/frame.bmp" </dev/null | tr -d '\r'
 fi
 
 run "$producer" --stop </dev/null >/dev/null 2>&1

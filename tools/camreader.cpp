@@ -1,6 +1,6 @@
 // camreader: reads the camera channel from outside the publishing process through the reader library, prints
 // the header fields and writes the current frame as a 24-bit .bmp file.
-// Usage: camreader [output.bmp]     (default frame.bmp)
+// Usage: camreader [--channel NAME] [output.bmp]     (default: the default channel, frame.bmp)
 // Exit codes: 0 written, 1 usage or file error, 2 no channel (no readable header block), 3 no frame block,
 // 4 the announced picture cannot be read (format, geometry, size, or a header that keeps changing).
 #include <windows.h>
@@ -104,14 +104,20 @@ int Fail(TarnCameraResult result)
 
 int wmain(int argc, wchar_t** argv)
 {
+    const wchar_t* channel = nullptr;  // the default channel
+    if (argc >= 3 && std::wcscmp(argv[1], L"--channel") == 0) {
+        channel = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc > 2) {
-        std::fprintf(stderr, "usage: camreader [output.bmp]\n");
+        std::fprintf(stderr, "usage: camreader [--channel NAME] [output.bmp]\n");
         return 1;
     }
     const wchar_t* outputPath = argc == 2 ? argv[1] : L"frame.bmp";
 
     TarnCameraReader* reader = nullptr;
-    const TarnCameraResult opened = tarn_camera_reader_open(nullptr, &reader);
+    const TarnCameraResult opened = tarn_camera_reader_open(channel, &reader);
     if (opened != TARN_CAMERA_OK)
         return Fail(opened);
     std::vector<unsigned char> frame(tarn_camera_reader_frame_block_size(reader));

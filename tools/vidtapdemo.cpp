@@ -2,7 +2,9 @@
 // vidtap, the sink created by class id through COM, so vidtap.dll must be registered), runs it to the end of
 // the stream and keeps the process, and with it the camera channel, alive until told to stop, so that a
 // reader in another process (camreader) can dump the published frame.
-// Usage: vidtapdemo <file.avi>     play, print "ready" once the stream has ended, wait until stopped
+// Usage: vidtapdemo [--channel NAME] <file.avi>
+//                                  play (into the channel NAME, or the default channel), print "ready" once
+//                                  the stream has ended, wait until stopped
 //        vidtapdemo --stop         stop a running vidtapdemo (signals its named event)
 // Exit codes: 0 played and stopped; 1 usage, or another instance is running; 2 the graph could not be built
 // or run.
@@ -23,6 +25,7 @@ namespace {
 const char kProgram[] = "vidtapdemo";
 const wchar_t kStopEventName[] = L"tarn_vidtapdemo_stop";
 const CLSID kVidtapClassId = TARN_VIDTAP_CLASS_ID;
+const IID kChannelNameId = TARN_CHANNEL_NAME_IID;
 const long kCompletionTimeoutMs = 60000;
 
 bool Succeeded(HRESULT hr, const char* what)
@@ -49,7 +52,17 @@ void PrintConnection(IPin* input)
 }
 
 // Builds and runs the graph; on success it is left running (the stream has ended) for the caller to stop.
-bool PlayIntoVidtap(const wchar_t* clip, IGraphBuilder* graph)
+// Names vidtap's channel (before it connects).
+HRESULT NameChannel(IBaseFilter* vidtap, const wchar_t* channel)
+{
+    ComPtr<ITarnChannelName> naming;
+    HRESULT hr = vidtap->QueryInterface(kChannelNameId, naming.OutVoid());
+    if (SUCCEEDED(hr))
+        hr = naming->SetChannelName(channel);
+    return hr;
+}
+
+bool PlayIntoVidtap(const wchar_t* clip, const wchar_t* channel, IGraphBuilder* graph)
 {
     ComPtr<IPin> video;
     ComPtr<IBaseFilter> vidtap;
@@ -57,6 +70,7 @@ bool PlayIntoVidtap(const wchar_t* clip, IGraphBuilder* graph)
     if (!Succeeded(AddClipPlayback(graph, clip, video.Out()), "playing the clip (File Source -> AVI Splitter)") ||
         !Succeeded(AddFilterByClassId(graph, kVidtapClassId, L"Vidtap", vidtap.Out()),
                    "creating vidtap by class id (is vidtap.dll registered?)") ||
+        (channel != nullptr && !Succeeded(NameChannel(vidtap.Get(), channel), "naming vidtap's channel")) ||
         !Succeeded(FindPin(vidtap.Get(), PINDIR_INPUT, vidtapInput.Out()), "finding vidtap's input") ||
         !Succeeded(graph->ConnectDirect(video.Get(), vidtapInput.Get(), nullptr), "AVI Splitter -> vidtap"))
         return false;
@@ -88,8 +102,14 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc == 2 && std::wcscmp(argv[1], L"--stop") == 0)
         return SignalStopEvent(kStopEventName, kProgram);
+    const wchar_t* channel = nullptr;  // the default channel
+    if (argc == 4 && std::wcscmp(argv[1], L"--channel") == 0) {
+        channel = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: vidtapdemo <file.avi> | --stop\n");
+        std::fprintf(stderr, "usage: vidtapdemo [--channel NAME] <file.avi> | --stop\n");
         return 1;
     }
     HANDLE stopEvent = CreateStopEvent(kStopEventName, kProgram);
@@ -103,7 +123,7 @@ int wmain(int argc, wchar_t** argv)
         if (Succeeded(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                        graph.OutVoid()),
                       "creating the filter graph") &&
-            PlayIntoVidtap(argv[1], graph.Get())) {
+            PlayIntoVidtap(argv[1], channel, graph.Get())) {
             std::printf("ready\n");
             std::fflush(stdout);
             // The camera channel lives as long as this process: wait for the reader to be done.

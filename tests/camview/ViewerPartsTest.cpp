@@ -56,6 +56,7 @@ TEST(ViewerTitle, SaysWhatIsShownOrWhyNot)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ViewerTitle(c.status, c.rate), c.expected);
+    EXPECT_EQ(ViewerTitle(cases[0].status, 0, L"left_camera"), L"camview [left_camera] - waiting for the camera channel");
 }
 
 TEST(CamviewOptions, ReadsPlacementAndChannelAndRefusesTheRest)

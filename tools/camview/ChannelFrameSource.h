@@ -45,6 +45,8 @@ public:
 
     // The channel whose header block has that name; empty: TARN_CAMERA_HEADER_BLOCK_NAME.
     explicit ChannelFrameSource(std::wstring headerBlockName = std::wstring());
+    // The channel's name as given (empty: the default channel).
+    const std::wstring& ChannelName() const { return headerBlockName; }
     ChannelFrameSource(const ChannelFrameSource&) = delete;
     ChannelFrameSource& operator=(const ChannelFrameSource&) = delete;
     ~ChannelFrameSource();

@@ -19,9 +19,9 @@ std::wstring Geometry(const ViewStatus& status)
 
 }  // namespace
 
-std::wstring ViewerTitle(const ViewStatus& status, double changesPerSecond)
+std::wstring ViewerTitle(const ViewStatus& status, double changesPerSecond, const std::wstring& channelName)
 {
-    const std::wstring program = L"camview - ";
+    const std::wstring program = channelName.empty() ? L"camview - " : L"camview [" + channelName + L"] - ";
     switch (status.state) {
     case ViewState::Waiting:
         if (status.result == TARN_CAMERA_NO_CHANNEL)

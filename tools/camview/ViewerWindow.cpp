@@ -42,7 +42,7 @@ bool ViewerWindow::Create(HINSTANCE instance, const CamviewOptions& options, int
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const int left = options.placed ? frame.left : CW_USEDEFAULT;
     const int top = options.placed ? frame.top : CW_USEDEFAULT;
-    title = ViewerTitle(source.Status(), 0);
+    title = ViewerTitle(source.Status(), 0, source.ChannelName());
     window = CreateWindowExW(0, kWindowClass, title.c_str(), style, left, top, frame.right - frame.left,
                              frame.bottom - frame.top, nullptr, nullptr, instance, this);
     if (window == nullptr)
@@ -132,7 +132,7 @@ void ViewerWindow::Refresh(unsigned long long nowMs)
         changeRate.CountChange();
     changeRate.Tick(nowMs);
     // The title follows every change of state at once, and the rate and the frame's age four times a second.
-    std::wstring current = ViewerTitle(source.Status(), changeRate.Rate());
+    std::wstring current = ViewerTitle(source.Status(), changeRate.Rate(), source.ChannelName());
     const bool sameState = source.Status() == shownStatus;
     if (current != title && (!sameState || nowMs - lastTitleMs >= kTitleRefreshMs)) {
         shownStatus = source.Status();
@@ -163,7 +163,7 @@ void ViewerWindow::Paint()
         FillRect(dc, &client, background);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, kStatusText);
-        const std::wstring status = ViewerTitle(source.Status(), 0);
+        const std::wstring status = ViewerTitle(source.Status(), 0, source.ChannelName());
         DrawTextW(dc, status.c_str(), -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     DeleteObject(background);
