@@ -52,7 +52,7 @@
  *
  *   SetChannelName(name)  S_OK; E_POINTER for null; E_INVALIDARG (nothing changed) for a name the rules above
  *                         refuse; VFW_E_WRONG_STATE (nothing changed) once the instance's pin has checked a
- *                         media type, since it is then bound to its channel for its whole life.
+ *                         media type it can carry, since it is then bound to its channel for its whole life.
  *   GetChannelName(buffer, capacity)
  *                         the name of the instance's channel, zero-terminated: S_OK for a name that was set,
  *                         S_FALSE and "tarn_kro_shared_camera_info" for the default channel; E_POINTER for a

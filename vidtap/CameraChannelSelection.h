@@ -1,7 +1,7 @@
 // Which camera channel one capture pin publishes into: the default channel, or the named channel its
-// application chose through ITarnChannelName before the pin first checked a media type. The pin owns one; it
-// binds to its channel at the first type check and holds it (a counted use of a named channel) until the pin
-// is destroyed.
+// application chose through ITarnChannelName before the pin first checked a type it can carry. The pin owns
+// one; it binds to its channel at that check and holds it (a counted use of a named channel) until the pin is
+// destroyed.
 // Threads: the name is set and read from any thread; the binding happens on the thread of the first type
 // check. `selectionLock` (a leaf of CVidtap.h's lock table, above namedChannelsLock) guards the name and the
 // binding; the bound channel is read without it by the streaming thread, since it never changes once set.
