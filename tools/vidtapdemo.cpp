@@ -15,6 +15,7 @@
 #include <cwchar>
 
 #include "COwnedMediaType.h"
+#include "ChannelNamingExample.h"
 #include "ComPtr.h"
 #include "GraphBuilding.h"
 #include "StopEvent.h"
@@ -25,7 +26,6 @@ namespace {
 const char kProgram[] = "vidtapdemo";
 const wchar_t kStopEventName[] = L"tarn_vidtapdemo_stop";
 const CLSID kVidtapClassId = TARN_VIDTAP_CLASS_ID;
-const IID kChannelNameId = TARN_CHANNEL_NAME_IID;
 const long kCompletionTimeoutMs = 60000;
 
 bool Succeeded(HRESULT hr, const char* what)
@@ -52,16 +52,6 @@ void PrintConnection(IPin* input)
 }
 
 // Builds and runs the graph; on success it is left running (the stream has ended) for the caller to stop.
-// Names vidtap's channel (before it connects).
-HRESULT NameChannel(IBaseFilter* vidtap, const wchar_t* channel)
-{
-    ComPtr<ITarnChannelName> naming;
-    HRESULT hr = vidtap->QueryInterface(kChannelNameId, naming.OutVoid());
-    if (SUCCEEDED(hr))
-        hr = naming->SetChannelName(channel);
-    return hr;
-}
-
 bool PlayIntoVidtap(const wchar_t* clip, const wchar_t* channel, IGraphBuilder* graph)
 {
     ComPtr<IPin> video;
@@ -70,7 +60,7 @@ bool PlayIntoVidtap(const wchar_t* clip, const wchar_t* channel, IGraphBuilder* 
     if (!Succeeded(AddClipPlayback(graph, clip, video.Out()), "playing the clip (File Source -> AVI Splitter)") ||
         !Succeeded(AddFilterByClassId(graph, kVidtapClassId, L"Vidtap", vidtap.Out()),
                    "creating vidtap by class id (is vidtap.dll registered?)") ||
-        (channel != nullptr && !Succeeded(NameChannel(vidtap.Get(), channel), "naming vidtap's channel")) ||
+        (channel != nullptr && !Succeeded(name_vidtap_channel(vidtap.Get(), channel), "naming vidtap's channel")) ||
         !Succeeded(FindPin(vidtap.Get(), PINDIR_INPUT, vidtapInput.Out()), "finding vidtap's input") ||
         !Succeeded(graph->ConnectDirect(video.Get(), vidtapInput.Get(), nullptr), "AVI Splitter -> vidtap"))
         return false;

@@ -80,6 +80,19 @@ void ConnectAndReceive(SinkUnderTest<VidtapSink>& sink, FakeGraph& graph, FakeUp
     ASSERT_EQ(sink.MemInput()->Receive(&sample), S_OK);
 }
 
+decltype(CameraChannelPlatform::createFileMapping) realCreateFileMapping;
+
+// The platform's call as a process without the right to create global objects gets it.
+HANDLE WINAPI CreateFileMappingOutsideTheGlobalNamespace(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
+                                                        DWORD sizeHigh, DWORD sizeLow, LPCWSTR name)
+{
+    if (name != nullptr && wcsncmp(name, L"Global\\", 7) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return realCreateFileMapping(file, security, protect, sizeHigh, sizeLow, name);
+}
+
 }  // namespace
 
 TEST(NamedChannel, NamesAreCheckedAndFixedAtThePinsFirstTypeCheck)
@@ -348,16 +361,8 @@ TEST(NamedChannel, AGlobalChannelLetsInteractiveUsersOnlyRead)
 // with the reason, instead of connecting and publishing nowhere.
 TEST(NamedChannel, AGlobalChannelThisProcessMayNotCreateRefusesTheConnection)
 {
-    static decltype(CameraChannelPlatform::createFileMapping) realCreate;
-    realCreate = CameraChannelPlatformCalls().createFileMapping;
-    CameraChannelPlatformCalls().createFileMapping = [](HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protect,
-                                                        DWORD high, DWORD low, LPCWSTR name) -> HANDLE {
-        if (name != nullptr && wcsncmp(name, L"Global\\", 7) == 0) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return nullptr;
-        }
-        return realCreate(file, security, protect, high, low, name);
-    };
+    realCreateFileMapping = CameraChannelPlatformCalls().createFileMapping;
+    CameraChannelPlatformCalls().createFileMapping = CreateFileMappingOutsideTheGlobalNamespace;
     FakeUpstreamPin upstream;
     SinkUnderTest<VidtapSink> sink;
     ASSERT_EQ(NamingOf(sink.Filter())->SetChannelName(L"Global\\denied_camera"), S_OK);
@@ -366,5 +371,5 @@ TEST(NamedChannel, AGlobalChannelThisProcessMayNotCreateRefusesTheConnection)
     IPin* peer = nullptr;
     EXPECT_EQ(sink.InputPin()->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
     EXPECT_EQ(sink.InputPin()->QueryAccept(&type), S_FALSE) << "nor is any later type accepted";
-    CameraChannelPlatformCalls().createFileMapping = realCreate;
+    CameraChannelPlatformCalls().createFileMapping = realCreateFileMapping;
 }
