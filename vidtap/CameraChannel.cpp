@@ -125,6 +125,16 @@ CameraChannel::~CameraChannel()
         HeapFree(GetProcessHeap(), 0, scratchBuffer);
 }
 
+HRESULT CameraChannel::MapKept(HANDLE section, MapViewCall map, SIZE_T bytes, void** view)
+{
+    *view = map(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
+    const HRESULT mapped = *view != nullptr ? S_OK : LastErrorResult();
+    Keep(section, *view);
+    if (FAILED(mapped))
+        return mapped;
+    return ViewHoldsCommitted(*view, bytes) ? S_OK : kNameHeldByAnotherObject;
+}
+
 void CameraChannel::Keep(HANDLE section, void* view)
 {
     // The tries are bounded by the name field, so the table never overflows; the check keeps it so.
@@ -147,13 +157,10 @@ HRESULT CameraChannel::OpenSyncBlock()
                                         PAGE_READWRITE, 0, TARN_CAMERA_SYNC_BLOCK_SIZE, name);
     if (section == nullptr)
         return LastErrorResult();
-    void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    const HRESULT mapped = view != nullptr ? S_OK : LastErrorResult();
-    Keep(section, view);
+    void* view = nullptr;
+    const HRESULT mapped = MapKept(section, MapViewOfFile, TARN_CAMERA_SYNC_BLOCK_SIZE, &view);
     if (FAILED(mapped))
         return mapped;
-    if (!ViewHoldsCommitted(view, TARN_CAMERA_SYNC_BLOCK_SIZE))
-        return kNameHeldByAnotherObject;
     if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
         wakeSemaphore =
             CreateSemaphoreW(security != nullptr ? security->WakeSemaphore() : nullptr, 0, 0x7fffffff, name);
@@ -182,15 +189,11 @@ HRESULT CameraChannel::MapHeaderBlock()
                                                           PAGE_READWRITE, 0, kHeaderBlockSize, headerBlockName);
     if (section == nullptr)
         return LastErrorResult();
-    void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    const HRESULT mapped = view != nullptr ? S_OK : LastErrorResult();
-    Keep(section, view);
-    if (FAILED(mapped))
-        return mapped;
-    if (!ViewHoldsCommitted(view, kHeaderBlockSize))
-        return kNameHeldByAnotherObject;
-    headerView = static_cast<CameraHeaderBlock*>(view);
-    return S_OK;
+    void* view = nullptr;
+    const HRESULT mapped = MapKept(section, cameraChannelPlatform.mapViewOfFile, kHeaderBlockSize, &view);
+    if (SUCCEEDED(mapped))
+        headerView = static_cast<CameraHeaderBlock*>(view);
+    return mapped;
 }
 
 // The inner step of the set-up (channelLock held, headerView mapped): names and maps the frame block,
@@ -218,10 +221,9 @@ HRESULT CameraChannel::OpenFrameBlock()
             lastFailure = LastErrorResult();
             continue;
         }
-        void* view = cameraChannelPlatform.mapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-        lastFailure = view != nullptr ? kNameHeldByAnotherObject : LastErrorResult();
-        Keep(section, view);
-        if (view != nullptr && ViewHoldsCommitted(view, kFrameBlockSize)) {
+        void* view = nullptr;
+        lastFailure = MapKept(section, cameraChannelPlatform.mapViewOfFile, kFrameBlockSize, &view);
+        if (SUCCEEDED(lastFailure)) {
             frameView = static_cast<unsigned char*>(view);
             return S_OK;
         }
