@@ -67,8 +67,8 @@ private:
     HRESULT MapHeaderBlock();
     HRESULT OpenFrameBlock();
     // Maps all of `section` with `map` into *view; the section and the view (null when mapping failed) are
-    // kept for release at destruction. The mapping's error, or HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the view is not
-    // `bytes` of committed memory.
+    // kept for release at destruction. The mapping's error, or HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when
+    // the view is not `bytes` of committed memory.
     using MapViewCall = decltype(CameraChannelPlatform::mapViewOfFile);
     HRESULT MapKept(HANDLE section, MapViewCall map, SIZE_T bytes, void** view);
     // Keeps `section` and `view` (either may be null) for release at destruction.
