@@ -14,10 +14,9 @@ CVidtap::CVidtap(IUnknown* outer, HRESULT* hr) : CForwardingUnknown(outer, hr, c
 {
 }
 
+// A null ppv is refused by ReturnInterface and by the base, neither of which takes a lock first.
 HRESULT STDMETHODCALLTYPE CVidtap::NonDelegatingQueryInterface(REFIID riid, void** ppv)
 {
-    if (ppv == nullptr)
-        return E_POINTER;
     if (SameGuid(riid, kChannelNameInterfaceId))
         return ReturnInterface(static_cast<ITarnChannelName*>(this), ppv);
     return CForwardingUnknown::NonDelegatingQueryInterface(riid, ppv);

@@ -16,12 +16,6 @@ class CameraChannel;
 
 class CameraChannelSelection {
 public:
-    CameraChannelSelection() = default;
-    CameraChannelSelection(const CameraChannelSelection&) = delete;
-    CameraChannelSelection& operator=(const CameraChannelSelection&) = delete;
-    // Gives back the use of a named channel.
-    ~CameraChannelSelection();
-
     // ITarnChannelName's two operations, with the results tarn_filters.h gives.
     HRESULT SetName(const wchar_t* name);
     HRESULT GetName(wchar_t* buffer, ULONG capacity);
@@ -35,6 +29,12 @@ public:
 
     // The bound channel, or null before the first successful binding.
     CameraChannel* Channel() const { return __atomic_load_n(&bound, __ATOMIC_ACQUIRE); }
+
+    CameraChannelSelection() = default;
+    CameraChannelSelection(const CameraChannelSelection&) = delete;
+    CameraChannelSelection& operator=(const CameraChannelSelection&) = delete;
+    // Gives back the use of a named channel.
+    ~CameraChannelSelection();
 
 private:
     SRWLOCK selectionLock = SRWLOCK_INIT;

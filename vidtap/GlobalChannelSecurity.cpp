@@ -34,13 +34,6 @@ HRESULT ProcessAccountSid(wchar_t** sid)
 
 }  // namespace
 
-GlobalChannelSecurity::~GlobalChannelSecurity()
-{
-    for (PSECURITY_DESCRIPTOR descriptor : descriptors)
-        if (descriptor != nullptr)
-            LocalFree(descriptor);
-}
-
 HRESULT GlobalChannelSecurity::Build()
 {
     wchar_t* account = nullptr;
@@ -59,20 +52,17 @@ HRESULT GlobalChannelSecurity::Build()
         wchar_t sddl[256];
         std::swprintf(sddl, sizeof sddl / sizeof sddl[0], L"D:P(A;;0x%lx;;;%ls)(A;;0x%lx;;;SY)(A;;0x%lx;;;IU)",
                       grants[kind].ownerRights, account, grants[kind].ownerRights, grants[kind].readerRights);
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptors[kind],
-                                                                  nullptr)) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
             hr = LastErrorResult();
             break;
         }
-        attributes[kind] = {sizeof(SECURITY_ATTRIBUTES), descriptors[kind], FALSE};
+        descriptors[kind].reset(descriptor);
+        attributes[kind] = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
     }
     LocalFree(account);
-    if (FAILED(hr)) {
-        for (PSECURITY_DESCRIPTOR& descriptor : descriptors) {
-            if (descriptor != nullptr)
-                LocalFree(descriptor);
-            descriptor = nullptr;
-        }
-    }
+    if (FAILED(hr))
+        for (auto& descriptor : descriptors)
+            descriptor.reset();
     return hr;
 }

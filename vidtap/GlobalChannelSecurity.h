@@ -11,13 +11,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 class GlobalChannelSecurity {
 public:
-    GlobalChannelSecurity() = default;
-    GlobalChannelSecurity(const GlobalChannelSecurity&) = delete;
-    GlobalChannelSecurity& operator=(const GlobalChannelSecurity&) = delete;
-    ~GlobalChannelSecurity();
-
     // Builds the three descriptors for the account this process runs as. The error of the call that failed
     // (E_OUTOFMEMORY included) leaves the object without descriptors.
     HRESULT Build();
@@ -38,6 +35,10 @@ private:
         return descriptors[kind] != nullptr ? &attributes[kind] : nullptr;
     }
 
-    PSECURITY_DESCRIPTOR descriptors[kKinds] = {};        // LocalAlloc'd by the platform; freed here
+    struct LocalMemoryRelease {
+        void operator()(void* memory) const { LocalFree(memory); }
+    };
+    // What the platform allocated for the descriptors (LocalAlloc); owning them makes the object move-only.
+    std::unique_ptr<void, LocalMemoryRelease> descriptors[kKinds];
     mutable SECURITY_ATTRIBUTES attributes[kKinds] = {};  // the platform takes them by non-const pointer
 };
