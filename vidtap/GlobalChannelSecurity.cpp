@@ -34,6 +34,19 @@ HRESULT ProcessAccountSid(wchar_t** sid)
 
 }  // namespace
 
+GlobalChannelSecurity::~GlobalChannelSecurity()
+{
+    Release();
+}
+
+void GlobalChannelSecurity::Release()
+{
+    for (PSECURITY_DESCRIPTOR& descriptor : descriptors) {
+        LocalFree(descriptor);
+        descriptor = nullptr;
+    }
+}
+
 HRESULT GlobalChannelSecurity::Build()
 {
     wchar_t* account = nullptr;
@@ -52,17 +65,15 @@ HRESULT GlobalChannelSecurity::Build()
         wchar_t sddl[256];
         std::swprintf(sddl, sizeof sddl / sizeof sddl[0], L"D:P(A;;0x%lx;;;%ls)(A;;0x%lx;;;SY)(A;;0x%lx;;;IU)",
                       grants[kind].ownerRights, account, grants[kind].ownerRights, grants[kind].readerRights);
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptors[kind],
+                                                                  nullptr)) {
             hr = LastErrorResult();
             break;
         }
-        descriptors[kind].reset(descriptor);
-        attributes[kind] = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+        attributes[kind] = {sizeof(SECURITY_ATTRIBUTES), descriptors[kind], FALSE};
     }
     LocalFree(account);
     if (FAILED(hr))
-        for (auto& descriptor : descriptors)
-            descriptor.reset();
+        Release();
     return hr;
 }

@@ -11,8 +11,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
 class GlobalChannelSecurity {
 public:
     // Builds the three descriptors for the account this process runs as. The error of the call that failed
@@ -28,6 +26,12 @@ public:
     static constexpr DWORD kReaderSyncBlockRights = SECTION_QUERY | SECTION_MAP_READ | SECTION_MAP_WRITE;
     static constexpr DWORD kReaderWakeRights = SYNCHRONIZE;
 
+    GlobalChannelSecurity() = default;
+    // Frees the descriptors; the object owns them, so it is not copied.
+    ~GlobalChannelSecurity();
+    GlobalChannelSecurity(const GlobalChannelSecurity&) = delete;
+    GlobalChannelSecurity& operator=(const GlobalChannelSecurity&) = delete;
+
 private:
     enum Kind { kReadOnlyBlocks, kSyncBlock, kWakeSemaphore, kKinds };
     SECURITY_ATTRIBUTES* Attributes(Kind kind) const
@@ -35,10 +39,8 @@ private:
         return descriptors[kind] != nullptr ? &attributes[kind] : nullptr;
     }
 
-    struct LocalMemoryRelease {
-        void operator()(void* memory) const { LocalFree(memory); }
-    };
-    // What the platform allocated for the descriptors (LocalAlloc); owning them makes the object move-only.
-    std::unique_ptr<void, LocalMemoryRelease> descriptors[kKinds];
+    void Release();
+
+    PSECURITY_DESCRIPTOR descriptors[kKinds] = {};        // LocalAlloc'd by the platform; freed here
     mutable SECURITY_ATTRIBUTES attributes[kKinds] = {};  // the platform takes them by non-const pointer
 };
