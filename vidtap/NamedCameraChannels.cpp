@@ -5,6 +5,7 @@
 
 #include "CameraChannel.h"
 #include "CameraChannelName.h"
+#include "CameraChannelTestSeam.h"
 #include "tarn_filters.h"
 
 namespace {

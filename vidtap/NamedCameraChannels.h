@@ -14,6 +14,3 @@ HRESULT AcquireNamedCameraChannel(const wchar_t* name, CameraChannel** channel);
 
 // Gives back a use `AcquireNamedCameraChannel` counted; the last one destroys the channel.
 void ReleaseNamedCameraChannel(CameraChannel* channel);
-
-// How many named channels exist in the module now (for tests of their lifetime).
-unsigned NamedCameraChannelCount();

@@ -20,7 +20,6 @@
 #include "FakeMediaSample.h"
 #include "FakeUpstreamPin.h"
 #include "GraphHelpers.h"
-#include "NamedCameraChannels.h"
 #include "ProcessFigures.h"
 #include "ReferenceConversion.h"
 #include "SinkUnderTest.h"
