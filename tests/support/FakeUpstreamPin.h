@@ -5,7 +5,9 @@
 // QueryDirection, EnumMediaTypes, ReceiveConnection and Disconnect answers are scripted, and every call that
 // negotiation makes is recorded. Like a real pin it holds a counted reference on the pin that connected to it
 // (ReceiveConnection answered with a success) until its Disconnect, so a test that connects must disconnect it
-// again to balance. Lives on the test's stack (never deletes itself); one thread.
+// again to balance. The records its enumerator hands out are allocated past any failure injection, and with
+// `recordsCalls` off it records nothing either: an allocation sweep then counts only the code under test's
+// requests. Lives on the test's stack (never deletes itself); one thread.
 //
 //   FakeUpstreamPin upstream;
 //   upstream.AddType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
@@ -30,11 +32,12 @@
 #include "CountingDouble.h"
 #include "PinDouble.h"
 #include "PlatformAdditions.h"
+#include "TaskMemoryFailure.h"
 #include "VideoMediaType.h"
 
 // The media type enumerator of a FakeUpstreamPin: walks the pin's list, handing out task-memory copies that
 // the caller frees with MediaTypeDestroy. One object per pin, handed out with a new reference on each
-// EnumMediaTypes; Reset starts it over.
+// EnumMediaTypes, which starts it over as Reset does.
 class FakeMediaTypeEnumerator : public CountingDouble<IEnumMediaTypes> {
 public:
     explicit FakeMediaTypeEnumerator(const std::vector<COwnedMediaType>& types) : types(types) {}
@@ -60,15 +63,10 @@ public:
                 records[done++] = nullptr;
                 continue;
             }
-            auto copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+            AM_MEDIA_TYPE* copy = HandOverCopy(types[index]);
             if (copy == nullptr)
                 break;
-            if (FAILED(MediaTypeDuplicate(copy, &types[index]))) {
-                CoTaskMemFree(copy);
-                break;
-            }
             records[done++] = copy;
-            ++recordsHandedOut;
         }
         if (fetched != nullptr)
             *fetched = done;
@@ -77,13 +75,15 @@ public:
     HRESULT STDMETHODCALLTYPE Skip(ULONG) override { UNEXPECTED_CALL(); }
     HRESULT STDMETHODCALLTYPE Reset() override
     {
-        ++resetCalls;
         if (FAILED(resetResult))
             return resetResult;
         position = 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes**) override { UNEXPECTED_CALL(); }
+
+    // A new walk from the first type, as a pin's fresh enumerator would start.
+    void StartOver() { position = 0; }
 
     // Scripting: Reset fails with this code; the record at this index is handed out as null; the first
     // `outOfSyncAnswers` calls to Next answer VFW_E_ENUM_OUT_OF_SYNC (the list changed); a list that
@@ -94,10 +94,30 @@ public:
     bool repeatsForever = false;
 
     int nextCalls = 0;
-    int resetCalls = 0;
-    int recordsHandedOut = 0;
 
 private:
+    // A task-memory copy of `type` (its attachment counted once more) that the receiving pin frees with
+    // MediaTypeDestroy. Allocated past the failure injection: every request a test counts or fails is the
+    // code under test's, never the double's.
+    static AM_MEDIA_TYPE* HandOverCopy(const AM_MEDIA_TYPE& type)
+    {
+        auto* record = static_cast<AM_MEDIA_TYPE*>(AllocateHandedOverTaskMemory(sizeof(AM_MEDIA_TYPE)));
+        if (record == nullptr)
+            return nullptr;
+        *record = type;
+        if (type.cbFormat != 0) {
+            record->pbFormat = static_cast<BYTE*>(AllocateHandedOverTaskMemory(type.cbFormat));
+            if (record->pbFormat == nullptr) {
+                CoTaskMemFree(record);
+                return nullptr;
+            }
+            std::memcpy(record->pbFormat, type.pbFormat, type.cbFormat);
+        }
+        if (record->pUnk != nullptr)
+            record->pUnk->AddRef();
+        return record;
+    }
+
     const std::vector<COwnedMediaType>& types;
     size_t position = 0;
 };
@@ -142,7 +162,7 @@ class FakeUpstreamPin : public PinDouble<IAsyncReader, IMediaSeeking, IMediaPosi
     std::vector<COwnedMediaType> types;
 
 public:
-    explicit FakeUpstreamPin(UpstreamKind kind = UpstreamKind::PushSource) : enumerator(types)
+    explicit FakeUpstreamPin(UpstreamKind kind = UpstreamKind::PushSource) : kind(kind), enumerator(types)
     {
         if (kind != UpstreamKind::PullSource)
             Refuse(IID_IAsyncReader);
@@ -161,6 +181,29 @@ public:
     }
 
     void AddType(const COwnedMediaType& type) { types.push_back(type); }
+
+    // With `recordsCalls` false (an allocation sweep) QueryInterface answers the kind's interfaces without
+    // recording the query, and the seeking calls answer without being recorded.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (recordsCalls)
+            return PinDouble::QueryInterface(riid, ppv);
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPin))
+            *ppv = static_cast<IPin*>(this);
+        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaSeeking))
+            *ppv = static_cast<IMediaSeeking*>(this);
+        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaPosition))
+            *ppv = static_cast<IMediaPosition*>(this);
+        else if (kind == UpstreamKind::PullSource && IsEqualGUID(riid, IID_IAsyncReader))
+            *ppv = static_cast<IAsyncReader*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
 
     // IPin: what an input pin and a graph ask of an upstream pin (PinDouble fails every other call).
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* pin, const AM_MEDIA_TYPE* type) override
@@ -203,6 +246,7 @@ public:
         *e = nullptr;
         if (FAILED(enumMediaTypesResult))
             return enumMediaTypesResult;
+        enumerator.StartOver();
         enumerator.AddRef();
         *e = &enumerator;
         return S_OK;
@@ -323,6 +367,8 @@ public:
     IPin* Connector() const { return connector; }
 
     // Scripting.
+    const UpstreamKind kind;
+    bool recordsCalls = true;
     PIN_DIRECTION direction = PINDIR_OUTPUT;
     HRESULT queryDirectionResult = S_OK;
     HRESULT enumMediaTypesResult = S_OK;
@@ -347,7 +393,8 @@ private:
     HRESULT Record(const char* method, std::initializer_list<const void*> pointers,
                    std::initializer_list<LONGLONG> integers = {}, std::initializer_list<double> doubles = {})
     {
-        calls.push_back(UpstreamCall{method, pointers, integers, doubles});
+        if (recordsCalls)
+            calls.push_back(UpstreamCall{method, pointers, integers, doubles});
         return seekingResult;
     }
     HRESULT AnswerTime(const char* method, LONGLONG* time)
