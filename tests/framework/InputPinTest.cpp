@@ -290,6 +290,7 @@ TEST_F(InputPinTest, TypeChangeWithoutATypeIsRefusedWithoutCheckingIt)
 
 // --- Batches ---
 
+// Null pointers are refused before any sample is looked at.
 TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
 {
     filter->ForceState(State_Paused);
@@ -309,24 +310,14 @@ TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
     processed = -1;
     EXPECT_EQ(memInput->ReceiveMultiple(samples, 0, &processed), S_OK);
     EXPECT_EQ(processed, 0);
+    callsBefore = pin->receiveCalls;
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 1, nullptr), E_POINTER);
+    EXPECT_EQ(memInput->ReceiveMultiple(nullptr, 1, &processed), E_POINTER);
+    EXPECT_EQ(pin->receiveCalls, callsBefore);
 
     filter->ForceState(State_Stopped);
     EXPECT_EQ(memInput->ReceiveMultiple(samples, 3, &processed), VFW_E_WRONG_STATE);
     EXPECT_EQ(processed, 0);
-}
-
-TEST_F(InputPinTest, ReceiveMultipleRefusesNullPointers)
-{
-    filter->ForceState(State_Paused);
-    FakeMediaSample sample;
-    IMediaSample* samples[] = {&sample};
-    long processed = 0;
-    LONG callsBefore = pin->receiveCalls;
-
-    EXPECT_EQ(memInput->ReceiveMultiple(samples, 1, nullptr), E_POINTER);
-    EXPECT_EQ(memInput->ReceiveMultiple(nullptr, 1, &processed), E_POINTER);
-    EXPECT_EQ(pin->receiveCalls, callsBefore);
-    filter->ForceState(State_Stopped);
 }
 
 // --- Allocator ---
@@ -461,65 +452,46 @@ TEST_F(InputPinTest, ReceiveCanBlockAsksOnlyConnectedDownstreamInputs)
 
 // --- End of stream ---
 
-TEST_F(InputPinTest, EndOfStreamWhileRunningCompletesOnce)
+// End of stream becomes one EC_COMPLETE (S_OK, the filter) per run: at once while running, at the next run
+// while paused, and again at every later run while it stands; a flush or a new activation withdraws it.
+TEST_F(InputPinTest, EndOfStreamCompletesOncePerRunUntilWithdrawn)
 {
     Connect();
-    Run();
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    ASSERT_EQ(graph.events.size(), 1u);
-    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
-    EXPECT_EQ(graph.events[0].param1, static_cast<LONG_PTR>(S_OK));
-    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
-
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(graph.events.size(), 1u);
-}
-
-TEST_F(InputPinTest, EndOfStreamWhilePausedCompletesAtNextRun)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_TRUE(graph.events.empty());
-    Run();
-    EXPECT_EQ(CompletionsRaised(), 1u);
-}
-
-TEST_F(InputPinTest, EveryRunReportsAStandingEndOfStream)
-{
-    Connect();
-    Run();
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    for (int run = 2; run <= 3; ++run) {
-        ASSERT_EQ(filter->Pause(), S_OK);
-        Run();
-        EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(run));
+    const struct {
+        const char* steps;        // R run, P pause, S stop, E end of stream, F flush
+        const char* completions;  // raised so far, after each step
+        int activations;
+    } scripts[] = {
+        {"REE", "011", 1},
+        {"PER", "001", 1},
+        {"REPRPR", "011223", 1},
+        {"PEFRE", "00001", 1},
+        {"PESR", "0000", 2},
+    };
+    for (const auto& script : scripts) {
+        SCOPED_TRACE(script.steps);
+        pin->activateCalls = 0;
+        graph.events.clear();
+        for (size_t i = 0; script.steps[i] != '\0'; ++i) {
+            switch (script.steps[i]) {
+            case 'R': ASSERT_EQ(filter->Run(0), S_OK); break;
+            case 'P': ASSERT_EQ(filter->Pause(), S_OK); break;
+            case 'S': ASSERT_EQ(filter->Stop(), S_OK); break;
+            case 'E': ASSERT_EQ(pin->EndOfStream(), S_OK); break;
+            default:
+                ASSERT_EQ(pin->BeginFlush(), S_OK);
+                ASSERT_EQ(pin->EndFlush(), S_OK);
+            }
+            EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(script.completions[i] - '0')) << "step " << i;
+        }
+        EXPECT_EQ(pin->activateCalls, script.activations);
+        for (const FakeGraph::Event& event : graph.events) {
+            EXPECT_EQ(event.code, EC_COMPLETE);
+            EXPECT_EQ(event.param1, static_cast<LONG_PTR>(S_OK));
+            EXPECT_EQ(event.param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
+        }
+        ASSERT_EQ(filter->Stop(), S_OK);
     }
-}
-
-TEST_F(InputPinTest, FlushWithdrawsTheEndOfStream)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(pin->BeginFlush(), S_OK);
-    EXPECT_EQ(pin->EndFlush(), S_OK);
-    Run();
-    EXPECT_EQ(CompletionsRaised(), 0u);
-
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(CompletionsRaised(), 1u);
-}
-
-TEST_F(InputPinTest, NewActivationWithdrawsTheEndOfStream)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    ASSERT_EQ(filter->Stop(), S_OK);
-    Run();
-    EXPECT_EQ(pin->activateCalls, 2);
-    EXPECT_EQ(CompletionsRaised(), 0u);
 }
 
 TEST_F(InputPinTest, EndOfStreamIsRefusedWhileFlushingOrStopped)
