@@ -91,7 +91,9 @@ TEST(DllMain, AttachStoresTheInstanceAndCallsInitRoutinesInTableOrderDetachCalls
     EXPECT_EQ(initCalls[3], std::make_pair(FALSE, &CLSID_Third));
 }
 
-TEST(DllGetClassObject, ChecksTheInterfaceBeforeTheClass)
+// The interface is checked before the class; a null out-pointer and a factory that cannot be allocated are
+// refused too, and no refusal leaves an object behind.
+TEST(DllGetClassObject, RefusalsLeaveNoFactory)
 {
     void* out = garbage;
     EXPECT_EQ(DllGetClassObject(CLSID_Unknown, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
@@ -102,24 +104,15 @@ TEST(DllGetClassObject, ChecksTheInterfaceBeforeTheClass)
     out = garbage;
     EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IBaseFilter, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
-}
-
-TEST(DllGetClassObject, NullOutPointerIsRefused)
-{
     EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IClassFactory, nullptr), E_POINTER);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
-}
-
-TEST(DllGetClassObject, FactoryAllocationFailureIsOutOfMemory)
-{
-    void* out = garbage;
+    out = garbage;
     {
         AllocationFailureScope failFirst(0);
         EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IClassFactory, &out), E_OUTOFMEMORY);
         EXPECT_TRUE(failFirst.FailureInjected());
     }
     EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
 }
 
 TEST(DllGetClassObject, UnknownFactoryAnswersClassFactoryWithTheSamePointer)
@@ -162,6 +155,7 @@ TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+// An unbalanced unlock takes the count below zero, which counts as unlocked.
 TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
 {
     GetFactory(CLSID_Plain)->LockServer(TRUE);
@@ -170,10 +164,6 @@ TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
     EXPECT_EQ(ServerLockCount(), 0);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST(DllCanUnloadNow, UnbalancedUnlockGoesBelowZeroAndCountsAsUnlocked)
-{
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
     EXPECT_EQ(ServerLockCount(), -1);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
