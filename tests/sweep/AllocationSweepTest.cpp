@@ -96,6 +96,14 @@ bool Created(StepLog& log, const SinkUnderTest<Traits>& sink)
     return log.Step("create", sink.Object() != nullptr ? sink.creationResult : E_OUTOFMEMORY);
 }
 
+// The sink created and connected in the packed type, as the scenarios after negotiation start.
+template <class Traits>
+bool CreatedAndConnected(StepLog& log, SinkUnderTest<Traits>& sink, SweepTypes& types)
+{
+    return Created(log, sink) &&
+           log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(&types.upstream, &types.packed));
+}
+
 // What an upstream pin's Connect does with the sink's input: proposes its types in order until one is not
 // refused as a type.
 template <class Traits>
@@ -200,7 +208,7 @@ void HandOverTheAllocator(StepLog& log, SweepTypes& types)
 {
     PlatformSamples upstreamAllocator(1, kPackedFrameBytes);
     SinkUnderTest<Traits> sink;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(&types.upstream, &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     ComPtr<IMemAllocator> proposed;
     if (!log.Step("GetAllocator", sink.MemInput()->GetAllocator(proposed.Out())))
@@ -226,7 +234,7 @@ void StreamWithTypeChanges(StepLog& log, SweepTypes& types)
     SinkUnderTest<Traits> sink;
     ComPtr<IMediaSample> first;
     ComPtr<IMediaSample> changed;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(&types.upstream, &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     if (!log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE)) ||
         !log.Step("Pause", sink.Filter()->Pause()) || !log.Step("Run", sink.Filter()->Run(0)))
@@ -249,7 +257,7 @@ template <class Traits>
 void SeekThroughThePassThrough(StepLog& log, SweepTypes& types)
 {
     SinkUnderTest<Traits> sink;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(&types.upstream, &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     ComPtr<IMediaSeeking> seeking;
     if (!log.Step("QueryInterface(IMediaSeeking)", sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, seeking.OutVoid())))
