@@ -154,34 +154,13 @@ TYPED_TEST(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
     EXPECT_EQ(inner->NonDelegatingRelease(), 0u);
 }
 
+// The pass-through is made at the first seeking or position request and shared by every later one; one
+// that cannot be allocated keeps nothing, and a later request succeeds.
 TYPED_TEST(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
     const LONG before = CBaseObject::ActiveObjectCount();
-
-    ComPtr<IMediaSeeking> first;
-    ComPtr<IMediaSeeking> second;
-    ComPtr<IMediaPosition> position;
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, first.OutVoid()), S_OK);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, second.OutVoid()), S_OK);
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
-
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
-    EXPECT_EQ(first.Get(), second.Get());
-    // The position interface belongs to the same object: its IMediaSeeking is the one handed out before.
-    ComPtr<IMediaSeeking> fromPosition;
-    ASSERT_EQ(position->QueryInterface(IID_IMediaSeeking, fromPosition.OutVoid()), S_OK);
-    EXPECT_EQ(fromPosition.Get(), first.Get());
-}
-
-TYPED_TEST(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds)
-{
-    SinkUnderTest<TypeParam> sink;
-    ASSERT_TRUE(sink.Created());
-    const LONG before = CBaseObject::ActiveObjectCount();
-
     {
         AllocationFailureScope failure(0);
         void* seeking = nullptr;
@@ -191,9 +170,19 @@ TYPED_TEST(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterReque
     }
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
 
+    ComPtr<IMediaSeeking> first;
+    ComPtr<IMediaSeeking> second;
     ComPtr<IMediaPosition> position;
-    EXPECT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, first.OutVoid()), S_OK);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, second.OutVoid()), S_OK);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    EXPECT_EQ(first.Get(), second.Get());
+    // The position interface belongs to the same object: its IMediaSeeking is the one handed out.
+    ComPtr<IMediaSeeking> fromPosition;
+    ASSERT_EQ(position->QueryInterface(IID_IMediaSeeking, fromPosition.OutVoid()), S_OK);
+    EXPECT_EQ(fromPosition.Get(), first.Get());
 }
 
 TYPED_TEST(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
