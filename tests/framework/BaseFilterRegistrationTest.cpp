@@ -139,24 +139,22 @@ TEST(FilterMapperRegistration, OldMapperTakesTheFilterPinByPinAndTypeByTypeAfter
     EXPECT_EQ(mapper.calls, std::vector<std::wstring>{L"UnregisterFilter " + id});
 }
 
-// IAMovieSetup::Register hands the filter's own record to the mapper it creates.
-TEST_F(RegistrationWithMapperDouble, RegisterHandsTheFiltersRecordToTheMapper)
+// IAMovieSetup::Register hands the filter's own record to the mapper it creates. Registration that did not
+// happen is reported, not answered with S_OK: the caller would otherwise take a filter the mapper does not
+// list for registered.
+TEST_F(RegistrationWithMapperDouble, RegisterHandsTheRecordToTheMapperAndReportsItsFailures)
 {
     factory.HandOut(mapper.AsUnknown());
     EXPECT_EQ(filter->Register(), S_OK);
     ASSERT_EQ(mapper.calls.size(), 4u);
-    const std::wstring id = FakeFilterMapper::Text(CLSID_TestFilter);
-    EXPECT_EQ(mapper.calls[1], L"RegisterFilter " + id + L" TARN_TestFilter 00200000");
-}
+    EXPECT_EQ(mapper.calls[1],
+              L"RegisterFilter " + FakeFilterMapper::Text(CLSID_TestFilter) + L" TARN_TestFilter 00200000");
+    mapper.calls.clear();
 
-// Registration that did not happen is reported, not answered with S_OK: the caller would otherwise take a
-// filter the mapper does not list for registered.
-TEST_F(RegistrationWithMapperDouble, RegisterReportsAMapperThatCannotBeCreatedOrRefusesACall)
-{
     factory.FailWith(REGDB_E_CLASSNOTREG);
     EXPECT_EQ(filter->Register(), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(filter->Unregister(), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(factory.creations, 2);
+    EXPECT_EQ(factory.creations, 3);
 
     factory.HandOut(mapper.AsUnknown());
     mapper.FailOn(L"RegisterPin", E_FAIL);
