@@ -146,23 +146,6 @@ TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconver
     ExpectAllForwarded(PositionCases());
 }
 
-TEST_F(PosPassThruTest, PositionQueriesReturnTheUpstreamsValueAndCode)
-{
-    upstream.seekingResult = S_FALSE;
-    upstream.timeAnswer = 0x0123456789ABCDEFLL;
-    upstream.secondsAnswer = 3.75;
-    using TimeQuery = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG*);
-    for (TimeQuery query : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition,
-                        &IMediaSeeking::GetCurrentPosition, &IMediaSeeking::GetPreroll}) {
-        LONGLONG value = -1;
-        EXPECT_EQ((seeking->*query)(&value), S_FALSE);
-        EXPECT_EQ(value, 0x0123456789ABCDEFLL);
-    }
-    REFTIME length = -1.0;
-    EXPECT_EQ(position->get_Duration(&length), S_FALSE);
-    EXPECT_EQ(length, 3.75);
-}
-
 TEST_F(PosPassThruTest, UnconnectedPinAnswersNotImplementedEverywhere)
 {
     pin.peer = nullptr;
@@ -187,7 +170,7 @@ TEST_F(PosPassThruTest, UpstreamWithoutPositionStillForwardsSeeking)
     ExpectAllForwarded(SeekingCases());
 }
 
-TEST_F(PosPassThruTest, ZeroRateIsRefusedBeforeLookingUpstream)
+TEST_F(PosPassThruTest, OnlyAZeroRateIsRefusedBeforeLookingUpstream)
 {
     EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
     EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
@@ -195,19 +178,17 @@ TEST_F(PosPassThruTest, ZeroRateIsRefusedBeforeLookingUpstream)
     EXPECT_EQ(pin.connectedToCalls, 0);
     EXPECT_TRUE(upstream.calls.empty());
 
-    pin.peer = nullptr;
-    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
-    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
-}
-
-TEST_F(PosPassThruTest, NonZeroRatesIncludingNaNAreForwarded)
-{
+    // Every other rate, NaN included, is forwarded unchanged.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(seeking->SetRate(nan), kUpstreamCode);
     EXPECT_EQ(position->put_Rate(-1.0), kUpstreamCode);
     ASSERT_EQ(upstream.calls.size(), 2u);
     EXPECT_EQ(upstream.calls[0], (UpstreamCall{"SetRate", {}, {}, {nan}}));
     EXPECT_EQ(upstream.calls[1], (UpstreamCall{"put_Rate", {}, {}, {-1.0}}));
+
+    pin.peer = nullptr;
+    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
 }
 
 TEST_F(PosPassThruTest, UpstreamIsLookedUpAfreshOnEveryCall)
