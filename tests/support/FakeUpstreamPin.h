@@ -36,7 +36,7 @@
 #include "VideoMediaType.h"
 
 // The media type enumerator of a FakeUpstreamPin: walks the pin's list, handing out task-memory copies that
-// the caller frees with MediaTypeDestroy. One object per pin, handed out with a new reference on each
+// the caller frees with MediaTypeDestroy (handed over past any failure injection). One object per pin, handed out with a new reference on each
 // EnumMediaTypes, which starts it over as Reset does.
 class FakeMediaTypeEnumerator : public CountingDouble<IEnumMediaTypes> {
 public:
@@ -63,7 +63,7 @@ public:
                 records[done++] = nullptr;
                 continue;
             }
-            AM_MEDIA_TYPE* copy = HandOverCopy(types[index]);
+            AM_MEDIA_TYPE* copy = HandOverMediaTypeCopy(types[index]);
             if (copy == nullptr)
                 break;
             records[done++] = copy;
@@ -96,28 +96,6 @@ public:
     int nextCalls = 0;
 
 private:
-    // A task-memory copy of `type` (its attachment counted once more) that the receiving pin frees with
-    // MediaTypeDestroy. Allocated past the failure injection: every request a test counts or fails is the
-    // code under test's, never the double's.
-    static AM_MEDIA_TYPE* HandOverCopy(const AM_MEDIA_TYPE& type)
-    {
-        auto* record = static_cast<AM_MEDIA_TYPE*>(AllocateHandedOverTaskMemory(sizeof(AM_MEDIA_TYPE)));
-        if (record == nullptr)
-            return nullptr;
-        *record = type;
-        if (type.cbFormat != 0) {
-            record->pbFormat = static_cast<BYTE*>(AllocateHandedOverTaskMemory(type.cbFormat));
-            if (record->pbFormat == nullptr) {
-                CoTaskMemFree(record);
-                return nullptr;
-            }
-            std::memcpy(record->pbFormat, type.pbFormat, type.cbFormat);
-        }
-        if (record->pUnk != nullptr)
-            record->pUnk->AddRef();
-        return record;
-    }
-
     const std::vector<COwnedMediaType>& types;
     size_t position = 0;
 };
