@@ -247,16 +247,12 @@ TEST_F(BasePinTest, ConnectWithCompleteTypeReportsRefusalsExactly)
     EXPECT_EQ(pin->Connect(&upstream, &complete), E_FAIL);
     EXPECT_FALSE(pin->IsConnected());
     upstream.ExpectBalanced();
-}
 
-TEST_F(BasePinTest, FailedFinishConnectionDisconnectsTheOtherPin)
-{
-    COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    // A failed FinishConnection comes back too, and the other pin is disconnected again.
+    upstream.receiveConnectionResult = S_OK;
     pin->finishConnectionResult = E_UNEXPECTED;
-
     EXPECT_EQ(pin->Connect(&upstream, &complete), E_UNEXPECTED);
-
-    EXPECT_EQ(upstream.receiveConnectionCalls, 1);
+    EXPECT_EQ(upstream.receiveConnectionCalls, 2);
     EXPECT_EQ(upstream.disconnectCalls, 1);
     EXPECT_FALSE(upstream.IsConnected());
     EXPECT_FALSE(pin->IsConnected());
@@ -415,7 +411,7 @@ TEST_F(BasePinTest, DisconnectFailsAndStaysConnectedWhenReleaseFails)
     upstream.ExpectBalanced();
 }
 
-TEST_F(BasePinTest, UnconnectedPinReportsNoPeerAndResetsTheCallersType)
+TEST_F(BasePinTest, ConnectionQueriesReportNoPeerOrAFailedCopyWithNothingToFree)
 {
     IPin* peer = reinterpret_cast<IPin*>(1);
     EXPECT_EQ(pin->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
@@ -429,24 +425,18 @@ TEST_F(BasePinTest, UnconnectedPinReportsNoPeerAndResetsTheCallersType)
     MediaTypeReset(&defaultType);
     EXPECT_EQ(std::memcmp(&type, &defaultType, sizeof(type)), 0);
     EXPECT_EQ(pin->ConnectionMediaType(nullptr), E_POINTER);
-}
 
-TEST_F(BasePinTest, ConnectionMediaTypeReportsACopyThatCannotBeMade)
-{
+    // Connected, a copy that cannot be made leaves nothing half-copied for the caller to free.
     COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
     ASSERT_EQ(pin->ReceiveConnection(&upstream, &offered), S_OK);
-
-    AM_MEDIA_TYPE agreed;
     {
         // The one task-memory request is the copy of the format block.
         TaskMemoryFailureScope failure(0);
-        EXPECT_EQ(pin->ConnectionMediaType(&agreed), E_OUTOFMEMORY);
+        EXPECT_EQ(pin->ConnectionMediaType(&type), E_OUTOFMEMORY);
         EXPECT_TRUE(failure.FailureInjected());
     }
-    // Nothing half-copied is left for the caller to free.
-    EXPECT_EQ(agreed.pbFormat, nullptr);
-    EXPECT_EQ(agreed.pUnk, nullptr);
-
+    EXPECT_EQ(type.pbFormat, nullptr);
+    EXPECT_EQ(type.pUnk, nullptr);
     EXPECT_EQ(pin->Disconnect(), S_OK);
     upstream.ExpectBalanced();
 }
@@ -564,17 +554,14 @@ TEST_F(BasePinTest, EveryPinInterfaceCountsOnTheFilter)
     quality.Reset();
     EXPECT_EQ(asPin->Release(), start);
     EXPECT_EQ(filter->References(), start);
-}
 
-TEST_F(BasePinTest, MediaTypeEnumeratorKeepsTheFilterAlive)
-{
-    ULONG start = filter->References();
+    // So does the media type enumerator (the base pin offers nothing of its own).
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(pin->EnumMediaTypes(types.Out()), S_OK);
     EXPECT_EQ(filter->References(), start + 1);
     AM_MEDIA_TYPE* record = nullptr;
     ULONG fetched = 7;
-    EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);  // the base pin offers nothing of its own
+    EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
     types.Reset();
     EXPECT_EQ(filter->References(), start);
