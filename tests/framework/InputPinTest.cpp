@@ -95,10 +95,9 @@ TEST_F(InputPinTest, ReceiveStateChecksStoppedThenFlushingThenRuntimeError)
     filter->ForceState(State_Running);
     EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
     filter->ForceState(State_Stopped);
-}
 
-TEST_F(InputPinTest, ReceiveLeavesTheSampleAloneWhenStoppedOrFlushing)
-{
+    // Receive refuses by that check without touching the sample.
+    pin->EndFlush();
     FakeMediaSample sample;
     EXPECT_EQ(memInput->Receive(&sample), VFW_E_WRONG_STATE);
     filter->ForceState(State_Paused);
@@ -112,7 +111,7 @@ TEST_F(InputPinTest, ReceiveLeavesTheSampleAloneWhenStoppedOrFlushing)
 
 // --- Sample properties ---
 
-TEST_F(InputPinTest, ReceiveOfAPlainSampleBuildsTheProperties)
+TEST_F(InputPinTest, ReceiveBuildsThePropertiesOfAPlainSampleAndTakesThoseOfASampleThatHasThem)
 {
     filter->ForceState(State_Paused);
     FakeMediaSample sample(false, 64);
@@ -147,29 +146,23 @@ TEST_F(InputPinTest, ReceiveOfAPlainSampleBuildsTheProperties)
     EXPECT_EQ(pin->SampleProps().cbBuffer, 16);
     sample.ExpectBalanced();
     next.ExpectBalanced();
-    filter->ForceState(State_Stopped);
-}
 
-TEST_F(InputPinTest, ReceiveTakesThePropertiesOfASampleThatHasThem)
-{
-    filter->ForceState(State_Running);
-    FakeMediaSample sample(true, 32);
-    sample.typeSpecificFlags = 0x55;
-    sample.streamId = 7;
-    sample.timeResult = S_OK;
-    sample.timeStart = 9;
-    sample.timeStop = 10;
-
-    EXPECT_EQ(memInput->Receive(&sample), S_OK);
+    // A sample with IMediaSample2 gives its own record, with one call.
+    FakeMediaSample withProperties(true, 32);
+    withProperties.typeSpecificFlags = 0x55;
+    withProperties.streamId = 7;
+    withProperties.timeResult = S_OK;
+    withProperties.timeStart = 9;
+    withProperties.timeStop = 10;
+    EXPECT_EQ(memInput->Receive(&withProperties), S_OK);
     EXPECT_EQ(pin->SampleProps().dwTypeSpecificFlags, 0x55u);
     EXPECT_EQ(pin->SampleProps().dwStreamId, 7u);
     EXPECT_EQ(pin->SampleProps().tStart, 9);
     EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID));
-    EXPECT_EQ(sample.sampleCalls, 1);  // GetProperties only
-
-    sample.propertiesResult = E_UNEXPECTED;
-    EXPECT_EQ(memInput->Receive(&sample), E_UNEXPECTED);
-    sample.ExpectBalanced();
+    EXPECT_EQ(withProperties.sampleCalls, 1);  // GetProperties only
+    withProperties.propertiesResult = E_UNEXPECTED;
+    EXPECT_EQ(memInput->Receive(&withProperties), E_UNEXPECTED);
+    withProperties.ExpectBalanced();
     filter->ForceState(State_Stopped);
 }
 
