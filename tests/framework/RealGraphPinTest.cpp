@@ -14,23 +14,10 @@
 #include <string>
 
 #include "ComPtr.h"
+#include "GraphBuilding.h"
 #include "PinTestFilter.h"
 
 namespace {
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted)
-{
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.Out())))
-        return {};
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.Out(), nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted)
-            return pin;
-    }
-    return {};
-}
 
 struct GraphEvent {
     long code;
@@ -95,19 +82,8 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     if (GetFileAttributesW(clip.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no test clip (ffmpeg missing at build time)";
 
-    ComPtr<IBaseFilter> source;
-    ASSERT_EQ(graph->AddSourceFilter(clip.c_str(), L"Source", source.Out()), S_OK);
-    ComPtr<IBaseFilter> splitter;
-    ASSERT_EQ(CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               splitter.OutVoid()),
-              S_OK);
-    ASSERT_EQ(graph->AddFilter(splitter.Get(), L"Splitter"), S_OK);
-    ComPtr<IPin> sourceOut = FirstPin(source.Get(), PINDIR_OUTPUT);
-    ComPtr<IPin> splitterIn = FirstPin(splitter.Get(), PINDIR_INPUT);
-    ASSERT_TRUE(sourceOut && splitterIn);
-    ASSERT_EQ(graph->ConnectDirect(sourceOut.Get(), splitterIn.Get(), nullptr), S_OK);
-    ComPtr<IPin> splitterOut = FirstPin(splitter.Get(), PINDIR_OUTPUT);
-    ASSERT_TRUE(splitterOut);
+    ComPtr<IPin> splitterOut;
+    ASSERT_EQ(AddClipPlayback(graph.Get(), clip.c_str(), splitterOut.Out()), S_OK);
 
     // The splitter's output pin negotiates and proposes its type to this pin's ReceiveConnection.
     ASSERT_EQ(graph->ConnectDirect(splitterOut.Get(), filter->PinInterface(), nullptr), S_OK);
@@ -137,11 +113,6 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     EXPECT_EQ(graph->Disconnect(splitterOut.Get()), S_OK);
     EXPECT_EQ(graph->Disconnect(filter->PinInterface()), S_OK);
     EXPECT_EQ(pin->HeldAllocator(), nullptr);
-    splitterOut.Reset();
-    splitterIn.Reset();
-    sourceOut.Reset();
-    EXPECT_EQ(graph->RemoveFilter(splitter.Get()), S_OK);
-    EXPECT_EQ(graph->RemoveFilter(source.Get()), S_OK);
 }
 
 }  // namespace
