@@ -526,6 +526,14 @@ TEST_F(BasePinTest, QueryAcceptAnswersSOkOrSFalseOnly)
     EXPECT_FALSE(pin->IsConnected());
 }
 
+TEST_F(BasePinTest, NewSegmentKeepsTheSegment)
+{
+    EXPECT_EQ(pin->NewSegment(10000, 20000000, 1.5), S_OK);
+    EXPECT_EQ(pin->SegmentStart(), 10000);
+    EXPECT_EQ(pin->SegmentStop(), 20000000);
+    EXPECT_EQ(pin->SegmentRate(), 1.5);
+}
+
 // --- References ---
 
 TEST_F(BasePinTest, EveryPinInterfaceCountsOnTheFilter)

@@ -2,7 +2,7 @@
 // pass-through. What it is depends on its kind: a push source (IPin alone), a file reader's pin that serves
 // data only when asked (IAsyncReader too, every read failing the test), or a seekable source (IMediaSeeking
 // and IMediaPosition too, every seeking call recorded with its arguments). Its media type list,
-// QueryDirection, EnumMediaTypes, ReceiveConnection and Disconnect answers are scripted, and every call that
+// QueryDirection, EnumMediaTypes and ReceiveConnection answers are scripted, and every call that
 // negotiation makes is recorded. Like a real pin it holds a counted reference on the pin that connected to it
 // (ReceiveConnection answered with a success) until its Disconnect, so a test that connects must disconnect it
 // again to balance. The records its enumerator hands out are allocated past any failure injection, and with
@@ -208,12 +208,11 @@ public:
         IPin* was = connector;
         connector = nullptr;
         was->Release();
-        return disconnectResult;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override { return AnswerConnectedTo(connector, pin); }
     HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* dir) override
     {
-        ++queryDirectionCalls;
         return ScriptedAnswer(dir, direction, queryDirectionResult);
     }
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** e) override
@@ -351,11 +350,9 @@ public:
     HRESULT queryDirectionResult = S_OK;
     HRESULT enumMediaTypesResult = S_OK;
     HRESULT receiveConnectionResult = S_OK;
-    HRESULT disconnectResult = S_OK;
     FakeMediaTypeEnumerator enumerator;
 
     // What was asked.
-    int queryDirectionCalls = 0;
     int enumMediaTypesCalls = 0;
     int receiveConnectionCalls = 0;
     int disconnectCalls = 0;
