@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AllocationFailure.h"
@@ -42,96 +43,67 @@ FILTER_STATE StateOf(TestFilter* filter)
 
 // ---- State machine ----
 
-TEST(BaseFilterStateTest, RunFromStoppedPausesThroughTheInterfaceThenRunsPinsAtTheSameTime)
+// A transition of IMediaFilter and what it answers.
+struct Transition {
+    char to;  // 'S'top, 'P'ause, 'R'un
+    REFERENCE_TIME start = 0;
+    HRESULT result = S_OK;
+};
+
+HRESULT Make(TestFilter* filter, const Transition& transition)
 {
-    Peer upstream;
-    {
-        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-        filter->Pin(0)->SetConnected(upstream.Pin());
-
-        EXPECT_EQ(filter->Run(1234), S_OK);
-
-        EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "A.Activate", "A.StartRunning"}));
-        EXPECT_EQ(filter->Pin(0)->startTimes, std::vector<REFERENCE_TIME>{1234});
-        EXPECT_EQ(StateOf(filter.Get()), State_Running);
+    switch (transition.to) {
+    case 'S': return filter->Stop();
+    case 'P': return filter->Pause();
+    default: return filter->Run(transition.start);
     }
-    upstream.ExpectUnheld();
 }
 
-TEST(BaseFilterStateTest, RunWhileRunningCallsNoPinAndOnlyMovesTheStreamTimeOrigin)
+// Which pins each transition reaches, in order: only connected pins, each state call once, and nothing for a
+// transition to the state the filter is already in (Pause through the derived filter's Pause included).
+TEST(BaseFilterStateTest, TransitionsCallTheConnectedPinsOnceInOrder)
 {
-    FakeClock clock;
-    Peer upstream;
-    {
-        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-        filter->Pin(0)->SetConnected(upstream.Pin());
-        ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
-        clock.now = 5000000;
-        ASSERT_EQ(filter->Run(1000000), S_OK);
+    struct Case {
+        const char* name;
+        std::initializer_list<const wchar_t*> pins;
+        std::vector<size_t> connected;
+        int failingActivation;               // index of the pin whose Activate fails, -1 for none
+        std::vector<Transition> before;      // made before the calls are recorded
+        std::vector<Transition> transitions;
+        Calls calls;
+        FILTER_STATE state;
+        std::vector<REFERENCE_TIME> lastPinStarts;  // every start time the last connected pin was given
+    };
+    const Case cases[] = {
+        {"run from stopped pauses first", {L"A"}, {0}, -1, {}, {{'R', 1234}},
+         {"Filter.Pause", "A.Activate", "A.StartRunning"}, State_Running, {1234}},
+        {"run from paused", {L"A"}, {0}, -1, {{'P'}}, {{'R', 77}}, {"A.StartRunning"}, State_Running, {77}},
+        {"stop while stopped", {L"A"}, {0}, -1, {}, {{'S'}}, {}, State_Stopped, {}},
+        {"pause while running or paused", {L"A"}, {0}, -1, {{'R'}}, {{'P'}, {'P'}},
+         {"Filter.Pause", "Filter.Pause"}, State_Paused, {0}},
+        {"stop twice", {L"A"}, {0}, -1, {{'R'}, {'P'}}, {{'S'}, {'S'}}, {"A.Deactivate"}, State_Stopped, {0}},
+        {"unconnected pin never called", {L"A", L"B"}, {1}, -1, {}, {{'P'}, {'R', 5}, {'S'}},
+         {"Filter.Pause", "B.Activate", "B.StartRunning", "B.Deactivate"}, State_Stopped, {5}},
+        {"first activation failure ends pause", {L"A", L"B", L"C"}, {0, 1, 2}, 1, {},
+         {{'P', 0, VFW_E_NO_ALLOCATOR}}, {"Filter.Pause", "A.Activate", "B.Activate"}, State_Stopped, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Peer upstream;
+        ComPtr<TestFilter> filter(new TestFilter(c.pins));
+        for (size_t pin : c.connected)
+            filter->Pin(pin)->SetConnected(upstream.Pin());
+        if (c.failingActivation >= 0)
+            filter->Pin(static_cast<size_t>(c.failingActivation))->activateResult = VFW_E_NO_ALLOCATOR;
+        for (const Transition& t : c.before)
+            ASSERT_EQ(Make(filter.Get(), t), S_OK);
         filter->calls.clear();
-
-        EXPECT_EQ(filter->Run(2000000), S_OK);
-
-        EXPECT_TRUE(filter->calls.empty());
-        EXPECT_EQ(filter->Pin(0)->startTimes, std::vector<REFERENCE_TIME>{1000000});
-        EXPECT_EQ(StateOf(filter.Get()), State_Running);
-        REFERENCE_TIME streamTime = 0;
-        EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
-        EXPECT_EQ(streamTime, 3000000);
+        for (const Transition& t : c.transitions)
+            EXPECT_EQ(Make(filter.Get(), t), t.result) << t.to;
+        EXPECT_EQ(filter->calls, c.calls);
+        EXPECT_EQ(StateOf(filter.Get()), c.state);
+        EXPECT_EQ(filter->Pin(c.connected.back())->startTimes, c.lastPinStarts);
     }
-    clock.ExpectBalanced();
-    upstream.ExpectUnheld();
-}
-
-TEST(BaseFilterStateTest, RunFromPausedRunsPinsWithoutPausingAgain)
-{
-    Peer upstream;
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    filter->Pin(0)->SetConnected(upstream.Pin());
-    ASSERT_EQ(filter->Pause(), S_OK);
-    filter->calls.clear();
-
-    EXPECT_EQ(filter->Run(77), S_OK);
-
-    EXPECT_EQ(filter->calls, (Calls{"A.StartRunning"}));
-    EXPECT_EQ(StateOf(filter.Get()), State_Running);
-}
-
-TEST(BaseFilterStateTest, PauseWhileRunningOrPausedAndStopWhileStoppedCallNoPin)
-{
-    Peer upstream;
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    filter->Pin(0)->SetConnected(upstream.Pin());
-
-    EXPECT_EQ(filter->Stop(), S_OK);
-    EXPECT_TRUE(filter->calls.empty());
-    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
-
-    ASSERT_EQ(filter->Run(0), S_OK);
-    filter->calls.clear();
-    EXPECT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "Filter.Pause"}));
-    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
-
-    filter->calls.clear();
-    EXPECT_EQ(filter->Stop(), S_OK);
-    EXPECT_EQ(filter->Stop(), S_OK);
-    EXPECT_EQ(filter->calls, (Calls{"A.Deactivate"}));
-    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
-}
-
-TEST(BaseFilterStateTest, UnconnectedPinIsNeverCalled)
-{
-    Peer upstream;
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
-    filter->Pin(1)->SetConnected(upstream.Pin());
-
-    EXPECT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(filter->Run(5), S_OK);
-    EXPECT_EQ(filter->Stop(), S_OK);
-
-    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "B.Activate", "B.StartRunning", "B.Deactivate"}));
 }
 
 TEST(BaseFilterStateTest, StopReturnsTheFirstDeactivateFailureAfterStoppingEveryPin)
@@ -150,20 +122,6 @@ TEST(BaseFilterStateTest, StopReturnsTheFirstDeactivateFailureAfterStoppingEvery
 
     EXPECT_EQ(filter->Pin(0)->deactivateCalls, 1);
     EXPECT_EQ(filter->Pin(1)->deactivateCalls, 1);
-    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
-}
-
-TEST(BaseFilterStateTest, PauseStopsAtTheFirstActivateFailureAndStaysStopped)
-{
-    Peer upstream;
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B", L"C"}));
-    for (size_t i = 0; i < 3; ++i)
-        filter->Pin(i)->SetConnected(upstream.Pin());
-    filter->Pin(1)->activateResult = VFW_E_NO_ALLOCATOR;
-
-    EXPECT_EQ(filter->Pause(), VFW_E_NO_ALLOCATOR);
-
-    EXPECT_EQ(filter->calls, (Calls{"Filter.Pause", "A.Activate", "B.Activate"}));
     EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
 }
 
@@ -229,21 +187,6 @@ TEST(BaseFilterPinsTest, FindPinMatchesTheExactNameAndAddsOneReferenceToTheFilte
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST(BaseFilterPinsTest, EnumPinsReportsOutOfMemory)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    LONG before = filter->References();
-    IEnumPins* pins = reinterpret_cast<IEnumPins*>(1);
-    {
-        AllocationFailureScope failure(0);
-        EXPECT_EQ(filter->EnumPins(&pins), E_OUTOFMEMORY);
-        EXPECT_TRUE(failure.FailureInjected());
-    }
-    EXPECT_EQ(pins, nullptr);
-    EXPECT_EQ(filter->References(), before);
-    EXPECT_EQ(filter->EnumPins(nullptr), E_POINTER);
-}
-
 // ---- Graph membership and events ----
 
 TEST(BaseFilterGraphTest, QueryFilterInfoCutsALongNameTo127CharactersAndHandsOutTheGraph)
@@ -294,37 +237,40 @@ TEST(BaseFilterGraphTest, QueryFilterInfoWaitsWhileTheFilterLockIsHeld)
     graph.ExpectBalanced();
 }
 
-TEST(BaseFilterGraphTest, QueryFilterInfoBeforeJoiningIsEmpty)
+// Outside a graph the filter has no name, no graph and no event sink, and its events go nowhere.
+void ExpectOutsideAGraph(TestFilter* filter)
 {
-    ComPtr<TestFilter> filter(new TestFilter());
     FILTER_INFO info;
     info.achName[0] = L'#';
     info.pGraph = reinterpret_cast<IFilterGraph*>(1);
-
     ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
-
     EXPECT_EQ(info.achName[0], L'\0');
     EXPECT_EQ(info.pGraph, nullptr);
+    EXPECT_EQ(filter->GetEventSink(), nullptr);
+    EXPECT_EQ(filter->SendGraphEvent(EC_ERRORABORT, E_FAIL, 0), E_NOTIMPL);
 }
 
-TEST(BaseFilterGraphTest, LeavingTheGraphDropsTheEventSinkAndTheName)
+// Never joined, left, or left with a new name that could not be copied: the membership ends all the same.
+TEST(BaseFilterGraphTest, OutsideAGraphTheFilterHasNoNameGraphOrEventSink)
 {
     FakeGraph graph;
     {
         ComPtr<TestFilter> filter(new TestFilter());
+        ExpectOutsideAGraph(filter.Get());
         ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
         EXPECT_EQ(filter->GetEventSink(), graph.AsEventSink());
-
         ASSERT_EQ(filter->JoinFilterGraph(nullptr, nullptr), S_OK);
+        ExpectOutsideAGraph(filter.Get());
 
-        EXPECT_EQ(filter->GetEventSink(), nullptr);
-        EXPECT_EQ(filter->SendGraphEvent(EC_ERRORABORT, E_FAIL, 0), E_NOTIMPL);
-        EXPECT_TRUE(graph.events.empty());
-        FILTER_INFO info;
-        ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
-        EXPECT_EQ(info.achName[0], L'\0');
-        EXPECT_EQ(info.pGraph, nullptr);
+        ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Old"), S_OK);
+        {
+            AllocationFailureScope failure(0);
+            EXPECT_EQ(filter->JoinFilterGraph(nullptr, L"New"), E_OUTOFMEMORY);
+            EXPECT_TRUE(failure.FailureInjected());
+        }
+        ExpectOutsideAGraph(filter.Get());
     }
+    EXPECT_TRUE(graph.events.empty());
     graph.ExpectBalanced();
 }
 
@@ -339,23 +285,6 @@ TEST(BaseFilterGraphTest, GraphWithoutEventSinkDropsEvents)
     }
     EXPECT_TRUE(graph.events.empty());
     graph.ExpectBalanced();
-}
-
-TEST(BaseFilterGraphTest, NameThatCannotBeCopiedLeavesNoNameButTheMembershipChanged)
-{
-    FakeGraph graph;
-    ComPtr<TestFilter> filter(new TestFilter());
-    ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Old"), S_OK);
-    {
-        AllocationFailureScope failure(0);
-        EXPECT_EQ(filter->JoinFilterGraph(nullptr, L"New"), E_OUTOFMEMORY);
-        EXPECT_TRUE(failure.FailureInjected());
-    }
-    FILTER_INFO info;
-    ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
-    EXPECT_EQ(info.achName[0], L'\0');
-    EXPECT_EQ(info.pGraph, nullptr);
-    EXPECT_EQ(filter->GetEventSink(), nullptr);
 }
 
 TEST(BaseFilterGraphTest, CompleteEventCarriesTheFiltersOwnBaseFilter)
@@ -413,16 +342,26 @@ TEST(BaseFilterClockTest, SettingTheCurrentClockAgainKeepsOneReference)
     clock.ExpectBalanced();
 }
 
+// Run while running calls no pin and only moves the stream time's origin.
 TEST(BaseFilterClockTest, StreamTimeIsClockTimeSinceTheStartOfTheLastRun)
 {
     FakeClock clock;
+    Peer upstream;
     {
-        ComPtr<TestFilter> filter(new TestFilter());
+        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+        filter->Pin(0)->SetConnected(upstream.Pin());
         ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
         clock.now = 5000000;
-        ASSERT_EQ(filter->Run(2000000), S_OK);
-
+        ASSERT_EQ(filter->Run(1000000), S_OK);
         REFERENCE_TIME streamTime = 0;
+        EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
+        EXPECT_EQ(streamTime, 4000000);
+        filter->calls.clear();
+
+        EXPECT_EQ(filter->Run(2000000), S_OK);
+        EXPECT_TRUE(filter->calls.empty());
+        EXPECT_EQ(filter->Pin(0)->startTimes, std::vector<REFERENCE_TIME>{1000000});
+        EXPECT_EQ(StateOf(filter.Get()), State_Running);
         EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
         EXPECT_EQ(streamTime, 3000000);
 
@@ -431,6 +370,7 @@ TEST(BaseFilterClockTest, StreamTimeIsClockTimeSinceTheStartOfTheLastRun)
         // The filter is destroyed still holding the clock: its destructor gives the reference back.
     }
     clock.ExpectBalanced();
+    upstream.ExpectUnheld();
 }
 
 // ---- Identity ----
@@ -441,18 +381,15 @@ TEST(BaseFilterInterfaceTest, FilterInterfacesShareOnePointerAndOthersAreRefused
     IBaseFilter* baseFilter = filter.Get();
     LONG before = filter->References();
 
-    void* answer = nullptr;
-    ASSERT_EQ(baseFilter->QueryInterface(IID_IMediaFilter, &answer), S_OK);
-    EXPECT_EQ(answer, static_cast<void*>(baseFilter));
-    static_cast<IUnknown*>(answer)->Release();
-    ASSERT_EQ(baseFilter->QueryInterface(IID_IPersist, &answer), S_OK);
-    EXPECT_EQ(answer, static_cast<void*>(baseFilter));
-    static_cast<IUnknown*>(answer)->Release();
-    ASSERT_EQ(baseFilter->QueryInterface(IID_IAMovieSetup, &answer), S_OK);
-    EXPECT_EQ(answer, static_cast<void*>(static_cast<IAMovieSetup*>(filter.Get())));
-    static_cast<IUnknown*>(answer)->Release();
-
-    answer = &answer;
+    void* const setup = static_cast<IAMovieSetup*>(filter.Get());
+    for (const auto& [iid, expected] : {std::pair<const IID*, void*>{&IID_IMediaFilter, baseFilter},
+                                        {&IID_IPersist, baseFilter}, {&IID_IAMovieSetup, setup}}) {
+        void* answer = nullptr;
+        ASSERT_EQ(baseFilter->QueryInterface(*iid, &answer), S_OK);
+        EXPECT_EQ(answer, expected);
+        static_cast<IUnknown*>(answer)->Release();
+    }
+    void* answer = &answer;
     EXPECT_EQ(baseFilter->QueryInterface(IID_IPin, &answer), E_NOINTERFACE);
     EXPECT_EQ(answer, nullptr);
     EXPECT_EQ(baseFilter->QueryInterface(IID_IBaseFilter, nullptr), E_POINTER);

@@ -131,19 +131,16 @@ TEST_F(BasePinTest, ConnectWithTemplateTriesOnlyFittingTypes)
     EXPECT_FALSE(pin->IsConnected());
 }
 
-TEST_F(BasePinTest, ConnectWithNoTypesAnywhereFindsNoAcceptableTypes)
-{
-    EXPECT_EQ(pin->Connect(&upstream, nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
-
-    EXPECT_EQ(upstream.enumMediaTypesCalls, 1);
-    EXPECT_TRUE(pin->checkedSubtypes.empty());
-    EXPECT_FALSE(pin->IsConnected());
-    EXPECT_FALSE(upstream.IsConnected());
-    EXPECT_GE(pin->releaseConnectionCalls, 1);
-}
-
+// No type anywhere, or every attempt refused plainly (by this pin's check or by the other pin): nothing
+// acceptable was found.
 TEST_F(BasePinTest, ConnectReportsNoAcceptableTypesWhenEveryAttemptIsAPlainRefusal)
 {
+    EXPECT_EQ(pin->Connect(&upstream, nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
+    EXPECT_EQ(upstream.enumMediaTypesCalls, 1);
+    EXPECT_TRUE(pin->checkedSubtypes.empty());
+    EXPECT_FALSE(pin->IsConnected() || upstream.IsConnected());
+    EXPECT_GE(pin->releaseConnectionCalls, 1);
+
     upstream.AddType(Type(MEDIASUBTYPE_YUY2));
     pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB24));
     for (HRESULT refusal : {E_FAIL, E_INVALIDARG, S_FALSE}) {
@@ -210,11 +207,15 @@ TEST_F(BasePinTest, ConnectSkipsNullRecordsAndSurvivesAnEnumeratorThatCannotRese
     EXPECT_FALSE(pin->IsConnected());
 }
 
-TEST_F(BasePinTest, ConnectToPinOfSameDirectionIsRefused)
+TEST_F(BasePinTest, ConnectionToAPinOfTheSameDirectionOrToNothingIsRefused)
 {
-    upstream.direction = PINDIR_INPUT;
     COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    EXPECT_EQ(pin->ReceiveConnection(nullptr, &complete), E_POINTER);
+    EXPECT_EQ(pin->ReceiveConnection(&upstream, nullptr), E_POINTER);
+    EXPECT_EQ(pin->Connect(nullptr, &complete), E_POINTER);
 
+    upstream.direction = PINDIR_INPUT;
+    EXPECT_EQ(pin->ReceiveConnection(&upstream, &complete), VFW_E_INVALID_DIRECTION);
     EXPECT_EQ(pin->Connect(&upstream, &complete), VFW_E_INVALID_DIRECTION);
 
     EXPECT_TRUE(pin->checkedSubtypes.empty());
@@ -246,16 +247,12 @@ TEST_F(BasePinTest, ConnectWithCompleteTypeReportsRefusalsExactly)
     EXPECT_EQ(pin->Connect(&upstream, &complete), E_FAIL);
     EXPECT_FALSE(pin->IsConnected());
     upstream.ExpectBalanced();
-}
 
-TEST_F(BasePinTest, FailedFinishConnectionDisconnectsTheOtherPin)
-{
-    COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    // A failed FinishConnection comes back too, and the other pin is disconnected again.
+    upstream.receiveConnectionResult = S_OK;
     pin->finishConnectionResult = E_UNEXPECTED;
-
     EXPECT_EQ(pin->Connect(&upstream, &complete), E_UNEXPECTED);
-
-    EXPECT_EQ(upstream.receiveConnectionCalls, 1);
+    EXPECT_EQ(upstream.receiveConnectionCalls, 2);
     EXPECT_EQ(upstream.disconnectCalls, 1);
     EXPECT_FALSE(upstream.IsConnected());
     EXPECT_FALSE(pin->IsConnected());
@@ -351,19 +348,6 @@ TEST_F(BasePinTest, ReceiveConnectionRefusesTypesCheckTypeDoesNotAnswerWithSOk)
     upstream.ExpectBalanced();
 }
 
-TEST_F(BasePinTest, ReceiveConnectionChecksArgumentsAndDirection)
-{
-    COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
-    EXPECT_EQ(pin->ReceiveConnection(nullptr, &offered), E_POINTER);
-    EXPECT_EQ(pin->ReceiveConnection(&upstream, nullptr), E_POINTER);
-    EXPECT_EQ(pin->Connect(nullptr, &offered), E_POINTER);
-
-    upstream.direction = PINDIR_INPUT;
-    EXPECT_EQ(pin->ReceiveConnection(&upstream, &offered), VFW_E_INVALID_DIRECTION);
-    EXPECT_TRUE(pin->checkedSubtypes.empty());
-    EXPECT_FALSE(pin->IsConnected());
-}
-
 TEST_F(BasePinTest, ReceiveConnectionUndoesAFailedSetUp)
 {
     COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
@@ -427,7 +411,7 @@ TEST_F(BasePinTest, DisconnectFailsAndStaysConnectedWhenReleaseFails)
     upstream.ExpectBalanced();
 }
 
-TEST_F(BasePinTest, UnconnectedPinReportsNoPeerAndResetsTheCallersType)
+TEST_F(BasePinTest, ConnectionQueriesReportNoPeerOrAFailedCopyWithNothingToFree)
 {
     IPin* peer = reinterpret_cast<IPin*>(1);
     EXPECT_EQ(pin->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
@@ -441,24 +425,18 @@ TEST_F(BasePinTest, UnconnectedPinReportsNoPeerAndResetsTheCallersType)
     MediaTypeReset(&defaultType);
     EXPECT_EQ(std::memcmp(&type, &defaultType, sizeof(type)), 0);
     EXPECT_EQ(pin->ConnectionMediaType(nullptr), E_POINTER);
-}
 
-TEST_F(BasePinTest, ConnectionMediaTypeReportsACopyThatCannotBeMade)
-{
+    // Connected, a copy that cannot be made leaves nothing half-copied for the caller to free.
     COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
     ASSERT_EQ(pin->ReceiveConnection(&upstream, &offered), S_OK);
-
-    AM_MEDIA_TYPE agreed;
     {
         // The one task-memory request is the copy of the format block.
         TaskMemoryFailureScope failure(0);
-        EXPECT_EQ(pin->ConnectionMediaType(&agreed), E_OUTOFMEMORY);
+        EXPECT_EQ(pin->ConnectionMediaType(&type), E_OUTOFMEMORY);
         EXPECT_TRUE(failure.FailureInjected());
     }
-    // Nothing half-copied is left for the caller to free.
-    EXPECT_EQ(agreed.pbFormat, nullptr);
-    EXPECT_EQ(agreed.pUnk, nullptr);
-
+    EXPECT_EQ(type.pbFormat, nullptr);
+    EXPECT_EQ(type.pUnk, nullptr);
     EXPECT_EQ(pin->Disconnect(), S_OK);
     upstream.ExpectBalanced();
 }
@@ -510,17 +488,13 @@ TEST_F(BasePinTest, QueryIdHandsOutATaskMemoryCopyOfTheName)
         EXPECT_TRUE(failure.FailureInjected());
         EXPECT_EQ(id, nullptr);
     }
-}
 
-TEST_F(BasePinTest, QueryIdBoundsTheNameAt50000Characters)
-{
+    // The name is bounded at 50,000 characters.
     std::wstring longest(49999, L'n');
     PinTestFilter::Ref fits = PinTestFilter::Create(longest.c_str());
-    LPWSTR id = nullptr;
     ASSERT_EQ(fits->PinInterface()->QueryId(&id), S_OK);
     EXPECT_EQ(std::wstring(id), longest);
     CoTaskMemFree(id);
-
     std::wstring tooLong(50000, L'n');
     PinTestFilter::Ref unbounded = PinTestFilter::Create(tooLong.c_str());
     EXPECT_EQ(unbounded->PinInterface()->QueryId(&id), E_INVALIDARG);
@@ -552,6 +526,14 @@ TEST_F(BasePinTest, QueryAcceptAnswersSOkOrSFalseOnly)
     EXPECT_FALSE(pin->IsConnected());
 }
 
+TEST_F(BasePinTest, NewSegmentKeepsTheSegment)
+{
+    EXPECT_EQ(pin->NewSegment(10000, 20000000, 1.5), S_OK);
+    EXPECT_EQ(pin->SegmentStart(), 10000);
+    EXPECT_EQ(pin->SegmentStop(), 20000000);
+    EXPECT_EQ(pin->SegmentRate(), 1.5);
+}
+
 // --- References ---
 
 TEST_F(BasePinTest, EveryPinInterfaceCountsOnTheFilter)
@@ -580,17 +562,14 @@ TEST_F(BasePinTest, EveryPinInterfaceCountsOnTheFilter)
     quality.Reset();
     EXPECT_EQ(asPin->Release(), start);
     EXPECT_EQ(filter->References(), start);
-}
 
-TEST_F(BasePinTest, MediaTypeEnumeratorKeepsTheFilterAlive)
-{
-    ULONG start = filter->References();
+    // So does the media type enumerator (the base pin offers nothing of its own).
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(pin->EnumMediaTypes(types.Out()), S_OK);
     EXPECT_EQ(filter->References(), start + 1);
     AM_MEDIA_TYPE* record = nullptr;
     ULONG fetched = 7;
-    EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);  // the base pin offers nothing of its own
+    EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);
     EXPECT_EQ(fetched, 0u);
     types.Reset();
     EXPECT_EQ(filter->References(), start);

@@ -85,7 +85,7 @@ TEST(PinEnumeratorTest, HandsOutEachPinOnceUntilResetAndHoldsTheFilter)
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST(PinEnumeratorTest, NextCountsAndArgumentRules)
+TEST(PinEnumeratorTest, NextAndSkipCountsAndArgumentRules)
 {
     ComPtr<TestFilter> filter(new TestFilter({L"A"}));
     ComPtr<IEnumPins> pins = PinsOf(filter.Get());
@@ -105,6 +105,14 @@ TEST(PinEnumeratorTest, NextCountsAndArgumentRules)
     EXPECT_EQ(pins->Next(0, zero.pins, &zero.fetched), S_OK);
     EXPECT_EQ(zero.fetched, 0u);
     EXPECT_EQ(pins->Next(1, nullptr, &zero.fetched), E_POINTER);
+
+    // A skip beyond the end leaves the position where it was.
+    pins->Reset();
+    EXPECT_EQ(pins->Skip(2), S_FALSE);
+    EXPECT_EQ(pins->Skip(1), S_OK);  // would fail had the first Skip moved
+    FetchedPins none;
+    EXPECT_EQ(pins->Next(1, none.pins, &none.fetched), S_FALSE);
+    EXPECT_EQ(none.fetched, 0u);
 }
 
 TEST(PinEnumeratorTest, AfterAPinListChangeNextRestartsButSkipsPinsAlreadyHandedOut)
@@ -131,18 +139,6 @@ TEST(PinEnumeratorTest, AfterAPinListChangeNextRestartsButSkipsPinsAlreadyHanded
     EXPECT_EQ(pins->Next(2, all.pins, &all.fetched), S_OK);
     EXPECT_EQ(all.pins[0], filter->Pin(0)->GetPinInterface());
     EXPECT_EQ(all.pins[1], filter->Pin(1)->GetPinInterface());
-}
-
-TEST(PinEnumeratorTest, SkipBeyondTheEndLeavesThePosition)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-
-    EXPECT_EQ(pins->Skip(2), S_FALSE);
-    EXPECT_EQ(pins->Skip(1), S_OK);  // would fail had the first Skip moved
-    FetchedPins none;
-    EXPECT_EQ(pins->Next(1, none.pins, &none.fetched), S_FALSE);
-    EXPECT_EQ(none.fetched, 0u);
 }
 
 TEST(PinEnumeratorTest, PinMissingDuringNextIsOutOfSyncAndTakesBackWhatThisCallHandedOut)
@@ -188,9 +184,18 @@ TEST(PinEnumeratorTest, CloneStartsWhereTheSourceIsAndMovesOnItsOwn)
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST(PinEnumeratorTest, CloneThatCannotBeMadeCompletelyIsOutOfMemory)
+// Neither an enumerator nor a clone that cannot be made completely is handed out, and neither keeps the filter.
+TEST(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemory)
 {
     ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
+    IEnumPins* none = reinterpret_cast<IEnumPins*>(1);
+    {
+        AllocationFailureScope failure(0);
+        EXPECT_EQ(filter->EnumPins(&none), E_OUTOFMEMORY);
+        EXPECT_TRUE(failure.FailureInjected());
+    }
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(filter->EnumPins(nullptr), E_POINTER);
     ComPtr<IEnumPins> pins = PinsOf(filter.Get());
     FetchedPins first;
     ASSERT_EQ(pins->Next(1, first.pins, &first.fetched), S_OK);
@@ -240,26 +245,22 @@ protected:
     ComPtr<IEnumMediaTypes> types;
 };
 
+// A huge skip does not wrap to a negative index.
 TEST_F(OneTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdvanced)
 {
-
     EXPECT_EQ(types->Skip(1), S_OK);
     EXPECT_EQ(types->Skip(1), S_FALSE);
     EXPECT_EQ(types->Skip(0), S_OK);
     AM_MEDIA_TYPE* record = nullptr;
     EXPECT_EQ(types->Next(1, &record, nullptr), S_FALSE);
-
     EXPECT_EQ(pin->offeredTypeRequests, (std::vector<int>{0, 1, 2}));
-}
 
-TEST_F(OneTypeEnumeratorTest, HugeSkipDoesNotWrapToANegativeIndex)
-{
+    ASSERT_EQ(types->Reset(), S_OK);
     ASSERT_EQ(types->Skip(1), S_OK);
-
+    pin->offeredTypeRequests.clear();
     EXPECT_EQ(types->Skip(0xFFFFFFFF), S_FALSE);
-
-    ASSERT_EQ(pin->offeredTypeRequests.size(), 2u);
-    EXPECT_GT(pin->offeredTypeRequests[1], 0);
+    ASSERT_EQ(pin->offeredTypeRequests.size(), 1u);
+    EXPECT_GT(pin->offeredTypeRequests[0], 0);
 }
 
 TEST_F(OneTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
@@ -313,23 +314,12 @@ TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
         EXPECT_EQ(attachment.References(), 1);
         ASSERT_EQ(pin->offeredTypes[1].cbFormat, 88u);
         EXPECT_EQ(pin->offeredTypes[1].pbFormat[0], 9);
-    }
-    attachment.ExpectBalanced();
-}
 
-TEST(MediaTypeEnumeratorTest, RecordThatCannotBeAllocatedEndsNextAndFreesTheOfferedCopy)
-{
-    FakeUnknown attachment;
-    {
-        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-        ScriptedPin* pin = filter->Pin(0);
-        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
-        pin->offeredTypes[0].pUnk = attachment.AsUnknown();
-        attachment.AddRef();
-        ComPtr<IEnumMediaTypes> types = TypesOf(pin);
-
+        // A record that cannot be allocated ends Next, and the pin's copy it was made from is freed.
+        ASSERT_EQ(types->Reset(), S_OK);
+        ASSERT_EQ(types->Skip(1), S_OK);
         AM_MEDIA_TYPE* record = reinterpret_cast<AM_MEDIA_TYPE*>(1);
-        ULONG fetched = 0xFFFF;
+        fetched = 0xFFFF;
         {
             // 0: the format block of the pin's copy; 1: the record handed out.
             TaskMemoryFailureScope failure(1);

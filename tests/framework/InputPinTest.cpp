@@ -95,10 +95,9 @@ TEST_F(InputPinTest, ReceiveStateChecksStoppedThenFlushingThenRuntimeError)
     filter->ForceState(State_Running);
     EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
     filter->ForceState(State_Stopped);
-}
 
-TEST_F(InputPinTest, ReceiveLeavesTheSampleAloneWhenStoppedOrFlushing)
-{
+    // Receive refuses by that check without touching the sample.
+    pin->EndFlush();
     FakeMediaSample sample;
     EXPECT_EQ(memInput->Receive(&sample), VFW_E_WRONG_STATE);
     filter->ForceState(State_Paused);
@@ -112,7 +111,7 @@ TEST_F(InputPinTest, ReceiveLeavesTheSampleAloneWhenStoppedOrFlushing)
 
 // --- Sample properties ---
 
-TEST_F(InputPinTest, ReceiveOfAPlainSampleBuildsTheProperties)
+TEST_F(InputPinTest, ReceiveBuildsThePropertiesOfAPlainSampleAndTakesThoseOfASampleThatHasThem)
 {
     filter->ForceState(State_Paused);
     FakeMediaSample sample(false, 64);
@@ -147,29 +146,23 @@ TEST_F(InputPinTest, ReceiveOfAPlainSampleBuildsTheProperties)
     EXPECT_EQ(pin->SampleProps().cbBuffer, 16);
     sample.ExpectBalanced();
     next.ExpectBalanced();
-    filter->ForceState(State_Stopped);
-}
 
-TEST_F(InputPinTest, ReceiveTakesThePropertiesOfASampleThatHasThem)
-{
-    filter->ForceState(State_Running);
-    FakeMediaSample sample(true, 32);
-    sample.typeSpecificFlags = 0x55;
-    sample.streamId = 7;
-    sample.timeResult = S_OK;
-    sample.timeStart = 9;
-    sample.timeStop = 10;
-
-    EXPECT_EQ(memInput->Receive(&sample), S_OK);
+    // A sample with IMediaSample2 gives its own record, with one call.
+    FakeMediaSample withProperties(true, 32);
+    withProperties.typeSpecificFlags = 0x55;
+    withProperties.streamId = 7;
+    withProperties.timeResult = S_OK;
+    withProperties.timeStart = 9;
+    withProperties.timeStop = 10;
+    EXPECT_EQ(memInput->Receive(&withProperties), S_OK);
     EXPECT_EQ(pin->SampleProps().dwTypeSpecificFlags, 0x55u);
     EXPECT_EQ(pin->SampleProps().dwStreamId, 7u);
     EXPECT_EQ(pin->SampleProps().tStart, 9);
     EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID));
-    EXPECT_EQ(sample.sampleCalls, 1);  // GetProperties only
-
-    sample.propertiesResult = E_UNEXPECTED;
-    EXPECT_EQ(memInput->Receive(&sample), E_UNEXPECTED);
-    sample.ExpectBalanced();
+    EXPECT_EQ(withProperties.sampleCalls, 1);  // GetProperties only
+    withProperties.propertiesResult = E_UNEXPECTED;
+    EXPECT_EQ(memInput->Receive(&withProperties), E_UNEXPECTED);
+    withProperties.ExpectBalanced();
     filter->ForceState(State_Stopped);
 }
 
@@ -213,7 +206,7 @@ TEST_F(InputPinTest, TypeOfASampleWithPropertiesStaysTheSamples)
     filter->ForceState(State_Stopped);
 }
 
-TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlush)
+TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlushOrStop)
 {
     Connect();
     Run();
@@ -242,18 +235,11 @@ TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlush)
     pin->EndFlush();
     EXPECT_EQ(memInput->Receive(&plain), S_OK);
     EXPECT_EQ(graph.events.size(), 1u);
-}
 
-TEST_F(InputPinTest, RefusedTypeChangeIsClearedByStopping)
-{
-    Connect();
-    Run();
-    AcceptOnlyYuy2();
-    FakeMediaSample changed(true);  // the IMediaSample2 path refuses the same way
-    changed.SetChangedType(Type(MEDIASUBTYPE_RGB32));
-    FakeMediaSample plain;
-
-    EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
+    // Stopping clears it too; the IMediaSample2 path refuses the same way.
+    FakeMediaSample changedWithProperties(true);
+    changedWithProperties.SetChangedType(Type(MEDIASUBTYPE_RGB32));
+    EXPECT_EQ(memInput->Receive(&changedWithProperties), VFW_E_INVALIDMEDIATYPE);
     EXPECT_EQ(filter->Stop(), S_OK);
     Run();
     EXPECT_EQ(memInput->Receive(&plain), S_OK);
@@ -290,6 +276,7 @@ TEST_F(InputPinTest, TypeChangeWithoutATypeIsRefusedWithoutCheckingIt)
 
 // --- Batches ---
 
+// Null pointers are refused before any sample is looked at.
 TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
 {
     filter->ForceState(State_Paused);
@@ -309,24 +296,14 @@ TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
     processed = -1;
     EXPECT_EQ(memInput->ReceiveMultiple(samples, 0, &processed), S_OK);
     EXPECT_EQ(processed, 0);
+    callsBefore = pin->receiveCalls;
+    EXPECT_EQ(memInput->ReceiveMultiple(samples, 1, nullptr), E_POINTER);
+    EXPECT_EQ(memInput->ReceiveMultiple(nullptr, 1, &processed), E_POINTER);
+    EXPECT_EQ(pin->receiveCalls, callsBefore);
 
     filter->ForceState(State_Stopped);
     EXPECT_EQ(memInput->ReceiveMultiple(samples, 3, &processed), VFW_E_WRONG_STATE);
     EXPECT_EQ(processed, 0);
-}
-
-TEST_F(InputPinTest, ReceiveMultipleRefusesNullPointers)
-{
-    filter->ForceState(State_Paused);
-    FakeMediaSample sample;
-    IMediaSample* samples[] = {&sample};
-    long processed = 0;
-    LONG callsBefore = pin->receiveCalls;
-
-    EXPECT_EQ(memInput->ReceiveMultiple(samples, 1, nullptr), E_POINTER);
-    EXPECT_EQ(memInput->ReceiveMultiple(nullptr, 1, &processed), E_POINTER);
-    EXPECT_EQ(pin->receiveCalls, callsBefore);
-    filter->ForceState(State_Stopped);
 }
 
 // --- Allocator ---
@@ -461,65 +438,46 @@ TEST_F(InputPinTest, ReceiveCanBlockAsksOnlyConnectedDownstreamInputs)
 
 // --- End of stream ---
 
-TEST_F(InputPinTest, EndOfStreamWhileRunningCompletesOnce)
+// End of stream becomes one EC_COMPLETE (S_OK, the filter) per run: at once while running, at the next run
+// while paused, and again at every later run while it stands; a flush or a new activation withdraws it.
+TEST_F(InputPinTest, EndOfStreamCompletesOncePerRunUntilWithdrawn)
 {
     Connect();
-    Run();
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    ASSERT_EQ(graph.events.size(), 1u);
-    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
-    EXPECT_EQ(graph.events[0].param1, static_cast<LONG_PTR>(S_OK));
-    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
-
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(graph.events.size(), 1u);
-}
-
-TEST_F(InputPinTest, EndOfStreamWhilePausedCompletesAtNextRun)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_TRUE(graph.events.empty());
-    Run();
-    EXPECT_EQ(CompletionsRaised(), 1u);
-}
-
-TEST_F(InputPinTest, EveryRunReportsAStandingEndOfStream)
-{
-    Connect();
-    Run();
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    for (int run = 2; run <= 3; ++run) {
-        ASSERT_EQ(filter->Pause(), S_OK);
-        Run();
-        EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(run));
+    const struct {
+        const char* steps;        // R run, P pause, S stop, E end of stream, F flush
+        const char* completions;  // raised so far, after each step
+        int activations;
+    } scripts[] = {
+        {"REE", "011", 1},
+        {"PER", "001", 1},
+        {"REPRPR", "011223", 1},
+        {"PEFRE", "00001", 1},
+        {"PESR", "0000", 2},
+    };
+    for (const auto& script : scripts) {
+        SCOPED_TRACE(script.steps);
+        pin->activateCalls = 0;
+        graph.events.clear();
+        for (size_t i = 0; script.steps[i] != '\0'; ++i) {
+            switch (script.steps[i]) {
+            case 'R': ASSERT_EQ(filter->Run(0), S_OK); break;
+            case 'P': ASSERT_EQ(filter->Pause(), S_OK); break;
+            case 'S': ASSERT_EQ(filter->Stop(), S_OK); break;
+            case 'E': ASSERT_EQ(pin->EndOfStream(), S_OK); break;
+            default:
+                ASSERT_EQ(pin->BeginFlush(), S_OK);
+                ASSERT_EQ(pin->EndFlush(), S_OK);
+            }
+            EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(script.completions[i] - '0')) << "step " << i;
+        }
+        EXPECT_EQ(pin->activateCalls, script.activations);
+        for (const FakeGraph::Event& event : graph.events) {
+            EXPECT_EQ(event.code, EC_COMPLETE);
+            EXPECT_EQ(event.param1, static_cast<LONG_PTR>(S_OK));
+            EXPECT_EQ(event.param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
+        }
+        ASSERT_EQ(filter->Stop(), S_OK);
     }
-}
-
-TEST_F(InputPinTest, FlushWithdrawsTheEndOfStream)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(pin->BeginFlush(), S_OK);
-    EXPECT_EQ(pin->EndFlush(), S_OK);
-    Run();
-    EXPECT_EQ(CompletionsRaised(), 0u);
-
-    EXPECT_EQ(pin->EndOfStream(), S_OK);
-    EXPECT_EQ(CompletionsRaised(), 1u);
-}
-
-TEST_F(InputPinTest, NewActivationWithdrawsTheEndOfStream)
-{
-    Connect();
-    ASSERT_EQ(filter->Pause(), S_OK);
-    ASSERT_EQ(pin->EndOfStream(), S_OK);
-    ASSERT_EQ(filter->Stop(), S_OK);
-    Run();
-    EXPECT_EQ(pin->activateCalls, 2);
-    EXPECT_EQ(CompletionsRaised(), 0u);
 }
 
 TEST_F(InputPinTest, EndOfStreamIsRefusedWhileFlushingOrStopped)

@@ -103,45 +103,35 @@ TEST(MediaType, ReleaseFormatFreesTheBlockAndDropsPUnkButKeepsTheRest)
     EXPECT_EQ(type.bTemporalCompression, TRUE);
 }
 
-TEST(MediaType, DuplicateWithoutBlockAllocatesNothingAndOwnsNothing)
+// A record with a block gets its own equal copy (one task-memory request); one without a block allocates
+// nothing and owns nothing, whatever pbFormat holds.
+TEST(MediaType, DuplicateGivesTheTargetItsOwnEqualBlockOrNone)
 {
     BYTE notOwned[4] = {1, 2, 3, 4};
-    AM_MEDIA_TYPE source;
-    FillVideoRecord(&source, nullptr, 0);
-    source.pbFormat = notOwned;  // cbFormat 0: not a block, never freed
-
-    AM_MEDIA_TYPE target;
-    {
-        TaskMemoryFailureScope watch(-1);
-        EXPECT_EQ(MediaTypeDuplicate(&target, &source), S_OK);
-        EXPECT_EQ(watch.AllocationsSeen(), 0);
+    for (ULONG size : {static_cast<ULONG>(sizeof(blockBytes)), 0ul}) {
+        AM_MEDIA_TYPE source;
+        FillVideoRecord(&source, blockBytes, size);
+        if (size == 0)
+            source.pbFormat = notOwned;  // cbFormat 0: not a block, never freed
+        AM_MEDIA_TYPE target;
+        {
+            TaskMemoryFailureScope watch(-1);
+            EXPECT_EQ(MediaTypeDuplicate(&target, &source), S_OK);
+            EXPECT_EQ(watch.AllocationsSeen(), size != 0 ? 1 : 0);
+        }
+        ExpectSameFieldsApartFromBlock(target, source);
+        EXPECT_EQ(target.pbFormat == source.pbFormat, size == 0);
+        // Freeing one record leaves the other's block intact; a record without a block leaves the pointer alone.
+        MediaTypeReleaseFormat(&source);
+        if (size != 0) {
+            EXPECT_TRUE(BlockHolds(target, blockBytes, size));
+            MediaTypeReleaseFormat(&target);
+        } else {
+            EXPECT_EQ(target.pbFormat, notOwned);
+            MediaTypeReleaseFormat(&target);
+            EXPECT_EQ(target.pbFormat, notOwned);
+        }
     }
-    ExpectSameFieldsApartFromBlock(target, source);
-    EXPECT_EQ(target.pbFormat, notOwned);
-
-    // Releasing leaves the pointer alone: the record never owned it.
-    MediaTypeReleaseFormat(&target);
-    EXPECT_EQ(target.pbFormat, notOwned);
-}
-
-TEST(MediaType, DuplicateGivesTheTargetItsOwnEqualBlock)
-{
-    AM_MEDIA_TYPE source;
-    FillVideoRecord(&source, blockBytes, sizeof(blockBytes));
-    AM_MEDIA_TYPE target;
-    {
-        TaskMemoryFailureScope watch(-1);
-        EXPECT_EQ(MediaTypeDuplicate(&target, &source), S_OK);
-        EXPECT_EQ(watch.AllocationsSeen(), 1);
-    }
-    ExpectSameFieldsApartFromBlock(target, source);
-    EXPECT_NE(target.pbFormat, source.pbFormat);
-    EXPECT_TRUE(BlockHolds(target, blockBytes, sizeof(blockBytes)));
-
-    // Freeing one record leaves the other's block intact.
-    MediaTypeReleaseFormat(&source);
-    EXPECT_TRUE(BlockHolds(target, blockBytes, sizeof(blockBytes)));
-    MediaTypeReleaseFormat(&target);
 }
 
 TEST(MediaType, CopiesTakeAndDropOnePUnkReferenceEach)
@@ -308,20 +298,15 @@ TEST(MediaType, IncompleteWhenMajorTypeOrFormatTypeIsOpen)
     EXPECT_TRUE(MediaTypeIsIncomplete(&type));
 }
 
-TEST(MediaTypeTemplate, DefaultTemplateFitsAnyType)
-{
-    COwnedMediaType pattern;
-    COwnedMediaType full;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-}
-
+// The default template fits any type; a set major type and subtype must match; sample properties and pUnk
+// are never compared.
 TEST(MediaTypeTemplate, SetMajorTypeAndSubtypeMustMatch)
 {
-    COwnedMediaType full;
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
     COwnedMediaType pattern;
+    COwnedMediaType full;
+    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
+    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
+    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
 
     pattern.majortype = MEDIATYPE_Audio;
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &pattern));
@@ -332,7 +317,6 @@ TEST(MediaTypeTemplate, SetMajorTypeAndSubtypeMustMatch)
     pattern.subtype = MEDIASUBTYPE_YUY2;
     EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
 
-    // Sample properties and pUnk are never compared.
     FakeAttachment attachment;
     pattern.bFixedSizeSamples = TRUE;
     pattern.bTemporalCompression = FALSE;
@@ -373,16 +357,11 @@ TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
     noBlockPattern.pbFormat = unrelated;
     EXPECT_TRUE(MediaTypeFitsTemplate(&noBlock, &noBlockPattern));
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &noBlockPattern));
-}
 
-TEST(MediaTypeTemplate, ClaimedButMissingBlockMatchesNothing)
-{
-    COwnedMediaType full;
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
+    // A block claimed but missing matches nothing.
     AM_MEDIA_TYPE missing;
     FillVideoRecord(&missing, nullptr, 0);
     missing.cbFormat = sizeof(blockBytes);
-
     EXPECT_FALSE(MediaTypeFitsTemplate(&full, &missing));
     EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &full));
     EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &missing));

@@ -55,16 +55,16 @@ TEST(TaskMemoryFailure, OnlyTheChosenRequestOfThisThreadFails)
     CoTaskMemFree(outsideScope);
 }
 
-TEST(TaskMemoryFailure, FailAllFollowingFailsEveryLaterRequest)
+// A scope that fails every request from its first on fails them all; one whose request is never reached says
+// so.
+TEST(TaskMemoryFailure, FailAllFollowingFailsEveryLaterRequestAndAMissedRequestIsReported)
 {
-    TaskMemoryFailureScope failure(0, true);
-    EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-    EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-    EXPECT_EQ(failure.AllocationsSeen(), 2);
-}
-
-TEST(TaskMemoryFailure, ScopeThatNeverReachesItsRequestSaysSo)
-{
+    {
+        TaskMemoryFailureScope failure(0, true);
+        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+        EXPECT_EQ(failure.AllocationsSeen(), 2);
+    }
     TaskMemoryFailureScope failure(5);
     void* block = CoTaskMemAlloc(8);
     EXPECT_NE(block, nullptr);
@@ -163,26 +163,18 @@ TEST(CountingDouble, CountsReferencesAndAnswersOnlyWhatItImplements)
     clock.ExpectBalanced();
 }
 
-TEST(CountingDouble, ReleaseBeyondTheReferencesTakenFailsTheTest)
+// Over-release, a double destroyed while referenced and a call nobody scripted each fail the test.
+TEST(CountingDouble, UnbalancedReferencesAndUnscriptedCallsFailTheTest)
 {
     FakeClock clock;
     EXPECT_NONFATAL_FAILURE(clock.Release(), "released more often than it was referenced");
     clock.AddRef();  // restore the balance the failed release broke
-}
-
-TEST(CountingDouble, DestroyingADoubleStillReferencedFailsTheTest)
-{
     EXPECT_NONFATAL_FAILURE(
         {
-            FakeClock clock;
-            clock.AddRef();
+            FakeClock referenced;
+            referenced.AddRef();
         },
         "1 reference(s) not given back");
-}
-
-TEST(CountingDouble, UnscriptedCallFailsTheTest)
-{
-    FakeClock clock;
     HRESULT result = S_OK;
     EXPECT_NONFATAL_FAILURE(result = clock.Unadvise(0), "unexpected call to Unadvise");
     EXPECT_EQ(result, E_NOTIMPL);

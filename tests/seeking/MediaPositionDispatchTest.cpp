@@ -83,7 +83,9 @@ protected:
     IMediaPosition* position = nullptr;
 };
 
-TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExists)
+// Only type information 0 exists; asking for the count or another index loads nothing. Type information 0
+// describes IMediaPosition and is loaded once.
+TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExistsAndDescribesIMediaPosition)
 {
     UINT count = 0;
     EXPECT_EQ(position->GetTypeInfoCount(&count), S_OK);
@@ -94,11 +96,7 @@ TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExists)
     EXPECT_EQ(info, nullptr);
     EXPECT_EQ(position->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
     EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
-}
 
-TEST_F(MediaPositionDispatchTest, TypeInfoDescribesIMediaPositionAndIsLoadedOnce)
-{
-    ITypeInfo* info = nullptr;
     ASSERT_EQ(position->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), S_OK);
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
@@ -114,16 +112,16 @@ TEST_F(MediaPositionDispatchTest, TypeInfoDescribesIMediaPositionAndIsLoadedOnce
     info->Release();
 }
 
-TEST_F(MediaPositionDispatchTest, LateBoundDurationReachesTheUpstream)
+// A late-bound property get reaches the upstream and comes back in seconds; a put passes its seconds
+// unconverted.
+TEST_F(MediaPositionDispatchTest, LateBoundPropertiesReachTheUpstreamInSeconds)
 {
     upstream.secondsAnswer = 12.5;
     ExpectLateBoundDuration(12.5);
     ASSERT_EQ(upstream.calls.size(), 1u);
     EXPECT_EQ(upstream.calls[0].method, "get_Duration");
-}
+    upstream.calls.clear();
 
-TEST_F(MediaPositionDispatchTest, LateBoundPropertyPutPassesSecondsUnconverted)
-{
     const DISPID currentPosition = IdOf(L"CurrentPosition");
     VARIANT seconds;
     seconds.vt = VT_R8;
@@ -137,25 +135,22 @@ TEST_F(MediaPositionDispatchTest, LateBoundPropertyPutPassesSecondsUnconverted)
     EXPECT_EQ(upstream.calls[0], (UpstreamCall{"put_CurrentPosition", {}, {}, {1.5}}));
 }
 
+// Null name or id arrays are refused before the platform is reached; names are looked up in IMediaPosition
+// whatever interface the caller names.
 TEST_F(MediaPositionDispatchTest, NamesAreLookedUpInIMediaPositionWhateverInterfaceTheCallerNames)
 {
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"Rate")};
     DISPID viaNull = DISPID_UNKNOWN;
     DISPID viaOther = DISPID_UNKNOWN;
+    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
+    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &viaNull), E_POINTER);
+    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
+
     ASSERT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &viaNull), S_OK);
     ASSERT_EQ(position->GetIDsOfNames(IID_IMediaSeeking, names, 1, LOCALE_USER_DEFAULT, &viaOther), S_OK);
     EXPECT_EQ(viaOther, viaNull);
     LPOLESTR unknownName[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
     EXPECT_EQ(position->GetIDsOfNames(IID_NULL, unknownName, 1, LOCALE_USER_DEFAULT, &viaOther), DISP_E_UNKNOWNNAME);
-}
-
-TEST_F(MediaPositionDispatchTest, NullNameOrIdArraysAreRefusedBeforeReachingThePlatform)
-{
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Duration")};
-    DISPID id = DISPID_UNKNOWN;
-    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
-    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &id), E_POINTER);
-    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
 }
 
 TEST_F(MediaPositionDispatchTest, InvokeForAnotherInterfaceLoadsNothing)

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "CPosPassThru.h"
@@ -145,23 +146,6 @@ TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconver
     ExpectAllForwarded(PositionCases());
 }
 
-TEST_F(PosPassThruTest, PositionQueriesReturnTheUpstreamsValueAndCode)
-{
-    upstream.seekingResult = S_FALSE;
-    upstream.timeAnswer = 0x0123456789ABCDEFLL;
-    upstream.secondsAnswer = 3.75;
-    using TimeQuery = HRESULT (STDMETHODCALLTYPE IMediaSeeking::*)(LONGLONG*);
-    for (TimeQuery query : {&IMediaSeeking::GetDuration, &IMediaSeeking::GetStopPosition,
-                        &IMediaSeeking::GetCurrentPosition, &IMediaSeeking::GetPreroll}) {
-        LONGLONG value = -1;
-        EXPECT_EQ((seeking->*query)(&value), S_FALSE);
-        EXPECT_EQ(value, 0x0123456789ABCDEFLL);
-    }
-    REFTIME length = -1.0;
-    EXPECT_EQ(position->get_Duration(&length), S_FALSE);
-    EXPECT_EQ(length, 3.75);
-}
-
 TEST_F(PosPassThruTest, UnconnectedPinAnswersNotImplementedEverywhere)
 {
     pin.peer = nullptr;
@@ -186,7 +170,7 @@ TEST_F(PosPassThruTest, UpstreamWithoutPositionStillForwardsSeeking)
     ExpectAllForwarded(SeekingCases());
 }
 
-TEST_F(PosPassThruTest, ZeroRateIsRefusedBeforeLookingUpstream)
+TEST_F(PosPassThruTest, OnlyAZeroRateIsRefusedBeforeLookingUpstream)
 {
     EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
     EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
@@ -194,19 +178,17 @@ TEST_F(PosPassThruTest, ZeroRateIsRefusedBeforeLookingUpstream)
     EXPECT_EQ(pin.connectedToCalls, 0);
     EXPECT_TRUE(upstream.calls.empty());
 
-    pin.peer = nullptr;
-    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
-    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
-}
-
-TEST_F(PosPassThruTest, NonZeroRatesIncludingNaNAreForwarded)
-{
+    // Every other rate, NaN included, is forwarded unchanged.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(seeking->SetRate(nan), kUpstreamCode);
     EXPECT_EQ(position->put_Rate(-1.0), kUpstreamCode);
     ASSERT_EQ(upstream.calls.size(), 2u);
     EXPECT_EQ(upstream.calls[0], (UpstreamCall{"SetRate", {}, {}, {nan}}));
     EXPECT_EQ(upstream.calls[1], (UpstreamCall{"put_Rate", {}, {}, {-1.0}}));
+
+    pin.peer = nullptr;
+    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(position->put_Rate(0.0), E_INVALIDARG);
 }
 
 TEST_F(PosPassThruTest, UpstreamIsLookedUpAfreshOnEveryCall)
@@ -253,12 +235,13 @@ TEST_F(PosPassThruTest, NonDelegatingQueryInterfaceAnswersItsTwoFacesAndIUnknown
 {
     CPosPassThru* passThru = outer->passThru;
     void* out = nullptr;
-    ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaSeeking, &out), S_OK);
-    EXPECT_EQ(out, static_cast<IMediaSeeking*>(passThru));
-    static_cast<IMediaSeeking*>(out)->Release();
-    ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaPosition, &out), S_OK);
-    EXPECT_EQ(out, static_cast<IMediaPosition*>(passThru));
-    static_cast<IMediaPosition*>(out)->Release();
+    // The faces count on the outer object, the nondelegating unknown on the pass-through itself.
+    for (const auto& [iid, face] : {std::pair<const IID*, IUnknown*>{&IID_IMediaSeeking, static_cast<IMediaSeeking*>(passThru)},
+                                    {&IID_IMediaPosition, static_cast<IMediaPosition*>(passThru)}}) {
+        ASSERT_EQ(passThru->NonDelegatingQueryInterface(*iid, &out), S_OK);
+        EXPECT_EQ(out, face);
+        face->Release();
+    }
     ASSERT_EQ(passThru->NonDelegatingQueryInterface(IID_IUnknown, &out), S_OK);
     EXPECT_EQ(out, static_cast<INonDelegatingUnknown*>(passThru));
     EXPECT_EQ(static_cast<INonDelegatingUnknown*>(out)->NonDelegatingRelease(), 1u);

@@ -91,7 +91,9 @@ TEST(DllMain, AttachStoresTheInstanceAndCallsInitRoutinesInTableOrderDetachCalls
     EXPECT_EQ(initCalls[3], std::make_pair(FALSE, &CLSID_Third));
 }
 
-TEST(DllGetClassObject, ChecksTheInterfaceBeforeTheClass)
+// The interface is checked before the class; a null out-pointer and a factory that cannot be allocated are
+// refused too, and no refusal leaves an object behind.
+TEST(DllGetClassObject, RefusalsLeaveNoFactory)
 {
     void* out = garbage;
     EXPECT_EQ(DllGetClassObject(CLSID_Unknown, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
@@ -102,27 +104,18 @@ TEST(DllGetClassObject, ChecksTheInterfaceBeforeTheClass)
     out = garbage;
     EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IBaseFilter, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
-}
-
-TEST(DllGetClassObject, NullOutPointerIsRefused)
-{
     EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IClassFactory, nullptr), E_POINTER);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
-}
-
-TEST(DllGetClassObject, FactoryAllocationFailureIsOutOfMemory)
-{
-    void* out = garbage;
+    out = garbage;
     {
         AllocationFailureScope failFirst(0);
         EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IClassFactory, &out), E_OUTOFMEMORY);
         EXPECT_TRUE(failFirst.FailureInjected());
     }
     EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), 0);
 }
 
-TEST(DllGetClassObject, UnknownFactoryAnswersClassFactoryWithTheSamePointer)
+TEST(DllGetClassObject, EveryRequestMakesANewFactoryWhoseUnknownIsItsClassFactory)
 {
     IUnknown* unknown = nullptr;
     ASSERT_EQ(DllGetClassObject(CLSID_Plain, IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
@@ -133,20 +126,17 @@ TEST(DllGetClassObject, UnknownFactoryAnswersClassFactoryWithTheSamePointer)
     EXPECT_EQ(factory->QueryInterface(IID_IBaseFilter, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(factory->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-    EXPECT_EQ(factory->Release(), 1u);
-    EXPECT_EQ(unknown->Release(), 0u);
-}
 
-TEST(DllGetClassObject, EveryRequestMakesANewFactory)
-{
+    // Every request makes a new factory.
     LONG before = CBaseObject::ActiveObjectCount();
     {
-        ComPtr<IClassFactory> first = GetFactory(CLSID_Plain);
         ComPtr<IClassFactory> second = GetFactory(CLSID_Plain);
-        EXPECT_NE(first.Get(), second.Get());
-        EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 2);
+        EXPECT_NE(second.Get(), factory);
+        EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
     }
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
+    EXPECT_EQ(factory->Release(), 1u);
+    EXPECT_EQ(unknown->Release(), 0u);
 }
 
 TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
@@ -162,6 +152,7 @@ TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+// An unbalanced unlock takes the count below zero, which counts as unlocked.
 TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
 {
     GetFactory(CLSID_Plain)->LockServer(TRUE);
@@ -170,10 +161,6 @@ TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
     EXPECT_EQ(ServerLockCount(), 0);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
-
-TEST(DllCanUnloadNow, UnbalancedUnlockGoesBelowZeroAndCountsAsUnlocked)
-{
     EXPECT_EQ(GetFactory(CLSID_Plain)->LockServer(FALSE), S_OK);
     EXPECT_EQ(ServerLockCount(), -1);
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
@@ -189,15 +176,12 @@ TEST(CClassFactory, CreatesAnObjectHeldOnlyByTheCaller)
     EXPECT_EQ(CTestObject::alive, 1);
     EXPECT_EQ(object->Release(), 0u);
     EXPECT_EQ(CTestObject::alive, 0);
-}
 
-TEST(CClassFactory, InterfaceTheObjectLacksDestroysIt)
-{
-    ComPtr<IClassFactory> factory = GetFactory(CLSID_Scripted);
+    // An object that lacks the interface asked for is destroyed at once.
     void* out = garbage;
     EXPECT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(CTestObject::created, 1);
+    EXPECT_EQ(CTestObject::created, 2);
     EXPECT_EQ(CTestObject::alive, 0);
 }
 

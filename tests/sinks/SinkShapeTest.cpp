@@ -86,7 +86,7 @@ struct SinkName {
 using BothSinks = testing::Types<VidtapSink, NullsinkerSink>;
 TYPED_TEST_SUITE(SinkShapeTest, BothSinks, SinkName);
 
-TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverythingElse)
+TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndTheFilterHasOneInputPin)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
@@ -119,6 +119,31 @@ TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndRefusesEverything
     CLSID classId = {};
     EXPECT_EQ(filter->GetClassID(&classId), S_OK);
     EXPECT_TRUE(IsEqualGUID(classId, TypeParam::ClassId()));
+
+    // Exactly one pin, an input named "Input" with IMemInputPin.
+    auto* base = sink.Object()->GetFilter();
+    EXPECT_EQ(base->CountPins(), 1);
+    EXPECT_EQ(base->GetPinAt(0), sink.Pin());
+    EXPECT_EQ(base->GetPinAt(1), nullptr);
+    EXPECT_EQ(base->GetPinAt(-1), nullptr);
+
+    ComPtr<IPin> found;
+    ASSERT_EQ(filter->FindPin(L"Input", found.Out()), S_OK);
+    EXPECT_EQ(found.Get(), sink.InputPin());
+    PIN_DIRECTION direction = PINDIR_OUTPUT;
+    EXPECT_EQ(found->QueryDirection(&direction), S_OK);
+    EXPECT_EQ(direction, PINDIR_INPUT);
+    ComPtr<IMemInputPin> memInput;
+    EXPECT_EQ(found->QueryInterface(IID_IMemInputPin, memInput.OutVoid()), S_OK);
+
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(filter->EnumPins(pins.Out()), S_OK);
+    IPin* listed[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(2, listed, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(listed[0], sink.InputPin());
+    listed[0]->Release();
 }
 
 TYPED_TEST(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
@@ -154,34 +179,13 @@ TYPED_TEST(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)
     EXPECT_EQ(inner->NonDelegatingRelease(), 0u);
 }
 
+// The pass-through is made at the first seeking or position request and shared by every later one; one
+// that cannot be allocated keeps nothing, and a later request succeeds.
 TYPED_TEST(SinkShapeTest, SeekingAndPositionRequestsShareOnePassThrough)
 {
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
     const LONG before = CBaseObject::ActiveObjectCount();
-
-    ComPtr<IMediaSeeking> first;
-    ComPtr<IMediaSeeking> second;
-    ComPtr<IMediaPosition> position;
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, first.OutVoid()), S_OK);
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, second.OutVoid()), S_OK);
-    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
-
-    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
-    EXPECT_EQ(first.Get(), second.Get());
-    // The position interface belongs to the same object: its IMediaSeeking is the one handed out before.
-    ComPtr<IMediaSeeking> fromPosition;
-    ASSERT_EQ(position->QueryInterface(IID_IMediaSeeking, fromPosition.OutVoid()), S_OK);
-    EXPECT_EQ(fromPosition.Get(), first.Get());
-}
-
-TYPED_TEST(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterRequestSucceeds)
-{
-    SinkUnderTest<TypeParam> sink;
-    ASSERT_TRUE(sink.Created());
-    const LONG before = CBaseObject::ActiveObjectCount();
-
     {
         AllocationFailureScope failure(0);
         void* seeking = nullptr;
@@ -191,9 +195,19 @@ TYPED_TEST(SinkShapeTest, PassThroughAllocationFailureKeepsNothingAndALaterReque
     }
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
 
+    ComPtr<IMediaSeeking> first;
+    ComPtr<IMediaSeeking> second;
     ComPtr<IMediaPosition> position;
-    EXPECT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid()), S_OK);
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, first.OutVoid()), S_OK);
+    ASSERT_EQ(sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, second.OutVoid()), S_OK);
+    EXPECT_EQ(CBaseObject::ActiveObjectCount(), before + 1);
+    EXPECT_EQ(first.Get(), second.Get());
+    // The position interface belongs to the same object: its IMediaSeeking is the one handed out.
+    ComPtr<IMediaSeeking> fromPosition;
+    ASSERT_EQ(position->QueryInterface(IID_IMediaSeeking, fromPosition.OutVoid()), S_OK);
+    EXPECT_EQ(fromPosition.Get(), first.Get());
 }
 
 TYPED_TEST(SinkShapeTest, PassThroughOverAMissingPinIsRefusedAndNotKept)
@@ -261,35 +275,6 @@ TYPED_TEST(SinkShapeTest, CreationFailuresReportOutOfMemoryAndThePartlyBuiltSink
     auto* created = TypeParam::Create(nullptr, &untouched);
     EXPECT_EQ(untouched, S_FALSE);
     delete static_cast<CUnknown*>(created);
-}
-
-TYPED_TEST(SinkShapeTest, FilterHasExactlyOneInputPinNamedInput)
-{
-    SinkUnderTest<TypeParam> sink;
-    ASSERT_TRUE(sink.Created());
-    auto* filter = sink.Object()->GetFilter();
-    EXPECT_EQ(filter->CountPins(), 1);
-    EXPECT_EQ(filter->GetPinAt(0), sink.Pin());
-    EXPECT_EQ(filter->GetPinAt(1), nullptr);
-    EXPECT_EQ(filter->GetPinAt(-1), nullptr);
-
-    ComPtr<IPin> found;
-    ASSERT_EQ(sink.Filter()->FindPin(L"Input", found.Out()), S_OK);
-    EXPECT_EQ(found.Get(), sink.InputPin());
-    PIN_DIRECTION direction = PINDIR_OUTPUT;
-    EXPECT_EQ(found->QueryDirection(&direction), S_OK);
-    EXPECT_EQ(direction, PINDIR_INPUT);
-    ComPtr<IMemInputPin> memInput;
-    EXPECT_EQ(found->QueryInterface(IID_IMemInputPin, memInput.OutVoid()), S_OK);
-
-    ComPtr<IEnumPins> pins;
-    ASSERT_EQ(sink.Filter()->EnumPins(pins.Out()), S_OK);
-    IPin* listed[2] = {};
-    ULONG fetched = 0;
-    EXPECT_EQ(pins->Next(2, listed, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(listed[0], sink.InputPin());
-    listed[0]->Release();
 }
 
 // Receive publishes or drops whatever arrives: it never blocks and consults neither the filter's state,

@@ -21,6 +21,7 @@
 
 #include "COwnedMediaType.h"
 #include "CountingDouble.h"
+#include "TaskMemoryFailure.h"
 
 class FakeMediaSample : public CountingDouble<IMediaSample2> {
 public:
@@ -32,7 +33,7 @@ public:
     }
 
     // The sample carries a media type different from the connection's (GetMediaType answers S_OK with a
-    // task-memory copy; GetProperties sets AM_SAMPLE_TYPECHANGED and points at the sample's own record).
+    // task-memory copy handed over past any failure injection; GetProperties sets AM_SAMPLE_TYPECHANGED and points at the sample's own record).
     void SetChangedType(const COwnedMediaType& type)
     {
         changedType = type;
@@ -102,14 +103,9 @@ public:
             return S_OK;
         if (!hasChangedType)
             return S_FALSE;
-        auto copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-        if (copy == nullptr)
+        *type = HandOverMediaTypeCopy(changedType);
+        if (*type == nullptr)
             return E_OUTOFMEMORY;
-        if (FAILED(MediaTypeDuplicate(copy, &changedType))) {
-            CoTaskMemFree(copy);
-            return E_OUTOFMEMORY;
-        }
-        *type = copy;
         ++typesHandedOut;
         return S_OK;
     }

@@ -2,10 +2,12 @@
 // pass-through. What it is depends on its kind: a push source (IPin alone), a file reader's pin that serves
 // data only when asked (IAsyncReader too, every read failing the test), or a seekable source (IMediaSeeking
 // and IMediaPosition too, every seeking call recorded with its arguments). Its media type list,
-// QueryDirection, EnumMediaTypes, ReceiveConnection and Disconnect answers are scripted, and every call that
+// QueryDirection, EnumMediaTypes and ReceiveConnection answers are scripted, and every call that
 // negotiation makes is recorded. Like a real pin it holds a counted reference on the pin that connected to it
 // (ReceiveConnection answered with a success) until its Disconnect, so a test that connects must disconnect it
-// again to balance. Lives on the test's stack (never deletes itself); one thread.
+// again to balance. The records its enumerator hands out are allocated past any failure injection, and with
+// `recordsCalls` off it records nothing either: an allocation sweep then counts only the code under test's
+// requests. Lives on the test's stack (never deletes itself); one thread.
 //
 //   FakeUpstreamPin upstream;
 //   upstream.AddType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
@@ -30,11 +32,12 @@
 #include "CountingDouble.h"
 #include "PinDouble.h"
 #include "PlatformAdditions.h"
+#include "TaskMemoryFailure.h"
 #include "VideoMediaType.h"
 
 // The media type enumerator of a FakeUpstreamPin: walks the pin's list, handing out task-memory copies that
-// the caller frees with MediaTypeDestroy. One object per pin, handed out with a new reference on each
-// EnumMediaTypes; Reset starts it over.
+// the caller frees with MediaTypeDestroy (handed over past any failure injection). One object per pin, handed out with a new reference on each
+// EnumMediaTypes, which starts it over as Reset does.
 class FakeMediaTypeEnumerator : public CountingDouble<IEnumMediaTypes> {
 public:
     explicit FakeMediaTypeEnumerator(const std::vector<COwnedMediaType>& types) : types(types) {}
@@ -60,15 +63,10 @@ public:
                 records[done++] = nullptr;
                 continue;
             }
-            auto copy = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+            AM_MEDIA_TYPE* copy = HandOverMediaTypeCopy(types[index]);
             if (copy == nullptr)
                 break;
-            if (FAILED(MediaTypeDuplicate(copy, &types[index]))) {
-                CoTaskMemFree(copy);
-                break;
-            }
             records[done++] = copy;
-            ++recordsHandedOut;
         }
         if (fetched != nullptr)
             *fetched = done;
@@ -77,13 +75,15 @@ public:
     HRESULT STDMETHODCALLTYPE Skip(ULONG) override { UNEXPECTED_CALL(); }
     HRESULT STDMETHODCALLTYPE Reset() override
     {
-        ++resetCalls;
         if (FAILED(resetResult))
             return resetResult;
         position = 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumMediaTypes**) override { UNEXPECTED_CALL(); }
+
+    // A new walk from the first type, as a pin's fresh enumerator would start.
+    void StartOver() { position = 0; }
 
     // Scripting: Reset fails with this code; the record at this index is handed out as null; the first
     // `outOfSyncAnswers` calls to Next answer VFW_E_ENUM_OUT_OF_SYNC (the list changed); a list that
@@ -94,8 +94,6 @@ public:
     bool repeatsForever = false;
 
     int nextCalls = 0;
-    int resetCalls = 0;
-    int recordsHandedOut = 0;
 
 private:
     const std::vector<COwnedMediaType>& types;
@@ -142,7 +140,7 @@ class FakeUpstreamPin : public PinDouble<IAsyncReader, IMediaSeeking, IMediaPosi
     std::vector<COwnedMediaType> types;
 
 public:
-    explicit FakeUpstreamPin(UpstreamKind kind = UpstreamKind::PushSource) : enumerator(types)
+    explicit FakeUpstreamPin(UpstreamKind kind = UpstreamKind::PushSource) : kind(kind), enumerator(types)
     {
         if (kind != UpstreamKind::PullSource)
             Refuse(IID_IAsyncReader);
@@ -161,6 +159,29 @@ public:
     }
 
     void AddType(const COwnedMediaType& type) { types.push_back(type); }
+
+    // With `recordsCalls` false (an allocation sweep) QueryInterface answers the kind's interfaces without
+    // recording the query, and the seeking calls answer without being recorded.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (recordsCalls)
+            return PinDouble::QueryInterface(riid, ppv);
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPin))
+            *ppv = static_cast<IPin*>(this);
+        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaSeeking))
+            *ppv = static_cast<IMediaSeeking*>(this);
+        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaPosition))
+            *ppv = static_cast<IMediaPosition*>(this);
+        else if (kind == UpstreamKind::PullSource && IsEqualGUID(riid, IID_IAsyncReader))
+            *ppv = static_cast<IAsyncReader*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
 
     // IPin: what an input pin and a graph ask of an upstream pin (PinDouble fails every other call).
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* pin, const AM_MEDIA_TYPE* type) override
@@ -187,12 +208,11 @@ public:
         IPin* was = connector;
         connector = nullptr;
         was->Release();
-        return disconnectResult;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override { return AnswerConnectedTo(connector, pin); }
     HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* dir) override
     {
-        ++queryDirectionCalls;
         return ScriptedAnswer(dir, direction, queryDirectionResult);
     }
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** e) override
@@ -203,6 +223,7 @@ public:
         *e = nullptr;
         if (FAILED(enumMediaTypesResult))
             return enumMediaTypesResult;
+        enumerator.StartOver();
         enumerator.AddRef();
         *e = &enumerator;
         return S_OK;
@@ -323,15 +344,15 @@ public:
     IPin* Connector() const { return connector; }
 
     // Scripting.
+    const UpstreamKind kind;
+    bool recordsCalls = true;
     PIN_DIRECTION direction = PINDIR_OUTPUT;
     HRESULT queryDirectionResult = S_OK;
     HRESULT enumMediaTypesResult = S_OK;
     HRESULT receiveConnectionResult = S_OK;
-    HRESULT disconnectResult = S_OK;
     FakeMediaTypeEnumerator enumerator;
 
     // What was asked.
-    int queryDirectionCalls = 0;
     int enumMediaTypesCalls = 0;
     int receiveConnectionCalls = 0;
     int disconnectCalls = 0;
@@ -347,7 +368,8 @@ private:
     HRESULT Record(const char* method, std::initializer_list<const void*> pointers,
                    std::initializer_list<LONGLONG> integers = {}, std::initializer_list<double> doubles = {})
     {
-        calls.push_back(UpstreamCall{method, pointers, integers, doubles});
+        if (recordsCalls)
+            calls.push_back(UpstreamCall{method, pointers, integers, doubles});
         return seekingResult;
     }
     HRESULT AnswerTime(const char* method, LONGLONG* time)

@@ -248,3 +248,22 @@ void* AllocateHandedOverTaskMemory(SIZE_T bytes)
         liveBlocks.Add(block);
     return block;
 }
+
+AM_MEDIA_TYPE* HandOverMediaTypeCopy(const AM_MEDIA_TYPE& type)
+{
+    auto* record = static_cast<AM_MEDIA_TYPE*>(AllocateHandedOverTaskMemory(sizeof(AM_MEDIA_TYPE)));
+    if (record == nullptr)
+        return nullptr;
+    *record = type;
+    if (type.cbFormat != 0) {
+        record->pbFormat = static_cast<BYTE*>(AllocateHandedOverTaskMemory(type.cbFormat));
+        if (record->pbFormat == nullptr) {
+            CoTaskMemFree(record);
+            return nullptr;
+        }
+        std::memcpy(record->pbFormat, type.pbFormat, type.cbFormat);
+    }
+    if (record->pUnk != nullptr)
+        record->pUnk->AddRef();
+    return record;
+}

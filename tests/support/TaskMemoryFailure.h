@@ -19,6 +19,7 @@
 #pragma once
 
 #include <windows.h>
+#include <strmif.h>
 
 class TaskMemoryFailureScope {
 public:
@@ -42,3 +43,7 @@ LONG TaskMemoryBlocksAlive();
 // For a double that hands a block to the code under test (a media type record, say): task memory allocated
 // past the injection (never counted as a request, never failed) but counted alive until someone frees it.
 void* AllocateHandedOverTaskMemory(SIZE_T bytes);
+// A task-memory copy of `type` (record and format block, its pUnk counted once more) handed to the code under
+// test, which frees it with MediaTypeDestroy; allocated as AllocateHandedOverTaskMemory allocates. Null when
+// there is no memory.
+AM_MEDIA_TYPE* HandOverMediaTypeCopy(const AM_MEDIA_TYPE& type);

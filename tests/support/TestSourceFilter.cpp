@@ -175,11 +175,6 @@ HRESULT TestSourceFilter::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
     return S_OK;
 }
 
-HRESULT TestSourceFilter::QueryVendorInfo(LPWSTR*)
-{
-    return E_NOTIMPL;
-}
-
 void TestSourceFilter::QueueFrame(std::vector<BYTE> frame)
 {
     QueueRepeatedFrame(std::make_shared<const std::vector<BYTE>>(std::move(frame)), 1);

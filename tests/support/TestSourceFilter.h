@@ -55,7 +55,7 @@ public:
     HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
     HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* vendorInfo) override;
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
     TestSourcePin* Pin() { return &pin; }
     // The state as the pin reads it while it holds stateLock.

@@ -220,12 +220,6 @@ HRESULT TestSourcePin::HandOverAllocator(IMemInputPin* peerInput, IMemAllocator*
     return S_OK;
 }
 
-HRESULT TestSourcePin::ReceiveConnection(IPin*, const AM_MEDIA_TYPE*)
-{
-    // An output pin connects; it is never connected to.
-    return E_UNEXPECTED;
-}
-
 HRESULT TestSourcePin::Disconnect()
 {
     IPin* peer;
@@ -325,32 +319,6 @@ HRESULT TestSourcePin::EnumMediaTypes(IEnumMediaTypes** enumerator)
     std::lock_guard<std::mutex> guard(filter->stateLock);
     *enumerator = new (std::nothrow) TestSourceTypeEnumerator(offeredTypes);
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-HRESULT TestSourcePin::QueryInternalConnections(IPin**, ULONG*)
-{
-    return E_NOTIMPL;
-}
-
-// Stream control travels downstream: an output pin is never told about the end of a stream or a flush.
-HRESULT TestSourcePin::EndOfStream()
-{
-    return E_UNEXPECTED;
-}
-
-HRESULT TestSourcePin::BeginFlush()
-{
-    return E_UNEXPECTED;
-}
-
-HRESULT TestSourcePin::EndFlush()
-{
-    return E_UNEXPECTED;
-}
-
-HRESULT TestSourcePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double)
-{
-    return S_OK;
 }
 
 // Called by the filter with stateLock held: commit and decommit do not call back into this pin.

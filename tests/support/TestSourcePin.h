@@ -27,9 +27,10 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    // IPin
+    // IPin. An output pin connects and is never connected to; stream control travels downstream, so it is
+    // never told about the end of a stream or a flush.
     HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
@@ -38,11 +39,11 @@ public:
     HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
     HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** enumerator) override;
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
-    HRESULT STDMETHODCALLTYPE EndOfStream() override;
-    HRESULT STDMETHODCALLTYPE BeginFlush() override;
-    HRESULT STDMETHODCALLTYPE EndFlush() override;
-    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_UNEXPECTED; }
+    HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_UNEXPECTED; }
+    HRESULT STDMETHODCALLTYPE EndFlush() override { return E_UNEXPECTED; }
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
     // IKsPropertySet: the pin category (AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY) only, read-only.
     HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, void* instance, DWORD instanceBytes, void* data,

@@ -24,7 +24,7 @@
 #include "CTaskMediaType.h"
 #include "ComPtr.h"
 #include "ModuleEntryPoints.h"
-#include "NonAllocatingUpstreamPin.h"
+#include "FakeUpstreamPin.h"
 #include "VideoMediaType.h"
 #include "PlatformRegistration.h"
 #include "PlatformSamples.h"
@@ -64,14 +64,28 @@ HRESULT AnsweredRightly(HRESULT result, Check right)
     return FAILED(result) || right() ? result : E_UNEXPECTED;
 }
 
-// The types of the scenarios, made before any failure is injected: a picture type the channel would publish
-// under a header that does not fit it (planar 4:2:0), packed 4:2:2 at two sizes.
+// The duration the upstream reports through both seeking interfaces: 10 s, in 100 ns units and in seconds.
+constexpr LONGLONG kDuration = 100000000;
+constexpr REFTIME kDurationSeconds = 10.0;
+
+// The types and the upstream pin of the scenarios, made before any failure is injected: a picture type the
+// channel would publish under a header that does not fit it (planar 4:2:0), packed 4:2:2 at two sizes. The
+// upstream offers the planar type, then the larger packed one, and records nothing, so every allocation a
+// sweep counts is the sink's; each run leaves it unconnected with its references balanced.
 struct SweepTypes {
+    SweepTypes()
+    {
+        upstream.recordsCalls = false;
+        upstream.timeAnswer = kDuration;
+        upstream.secondsAnswer = kDurationSeconds;
+        upstream.AddType(planar);
+        upstream.AddType(packed);
+    }
     COwnedMediaType planar = MakeVideoTypeOf(FourccSubtype(MAKEFOURCC('I', '4', '2', '0')), MAKEFOURCC('I', '4', '2', '0'), 12);
     COwnedMediaType packed = MakeVideoType(64, 48, 16);
     COwnedMediaType smallerPacked = MakeVideoType(32, 24, 16);
-    // What the upstream pin offers, in its order.
     const AM_MEDIA_TYPE* offered[2] = {&planar, &packed};
+    FakeUpstreamPin upstream{UpstreamKind::Seekable};
 };
 
 constexpr long kPackedFrameBytes = 64 * 48 * 2;
@@ -82,14 +96,22 @@ bool Created(StepLog& log, const SinkUnderTest<Traits>& sink)
     return log.Step("create", sink.Object() != nullptr ? sink.creationResult : E_OUTOFMEMORY);
 }
 
+// The sink created and connected in the packed type, as the scenarios after negotiation start.
+template <class Traits>
+bool CreatedAndConnected(StepLog& log, SinkUnderTest<Traits>& sink, SweepTypes& types)
+{
+    return Created(log, sink) &&
+           log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(&types.upstream, &types.packed));
+}
+
 // What an upstream pin's Connect does with the sink's input: proposes its types in order until one is not
 // refused as a type.
 template <class Traits>
-HRESULT NegotiateFrom(SinkUnderTest<Traits>& sink, NonAllocatingUpstreamPin& upstream, const SweepTypes& types)
+HRESULT NegotiateFrom(SinkUnderTest<Traits>& sink, SweepTypes& types)
 {
     HRESULT hr = VFW_E_NO_ACCEPTABLE_TYPES;
     for (const AM_MEDIA_TYPE* type : types.offered) {
-        hr = sink.InputPin()->ReceiveConnection(upstream.AsPin(), type);
+        hr = sink.InputPin()->ReceiveConnection(&types.upstream, type);
         if (hr != VFW_E_TYPE_NOT_ACCEPTED)
             return hr;
     }
@@ -98,7 +120,7 @@ HRESULT NegotiateFrom(SinkUnderTest<Traits>& sink, NonAllocatingUpstreamPin& ups
 
 // The module's entry points as COM uses them, through this program's class table.
 template <class Traits>
-void LoadModuleAndCreateThroughTheFactory(StepLog& log, const SweepTypes&)
+void LoadModuleAndCreateThroughTheFactory(StepLog& log, SweepTypes&)
 {
     if (!log.Step("DllMain(attach)", DllMain(GetModuleHandleW(nullptr), DLL_PROCESS_ATTACH, nullptr) ? S_OK : E_FAIL))
         return;
@@ -118,7 +140,7 @@ void LoadModuleAndCreateThroughTheFactory(StepLog& log, const SweepTypes&)
 }
 
 template <class Traits>
-void Create(StepLog& log, const SweepTypes&)
+void Create(StepLog& log, SweepTypes&)
 {
     SinkUnderTest<Traits> sink;
     Created(log, sink);
@@ -126,7 +148,7 @@ void Create(StepLog& log, const SweepTypes&)
 
 // Pins, their identity and the types the sink's pin proposes.
 template <class Traits>
-void EnumeratePinsAndTypes(StepLog& log, const SweepTypes&)
+void EnumeratePinsAndTypes(StepLog& log, SweepTypes&)
 {
     SinkUnderTest<Traits> sink;
     if (!Created(log, sink))
@@ -162,11 +184,10 @@ void EnumeratePinsAndTypes(StepLog& log, const SweepTypes&)
 // also offers packed 4:2:2; the null sink takes the first); then the connection type is read back, a later
 // type check replaces it, and the pin disconnects.
 template <class Traits>
-void ConnectWithTypeNegotiation(StepLog& log, const SweepTypes& types)
+void ConnectWithTypeNegotiation(StepLog& log, SweepTypes& types)
 {
-    NonAllocatingUpstreamPin upstream(types.offered, 2);
     SinkUnderTest<Traits> sink;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", NegotiateFrom(sink, upstream, types)))
+    if (!Created(log, sink) || !log.Step("ReceiveConnection", NegotiateFrom(sink, types)))
         return;
     AM_MEDIA_TYPE connected;
     const HRESULT copied = sink.InputPin()->ConnectionMediaType(&connected);
@@ -183,12 +204,11 @@ void ConnectWithTypeNegotiation(StepLog& log, const SweepTypes& types)
 // The pin's own allocator is asked for, the upstream hands over its own instead, the filter runs through a
 // pause (the pin then decommits it at the stop) and the connection lets it go.
 template <class Traits>
-void HandOverTheAllocator(StepLog& log, const SweepTypes& types)
+void HandOverTheAllocator(StepLog& log, SweepTypes& types)
 {
-    NonAllocatingUpstreamPin upstream(types.offered, 2);
     PlatformSamples upstreamAllocator(1, kPackedFrameBytes);
     SinkUnderTest<Traits> sink;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     ComPtr<IMemAllocator> proposed;
     if (!log.Step("GetAllocator", sink.MemInput()->GetAllocator(proposed.Out())))
@@ -208,14 +228,13 @@ void HandOverTheAllocator(StepLog& log, const SweepTypes& types)
 // change the way an upstream filter makes it (QueryAccept, then a sample carrying the new type), the end of
 // the stream and the stop. The capture sink publishes both samples into the camera channel.
 template <class Traits>
-void StreamWithTypeChanges(StepLog& log, const SweepTypes& types)
+void StreamWithTypeChanges(StepLog& log, SweepTypes& types)
 {
-    NonAllocatingUpstreamPin upstream(types.offered, 2);
     PlatformSamples samples(2, kPackedFrameBytes);
     SinkUnderTest<Traits> sink;
     ComPtr<IMediaSample> first;
     ComPtr<IMediaSample> changed;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     if (!log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE)) ||
         !log.Step("Pause", sink.Filter()->Pause()) || !log.Step("Run", sink.Filter()->Run(0)))
@@ -235,18 +254,17 @@ void StreamWithTypeChanges(StepLog& log, const SweepTypes& types)
 // Both seeking interfaces of a connected sink, IMediaPosition's IDispatch half through the platform's type
 // library included: each call reaches the upstream pin and its answer comes back.
 template <class Traits>
-void SeekThroughThePassThrough(StepLog& log, const SweepTypes& types)
+void SeekThroughThePassThrough(StepLog& log, SweepTypes& types)
 {
-    NonAllocatingUpstreamPin upstream(types.offered, 2);
     SinkUnderTest<Traits> sink;
-    if (!Created(log, sink) || !log.Step("ReceiveConnection", sink.InputPin()->ReceiveConnection(upstream.AsPin(), &types.packed)))
+    if (!CreatedAndConnected(log, sink, types))
         return;
     ComPtr<IMediaSeeking> seeking;
     if (!log.Step("QueryInterface(IMediaSeeking)", sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaSeeking, seeking.OutVoid())))
         return;
     LONGLONG duration = 0;
     if (!log.Step("GetDuration", AnsweredRightly(seeking->GetDuration(&duration),
-                                                 [&] { return duration == NonAllocatingUpstreamPin::kDuration; })))
+                                                 [&] { return duration == kDuration; })))
         return;
     ComPtr<IMediaPosition> position;
     if (!log.Step("QueryInterface(IMediaPosition)", sink.Unknown()->NonDelegatingQueryInterface(IID_IMediaPosition, position.OutVoid())))
@@ -264,12 +282,12 @@ void SeekThroughThePassThrough(StepLog& log, const SweepTypes& types)
     VARIANT result = {};
     const HRESULT invoked = position->Invoke(member, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
     log.Step("Invoke(Duration)", AnsweredRightly(invoked, [&] {
-                 return result.vt == VT_R8 && result.dblVal == NonAllocatingUpstreamPin::kDurationSeconds;
+                 return result.vt == VT_R8 && result.dblVal == kDurationSeconds;
              }));
 }
 
 // Self-registration of this program's classes and its undoing.
-void RegisterAndUnregister(StepLog& log, const SweepTypes&)
+void RegisterAndUnregister(StepLog& log, SweepTypes&)
 {
     if (log.Step("DllRegisterServer", DllRegisterServer()))
         log.Step("DllUnregisterServer", DllUnregisterServer());
@@ -325,56 +343,33 @@ void SweepBoth(const Scenario& scenario, const char* label, const char* name)
 template <class Traits>
 class AllocationSweep : public testing::Test {
 protected:
-    void SweepScenario(void (*scenario)(StepLog&, const SweepTypes&), const char* name)
+    void SweepScenario(void (*scenario)(StepLog&, SweepTypes&), const char* name)
     {
         SweepBoth([this, scenario](StepLog& log) { scenario(log, types); }, Traits::Label(), name);
     }
 
-    const SweepTypes types;
+    SweepTypes types;
 };
 
 using Sinks = testing::Types<SweptNullsinker, SweptVidtap>;
 TYPED_TEST_SUITE(AllocationSweep, Sinks);
 
-TYPED_TEST(AllocationSweep, ModuleLoadAndClassFactory)
-{
-    this->SweepScenario(LoadModuleAndCreateThroughTheFactory<TypeParam>, "module load and class factory");
-}
+#define SWEEP_SCENARIO(test, scenario, name) \
+    TYPED_TEST(AllocationSweep, test) { this->SweepScenario(scenario<TypeParam>, name); }
 
-TYPED_TEST(AllocationSweep, Creation)
-{
-    this->SweepScenario(Create<TypeParam>, "creation");
-}
-
-TYPED_TEST(AllocationSweep, PinAndTypeEnumeration)
-{
-    this->SweepScenario(EnumeratePinsAndTypes<TypeParam>, "pin and type enumeration");
-}
-
-TYPED_TEST(AllocationSweep, ConnectionWithTypeNegotiation)
-{
-    this->SweepScenario(ConnectWithTypeNegotiation<TypeParam>, "connection with type negotiation");
-}
-
-TYPED_TEST(AllocationSweep, AllocatorHandOver)
-{
-    this->SweepScenario(HandOverTheAllocator<TypeParam>, "allocator hand-over");
-}
-
-TYPED_TEST(AllocationSweep, StreamingWithTypeChanges)
-{
-    this->SweepScenario(StreamWithTypeChanges<TypeParam>, "streaming with type changes");
-}
-
-TYPED_TEST(AllocationSweep, SeekingPassThroughWithTheTypeLibrary)
-{
-    this->SweepScenario(SeekThroughThePassThrough<TypeParam>, "seeking pass-through with the type library");
-}
+SWEEP_SCENARIO(ModuleLoadAndClassFactory, LoadModuleAndCreateThroughTheFactory, "module load and class factory")
+SWEEP_SCENARIO(Creation, Create, "creation")
+SWEEP_SCENARIO(PinAndTypeEnumeration, EnumeratePinsAndTypes, "pin and type enumeration")
+SWEEP_SCENARIO(ConnectionWithTypeNegotiation, ConnectWithTypeNegotiation, "connection with type negotiation")
+SWEEP_SCENARIO(AllocatorHandOver, HandOverTheAllocator, "allocator hand-over")
+SWEEP_SCENARIO(StreamingWithTypeChanges, StreamWithTypeChanges, "streaming with type changes")
+SWEEP_SCENARIO(SeekingPassThroughWithTheTypeLibrary, SeekThroughThePassThrough,
+               "seeking pass-through with the type library")
 
 // Registration covers both sinks' classes at once: the module's, not one sink's. It leaves no key behind.
 TEST(AllocationSweepOfTheModule, RegistrationAndUnregistration)
 {
-    const SweepTypes types;
+    SweepTypes types;
     SweepBoth([&types](StepLog& log) { RegisterAndUnregister(log, types); }, "module", "registration and unregistration");
     EXPECT_FALSE(KeyExists(ClassKeyName(kSweptNullsinkerClassId)));
     EXPECT_FALSE(KeyExists(ClassKeyName(kSweptVidtapClassId)));

@@ -9,7 +9,7 @@
 
 #include "AllocationFailure.h"
 #include "ComPtr.h"
-#include "NonAllocatingUpstreamPin.h"
+#include "FakeUpstreamPin.h"
 #include "VideoMediaType.h"
 #include "PlatformSamples.h"
 #include "SinkUnderTest.h"
@@ -32,13 +32,14 @@ TYPED_TEST_SUITE(ReceiveAllocation, Sinks);
 TYPED_TEST(ReceiveAllocation, TenThousandReceiveCallsAllocateNothing)
 {
     const COwnedMediaType packed = MakeVideoType(kWidth, kHeight, 16);
-    const AM_MEDIA_TYPE* offered[] = {&packed};
-    NonAllocatingUpstreamPin upstream(offered, 1);
+    FakeUpstreamPin upstream;
+    upstream.recordsCalls = false;
+    upstream.AddType(packed);
     PlatformSamples samples(2, kWidth * kHeight * 2);
     ASSERT_EQ(samples.Status(), S_OK);
     SinkUnderTest<TypeParam> sink;
     ASSERT_TRUE(sink.Created());
-    ASSERT_EQ(sink.InputPin()->ReceiveConnection(upstream.AsPin(), &packed), S_OK);
+    ASSERT_EQ(sink.InputPin()->ReceiveConnection(&upstream, &packed), S_OK);
     ASSERT_EQ(sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE), S_OK);
     ASSERT_EQ(sink.Filter()->Run(0), S_OK);
     ComPtr<IMediaSample> plain;
