@@ -16,6 +16,14 @@ inline HRESULT HResultFromWin32Error(DWORD error)
     return static_cast<HRESULT>(0x80070000u | error);
 }
 
+// The calling thread's last error as a failure HRESULT, right after a Win32 call that failed; E_FAIL when
+// the call left no error code, so a failure is never reported as success.
+inline HRESULT HResultOfLastError()
+{
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? HResultFromWin32Error(error) : E_FAIL;
+}
+
 // The result of a Win32 step that reports an error code (the registry functions): S_OK for ERROR_SUCCESS,
 // otherwise the error as a failure HRESULT.
 inline HRESULT HResultOfWin32Step(LONG error)

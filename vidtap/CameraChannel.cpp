@@ -4,6 +4,7 @@
 
 #include "CameraChannelTestSeam.h"
 #include "FramePublisherCore.h"
+#include "HResult.h"
 #include "MediaTypePicture.h"
 
 static_assert(sizeof(wchar_t) == sizeof(uint16_t), "block names are UTF-16");
@@ -89,13 +90,6 @@ void ReleaseWakeUps(void* semaphore, uint32_t readers)
     ReleaseSemaphore(static_cast<HANDLE>(semaphore), static_cast<LONG>(readers), nullptr);
 }
 
-// The error of the kernel call that just failed, as a result; a call that failed without one still fails.
-HRESULT LastErrorResult()
-{
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
 // A section of that name exists but is not such a block (another kind of section, or one too small).
 const HRESULT kNameHeldByAnotherObject = HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
 
@@ -128,7 +122,7 @@ CameraChannel::~CameraChannel()
 HRESULT CameraChannel::MapKept(HANDLE section, MapViewCall map, SIZE_T bytes, void** view)
 {
     *view = map(section, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    const HRESULT mapped = *view != nullptr ? S_OK : LastErrorResult();
+    const HRESULT mapped = *view != nullptr ? S_OK : HResultOfLastError();
     Keep(section, *view);
     if (FAILED(mapped))
         return mapped;
@@ -156,7 +150,7 @@ HRESULT CameraChannel::OpenSyncBlock()
     HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, security != nullptr ? security->SyncBlock() : nullptr,
                                         PAGE_READWRITE, 0, TARN_CAMERA_SYNC_BLOCK_SIZE, name);
     if (section == nullptr)
-        return LastErrorResult();
+        return HResultOfLastError();
     void* view = nullptr;
     const HRESULT mapped = MapKept(section, MapViewOfFile, TARN_CAMERA_SYNC_BLOCK_SIZE, &view);
     if (FAILED(mapped))
@@ -164,7 +158,7 @@ HRESULT CameraChannel::OpenSyncBlock()
     if (ComposeName(name, headerBlockName, TARN_CAMERA_SYNC_WAKE_SUFFIX))
         wakeSemaphore =
             CreateSemaphoreW(security != nullptr ? security->WakeSemaphore() : nullptr, 0, 0x7fffffff, name);
-    const HRESULT woken = wakeSemaphore != nullptr ? S_OK : LastErrorResult();
+    const HRESULT woken = wakeSemaphore != nullptr ? S_OK : HResultOfLastError();
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     SyncPublisherCalls calls;
@@ -188,7 +182,7 @@ HRESULT CameraChannel::MapHeaderBlock()
                                                           security != nullptr ? security->ReadOnlyBlocks() : nullptr,
                                                           PAGE_READWRITE, 0, kHeaderBlockSize, headerBlockName);
     if (section == nullptr)
-        return LastErrorResult();
+        return HResultOfLastError();
     void* view = nullptr;
     const HRESULT mapped = MapKept(section, cameraChannelPlatform.mapViewOfFile, kHeaderBlockSize, &view);
     if (SUCCEEDED(mapped))
@@ -218,7 +212,7 @@ HRESULT CameraChannel::OpenFrameBlock()
             INVALID_HANDLE_VALUE, security != nullptr ? security->ReadOnlyBlocks() : nullptr,
             SEC_COMMIT | PAGE_READWRITE, 0, kFrameBlockSize, name);
         if (section == nullptr) {
-            lastFailure = LastErrorResult();
+            lastFailure = HResultOfLastError();
             continue;
         }
         void* view = nullptr;

@@ -4,20 +4,16 @@
 
 #include <cwchar>
 
-namespace {
+#include "HResult.h"
 
-HRESULT LastErrorResult()
-{
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
+namespace {
 
 // The string form of the SID of the account this process runs as, in `sid` (freed with LocalFree).
 HRESULT ProcessAccountSid(wchar_t** sid)
 {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return LastErrorResult();
+        return HResultOfLastError();
     // A TOKEN_USER with the largest SID there is.
     union {
         TOKEN_USER user;
@@ -27,7 +23,7 @@ HRESULT ProcessAccountSid(wchar_t** sid)
     HRESULT hr = S_OK;
     if (!GetTokenInformation(token, TokenUser, &buffer, sizeof buffer, &size) ||
         !ConvertSidToStringSidW(buffer.user.User.Sid, sid))
-        hr = LastErrorResult();
+        hr = HResultOfLastError();
     CloseHandle(token);
     return hr;
 }
@@ -67,7 +63,7 @@ HRESULT GlobalChannelSecurity::Build()
                       grants[kind].ownerRights, account, grants[kind].ownerRights, grants[kind].readerRights);
         if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptors[kind],
                                                                   nullptr)) {
-            hr = LastErrorResult();
+            hr = HResultOfLastError();
             break;
         }
         attributes[kind] = {sizeof(SECURITY_ATTRIBUTES), descriptors[kind], FALSE};
