@@ -9,9 +9,14 @@
 #include "CameraChannelName.h"
 #include "NamedCameraChannels.h"
 
+bool CameraChannelSelection::BoundToNamedChannel() const
+{
+    return bound != nullptr && bound != &DefaultCameraChannel();
+}
+
 CameraChannelSelection::~CameraChannelSelection()
 {
-    if (boundIsNamed)
+    if (BoundToNamedChannel())
         ReleaseNamedCameraChannel(bound);
 }
 
@@ -58,12 +63,11 @@ HRESULT CameraChannelSelection::SetUp(const AM_MEDIA_TYPE* proposedType)
         } else {
             CameraChannel* named = nullptr;
             hr = AcquireNamedCameraChannel(name, &named);
-            boundIsNamed = named != nullptr;
             __atomic_store_n(&bound, named, __ATOMIC_RELEASE);
         }
     }
     CameraChannel* const channel = bound;
-    const bool named = boundIsNamed;
+    const bool named = BoundToNamedChannel();
     ReleaseSRWLockExclusive(&selectionLock);
     if (channel == nullptr)
         return hr;

@@ -37,9 +37,10 @@ public:
     ~CameraChannelSelection();
 
 private:
+    bool BoundToNamedChannel() const;
+
     SRWLOCK selectionLock = SRWLOCK_INIT;
     wchar_t name[TARN_CHANNEL_NAME_MAX_LENGTH + 1] = {};  // empty: the default channel
     bool nameFixed = false;
-    bool boundIsNamed = false;
-    CameraChannel* bound = nullptr;  // written once under selectionLock
+    CameraChannel* bound = nullptr;  // written once under selectionLock; a named channel unless the default
 };
