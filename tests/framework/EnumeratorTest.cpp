@@ -7,6 +7,7 @@
 #include <uuids.h>
 #include <vfwmsgs.h>
 
+#include <utility>
 #include <vector>
 
 #include "AllocationFailure.h"
@@ -36,17 +37,24 @@ ComPtr<IEnumMediaTypes> TypesOf(ScriptedPin* pin)
     return types;
 }
 
-// Takes over the references that Next handed out, so that every test releases them the same way.
-struct FetchedPins {
-    IPin* pins[4] = {};
+// What Next answered and the pins it handed out, in order; as many as it reported fetching.
+using Fetch = std::pair<HRESULT, std::vector<IPin*>>;
+
+// Calls Next for `count` pins and gives back the references it handed out (the filter keeps its pins alive).
+Fetch Next(IEnumPins* pins, ULONG count)
+{
+    IPin* out[4] = {};
     ULONG fetched = 0xFFFF;
-    ~FetchedPins()
-    {
-        for (IPin* pin : pins)
-            if (pin != nullptr)
-                pin->Release();
+    Fetch answer{pins->Next(count, out, &fetched), {}};
+    for (IPin* pin : out) {
+        if (pin != nullptr) {
+            answer.second.push_back(pin);
+            pin->Release();
+        }
     }
-};
+    EXPECT_EQ(fetched, answer.second.size());
+    return answer;
+}
 
 class FakeUnknown : public CountingDouble<IUnknown> {
 };
@@ -55,72 +63,63 @@ class FakeUnknown : public CountingDouble<IUnknown> {
 
 // ---- Pin enumerator ----
 
-TEST(PinEnumeratorTest, HandsOutEachPinOnceUntilResetAndHoldsTheFilter)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    LONG before = filter->References();
+// An enumerator over a filter with pins A and B.
+class PinEnumeratorTest : public testing::Test {
+protected:
+    ComPtr<TestFilter> filter{new TestFilter({L"A", L"B"})};
+    IPin* const a = filter->Pin(0)->GetPinInterface();
+    IPin* const b = filter->Pin(1)->GetPinInterface();
+    const LONG before = filter->References();
     ComPtr<IEnumPins> pins = PinsOf(filter.Get());
+};
+
+TEST_F(PinEnumeratorTest, HandsOutEachPinOnceUntilResetAndHoldsTheFilter)
+{
     EXPECT_EQ(filter->References(), before + 1);
+    IPin* held = nullptr;
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(1, &held, &fetched), S_OK);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(held, a);
+    EXPECT_EQ(filter->References(), before + 2);
+    PIN_DIRECTION direction = PINDIR_OUTPUT;
+    EXPECT_EQ(held->QueryDirection(&direction), S_OK);  // a usable IPin, not just an address
+    EXPECT_EQ(direction, PINDIR_INPUT);
+    held->Release();
 
-    {
-        FetchedPins first;
-        EXPECT_EQ(pins->Next(1, first.pins, &first.fetched), S_OK);
-        EXPECT_EQ(first.fetched, 1u);
-        EXPECT_EQ(first.pins[0], filter->Pin(0)->GetPinInterface());
-        EXPECT_EQ(filter->References(), before + 2);
-        PIN_DIRECTION direction = PINDIR_OUTPUT;
-        EXPECT_EQ(first.pins[0]->QueryDirection(&direction), S_OK);  // a usable IPin, not just an address
-        EXPECT_EQ(direction, PINDIR_INPUT);
-
-        FetchedPins none;
-        EXPECT_EQ(pins->Next(1, none.pins, &none.fetched), S_FALSE);
-        EXPECT_EQ(none.fetched, 0u);
-
-        EXPECT_EQ(pins->Reset(), S_OK);
-        FetchedPins again;
-        EXPECT_EQ(pins->Next(1, again.pins, &again.fetched), S_OK);
-        EXPECT_EQ(again.pins[0], filter->Pin(0)->GetPinInterface());
-    }
+    EXPECT_EQ(Next(pins.Get(), 1), (Fetch{S_OK, {b}}));
+    EXPECT_EQ(Next(pins.Get(), 1), (Fetch{S_FALSE, {}}));
+    EXPECT_EQ(pins->Reset(), S_OK);
+    EXPECT_EQ(Next(pins.Get(), 1), (Fetch{S_OK, {a}}));
     pins.Reset();
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST(PinEnumeratorTest, NextAndSkipCountsAndArgumentRules)
+TEST_F(PinEnumeratorTest, NextAndSkipCountsAndArgumentRules)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-
-    FetchedPins three;
-    EXPECT_EQ(pins->Next(3, three.pins, &three.fetched), S_FALSE);
-    EXPECT_EQ(three.fetched, 1u);
+    EXPECT_EQ(Next(pins.Get(), 3), (Fetch{S_FALSE, {a, b}}));
 
     pins->Reset();
-    FetchedPins noCount;
-    EXPECT_EQ(pins->Next(2, noCount.pins, nullptr), E_INVALIDARG);
-    EXPECT_EQ(noCount.pins[0], nullptr);
-    EXPECT_EQ(pins->Next(1, noCount.pins, nullptr), S_OK);
-    EXPECT_NE(noCount.pins[0], nullptr);
-
-    FetchedPins zero;
-    EXPECT_EQ(pins->Next(0, zero.pins, &zero.fetched), S_OK);
-    EXPECT_EQ(zero.fetched, 0u);
-    EXPECT_EQ(pins->Next(1, nullptr, &zero.fetched), E_POINTER);
+    IPin* noCount[3] = {};
+    EXPECT_EQ(pins->Next(3, noCount, nullptr), E_INVALIDARG);
+    EXPECT_EQ(noCount[0], nullptr);
+    EXPECT_EQ(pins->Next(1, noCount, nullptr), S_OK);
+    EXPECT_EQ(noCount[0], a);
+    noCount[0]->Release();
+    EXPECT_EQ(Next(pins.Get(), 0), (Fetch{S_OK, {}}));
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(1, nullptr, &fetched), E_POINTER);
 
     // A skip beyond the end leaves the position where it was.
     pins->Reset();
-    EXPECT_EQ(pins->Skip(2), S_FALSE);
-    EXPECT_EQ(pins->Skip(1), S_OK);  // would fail had the first Skip moved
-    FetchedPins none;
-    EXPECT_EQ(pins->Next(1, none.pins, &none.fetched), S_FALSE);
-    EXPECT_EQ(none.fetched, 0u);
+    EXPECT_EQ(pins->Skip(3), S_FALSE);
+    EXPECT_EQ(pins->Skip(2), S_OK);  // would fail had the first Skip moved
+    EXPECT_EQ(Next(pins.Get(), 1), (Fetch{S_FALSE, {}}));
 }
 
-TEST(PinEnumeratorTest, AfterAPinListChangeNextRestartsButSkipsPinsAlreadyHandedOut)
+TEST_F(PinEnumeratorTest, AfterAPinListChangeNextRestartsButSkipsPinsAlreadyHandedOut)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-    FetchedPins first;
-    ASSERT_EQ(pins->Next(1, first.pins, &first.fetched), S_OK);
+    ASSERT_EQ(Next(pins.Get(), 1).first, S_OK);
     filter->ChangePinListVersion();
 
     EXPECT_EQ(pins->Skip(1), VFW_E_ENUM_OUT_OF_SYNC);
@@ -128,66 +127,38 @@ TEST(PinEnumeratorTest, AfterAPinListChangeNextRestartsButSkipsPinsAlreadyHanded
     EXPECT_EQ(pins->Clone(&clone), VFW_E_ENUM_OUT_OF_SYNC);
     EXPECT_EQ(clone, nullptr);
 
-    FetchedPins refreshed;
-    EXPECT_EQ(pins->Next(2, refreshed.pins, &refreshed.fetched), S_FALSE);
-    EXPECT_EQ(refreshed.fetched, 1u);
-    EXPECT_EQ(refreshed.pins[0], filter->Pin(1)->GetPinInterface());
+    EXPECT_EQ(Next(pins.Get(), 2), (Fetch{S_FALSE, {b}}));
     EXPECT_EQ(pins->Skip(0), S_OK);  // in step again after the refresh
-
     ASSERT_EQ(pins->Reset(), S_OK);
-    FetchedPins all;
-    EXPECT_EQ(pins->Next(2, all.pins, &all.fetched), S_OK);
-    EXPECT_EQ(all.pins[0], filter->Pin(0)->GetPinInterface());
-    EXPECT_EQ(all.pins[1], filter->Pin(1)->GetPinInterface());
+    EXPECT_EQ(Next(pins.Get(), 2), (Fetch{S_OK, {a, b}}));
 }
 
-TEST(PinEnumeratorTest, PinMissingDuringNextIsOutOfSyncAndTakesBackWhatThisCallHandedOut)
+TEST_F(PinEnumeratorTest, PinMissingDuringNextIsOutOfSyncAndTakesBackWhatThisCallHandedOut)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-    LONG before = filter->References();
     filter->missingPinAt = 1;
-
-    FetchedPins broken;
-    EXPECT_EQ(pins->Next(2, broken.pins, &broken.fetched), VFW_E_ENUM_OUT_OF_SYNC);
-
-    EXPECT_EQ(broken.fetched, 0u);
-    EXPECT_EQ(broken.pins[0], nullptr);
-    EXPECT_EQ(filter->References(), before);
+    EXPECT_EQ(Next(pins.Get(), 2), (Fetch{VFW_E_ENUM_OUT_OF_SYNC, {}}));
+    EXPECT_EQ(filter->References(), before + 1);
 }
 
-TEST(PinEnumeratorTest, CloneStartsWhereTheSourceIsAndMovesOnItsOwn)
+TEST_F(PinEnumeratorTest, CloneStartsWhereTheSourceIsAndMovesOnItsOwn)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
-    LONG before = filter->References();
-    {
-        ComPtr<IEnumPins> source = PinsOf(filter.Get());
-        FetchedPins first;
-        ASSERT_EQ(source->Next(1, first.pins, &first.fetched), S_OK);
+    ASSERT_EQ(Next(pins.Get(), 1).first, S_OK);
+    ComPtr<IEnumPins> clone;
+    ASSERT_EQ(pins->Clone(clone.Out()), S_OK);
+    EXPECT_EQ(Next(pins.Get(), 1), (Fetch{S_OK, {b}}));
+    pins.Reset();
 
-        ComPtr<IEnumPins> clone;
-        ASSERT_EQ(source->Clone(clone.Out()), S_OK);
-        FetchedPins fromSource;
-        EXPECT_EQ(source->Next(1, fromSource.pins, &fromSource.fetched), S_OK);
-        EXPECT_EQ(fromSource.pins[0], filter->Pin(1)->GetPinInterface());
-        source.Reset();
-
-        FetchedPins fromClone;
-        EXPECT_EQ(clone->Next(1, fromClone.pins, &fromClone.fetched), S_OK);
-        EXPECT_EQ(fromClone.pins[0], filter->Pin(1)->GetPinInterface());
-        // The clone also knows the pins the source had handed out before the clone was made.
-        filter->ChangePinListVersion();
-        FetchedPins refreshed;
-        EXPECT_EQ(clone->Next(2, refreshed.pins, &refreshed.fetched), S_FALSE);
-        EXPECT_EQ(refreshed.fetched, 0u);
-    }
+    EXPECT_EQ(Next(clone.Get(), 1), (Fetch{S_OK, {b}}));
+    // The clone also knows the pins the source had handed out before the clone was made.
+    filter->ChangePinListVersion();
+    EXPECT_EQ(Next(clone.Get(), 2), (Fetch{S_FALSE, {}}));
+    clone.Reset();
     EXPECT_EQ(filter->References(), before);
 }
 
 // Neither an enumerator nor a clone that cannot be made completely is handed out, and neither keeps the filter.
-TEST(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemory)
+TEST_F(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemory)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
     IEnumPins* none = reinterpret_cast<IEnumPins*>(1);
     {
         AllocationFailureScope failure(0);
@@ -196,10 +167,7 @@ TEST(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemory
     }
     EXPECT_EQ(none, nullptr);
     EXPECT_EQ(filter->EnumPins(nullptr), E_POINTER);
-    ComPtr<IEnumPins> pins = PinsOf(filter.Get());
-    FetchedPins first;
-    ASSERT_EQ(pins->Next(1, first.pins, &first.fetched), S_OK);
-    LONG before = filter->References();
+    ASSERT_EQ(Next(pins.Get(), 1).first, S_OK);
 
     // 0: the enumerator itself; 1: the copy of its list of returned pins.
     for (int failing = 0; failing < 2; ++failing) {
@@ -209,7 +177,7 @@ TEST(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemory
         EXPECT_TRUE(failure.FailureInjected());
         EXPECT_EQ(clone, nullptr);
     }
-    EXPECT_EQ(filter->References(), before);
+    EXPECT_EQ(filter->References(), before + 1);
     EXPECT_EQ(pins->Clone(nullptr), E_POINTER);
 }
 
@@ -236,7 +204,7 @@ class OneTypeEnumeratorTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
+        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
         types = TypesOf(pin);
     }
 
@@ -289,8 +257,8 @@ TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
     {
         ComPtr<TestFilter> filter(new TestFilter({L"A"}));
         ScriptedPin* pin = filter->Pin(0);
-        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
-        pin->OfferType(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
+        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
+        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
         pin->offeredTypes[1].pUnk = attachment.AsUnknown();
         attachment.AddRef();  // the pin's own type holds one
         ComPtr<IEnumMediaTypes> types = TypesOf(pin);

@@ -1,7 +1,8 @@
 // The rendered input pin inside the platform's own filter graph: a real upstream (File Source + AVI Splitter
 // over a small raw YUY2 clip) connects to the pin, gets its allocator, streams every frame through Receive on
 // its own thread, and the end of stream reaches the graph's event sink as EC_COMPLETE (S_OK, the filter).
-// How end of stream turns into completions run by run is pinned in InputPinTest.
+// How end of stream turns into completions run by run (a standing end reported again at the next run among
+// them) is pinned in InputPinTest.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,7 +16,7 @@
 
 #include "ComPtr.h"
 #include "GraphBuilding.h"
-#include "PinTestFilter.h"
+#include "TestFilter.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ protected:
                   S_OK);
         ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.OutVoid()), S_OK);
         ASSERT_EQ(graph->QueryInterface(IID_IMediaEvent, events.OutVoid()), S_OK);
-        ASSERT_EQ(graph->AddFilter(filter->GetBaseFilterInterface(), L"Pin test"), S_OK);
+        filter->Pin(0)->baseStateCalls = true;
+        ASSERT_EQ(graph->AddFilter(filter.Get(), L"Pin test"), S_OK);
         // The graph's own completion logic counts only the renderers it recognises; with default handling
         // cancelled, every EC_COMPLETE a filter raises reaches the application as it was sent.
         ASSERT_EQ(events->CancelDefaultHandling(EC_COMPLETE), S_OK);
@@ -62,15 +64,15 @@ protected:
         if (control)
             control->Stop();
         if (graph)
-            graph->RemoveFilter(filter->GetBaseFilterInterface());
+            graph->RemoveFilter(filter.Get());
         events.Reset();
         control.Reset();
         graph.Reset();
-        EXPECT_FALSE(filter->Pin()->IsConnected());
+        EXPECT_FALSE(filter->Pin(0)->IsConnected());
     }
 
     // Declared first, so it is released last: the graph holds the filter while it lives.
-    PinTestFilter::Ref filter = PinTestFilter::Create();
+    ComPtr<TestFilter> filter{new TestFilter({L"Input"})};
     ComPtr<IGraphBuilder> graph;
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEvent> events;
@@ -86,8 +88,8 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     ASSERT_EQ(AddClipPlayback(graph.Get(), clip.c_str(), splitterOut.Out()), S_OK);
 
     // The splitter's output pin negotiates and proposes its type to this pin's ReceiveConnection.
-    ASSERT_EQ(graph->ConnectDirect(splitterOut.Get(), filter->PinInterface(), nullptr), S_OK);
-    ScriptedInputPin* pin = filter->Pin();
+    ScriptedPin* pin = filter->Pin(0);
+    ASSERT_EQ(graph->ConnectDirect(splitterOut.Get(), pin->GetPinInterface(), nullptr), S_OK);
     ASSERT_TRUE(pin->IsConnected());
     EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
     EXPECT_NE(pin->HeldAllocator(), nullptr);
@@ -100,18 +102,12 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     EXPECT_EQ(pin->receiveCalls, 30);  // every frame of the clip
     EXPECT_EQ(pin->endOfStreamCalls, 1);
     EXPECT_TRUE(pin->SampleProps().dwSampleFlags & AM_SAMPLE_TIMEVALID);
-
-    // Running again after the end (without a new activation) reports the standing end of stream again.
-    ASSERT_EQ(control->Pause(), S_OK);
-    ASSERT_EQ(control->Run(), S_OK);
-    EXPECT_EQ(ReadEventsUntil(EC_COMPLETE, 5000, &complete), 1);
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_EQ(pin->receiveCalls, 30);
 
     // Undo the connection before the filters go, as an application would. The splitter's output pin is
     // let go first: the splitter may discard its output pins when its input is disconnected.
     EXPECT_EQ(graph->Disconnect(splitterOut.Get()), S_OK);
-    EXPECT_EQ(graph->Disconnect(filter->PinInterface()), S_OK);
+    EXPECT_EQ(graph->Disconnect(pin->GetPinInterface()), S_OK);
     EXPECT_EQ(pin->HeldAllocator(), nullptr);
 }
 

@@ -1,12 +1,13 @@
-// A concrete filter for tests of the base filter and the enumerators: owns its lock and a ScriptedPin per
-// name given, records the derived Pause and the pins' state calls in one log (`calls`), and lets a test hide
-// a pin (GetPinAt answers null at `missingPinAt`), change the pin-list version and give it setup data.
-// Created on the heap with a count of 0, like every framework object; hold it in a ComPtr:
+// The framework tests' concrete filter: owns its lock and a ScriptedPin per name given (and any pin a test
+// adds after them), records the derived Pause and the pins' state calls in one log (`calls`), and lets a test
+// hide a pin (GetPinAt answers null at `missingPinAt`), change the pin-list version, give it setup data and
+// put it into a state without calling its pins. Created on the heap with a count of 0, like every framework
+// object; hold it in a ComPtr:
 //
 //   ComPtr<TestFilter> filter(new TestFilter({L"A", L"B"}));
 //   filter->Pin(0)->SetConnected(&upstream);
 //
-// One thread; the pins are deleted with the filter.
+// One test thread; the pins are deleted with the filter.
 #pragma once
 
 #include <windows.h>
@@ -33,16 +34,20 @@ public:
     }
     ~TestFilter() override
     {
+        for (CBasePin* pin : addedPins)
+            delete pin;
         for (ScriptedPin* pin : pins)
             delete pin;
     }
 
-    int CountPins() override { return static_cast<int>(pins.size()); }
+    int CountPins() override { return static_cast<int>(pins.size() + addedPins.size()); }
     CBasePin* GetPinAt(int index) override
     {
         if (index == missingPinAt || index < 0 || index >= CountPins())
             return nullptr;
-        return pins[static_cast<size_t>(index)];
+        if (static_cast<size_t>(index) < pins.size())
+            return pins[static_cast<size_t>(index)];
+        return addedPins[static_cast<size_t>(index) - pins.size()];
     }
     const FilterSetupRecord* GetFilterSetupData() override { return setupData; }
 
@@ -54,8 +59,10 @@ public:
     }
 
     ScriptedPin* Pin(size_t index) const { return pins[index]; }
+    // Adds a pin built on this filter and its lock after the scripted ones; the filter deletes it.
+    void AddPin(CBasePin* pin) { addedPins.push_back(pin); }
     void ChangePinListVersion() { ++pinListVersion; }
-    FILTER_STATE State() const { return filterState; }
+    void ForceState(FILTER_STATE state) { filterState = state; }
     REFERENCE_TIME StartTime() const { return runStartTime; }
     // The filter's current count, read through an AddRef/Release pair.
     LONG References()
@@ -73,4 +80,5 @@ public:
 private:
     CRecursiveLock lock;  // the filter lock, shared with the pins; outlives them (pins go first)
     std::vector<ScriptedPin*> pins;
+    std::vector<CBasePin*> addedPins;
 };
