@@ -14,6 +14,8 @@
 #include "CUnknown.h"
 #include "ComPtr.h"
 #include "CountingDouble.h"
+#include "HangWatchdog.h"
+#include "TestThread.h"
 
 #include <memory>
 
@@ -289,54 +291,31 @@ TEST_F(AutomationLibraryRelease, LastObjectFreesTheLibraryExactlyOnce)
 
 namespace {
 
-// A second thread that takes the lock `depth` times and holds it until the contender goes, so the test can
-// ask whether the lock was free for it without ever blocking the test's own thread.
+// Long enough for a thread to take a free lock; how long a held lock is watched to stay held.
+constexpr DWORD lockFreeWithin = 5000;
+constexpr DWORD lockHeldFor = 100;
+
+// A second thread that takes the lock `depth` times and gives it back, so the test can ask whether the lock
+// was free for it without ever blocking the test's own thread. One still blocked when the contender goes (the
+// test has already failed) would stall the run: the watchdog ends the program instead.
 class LockContender {
 public:
     explicit LockContender(CRecursiveLock* lock, int depth = 1)
-        : lock(lock), depth(depth), acquired(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          releaseNow(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          thread(CreateThread(nullptr, 0, &LockContender::Run, this, 0, nullptr))
+        : thread([lock, depth] {
+              for (int i = 0; i < depth; ++i)
+                  lock->Lock();
+              for (int i = 0; i < depth; ++i)
+                  lock->Unlock();
+          })
     {
     }
-    ~LockContender()
-    {
-        SetEvent(releaseNow);
-        // Still blocked on the lock (the test has already failed): it must not outlive this object.
-        if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0)
-            TerminateThread(thread, 1);
-        CloseHandle(thread);
-        CloseHandle(releaseNow);
-        CloseHandle(acquired);
-    }
-    LockContender(const LockContender&) = delete;
-    LockContender& operator=(const LockContender&) = delete;
 
-    bool AcquiredWithin(DWORD milliseconds) { return WaitForSingleObject(acquired, milliseconds) == WAIT_OBJECT_0; }
+    bool AcquiredWithin(DWORD milliseconds) { return thread.Wait(milliseconds); }
 
 private:
-    static DWORD WINAPI Run(void* self)
-    {
-        auto* contender = static_cast<LockContender*>(self);
-        for (int i = 0; i < contender->depth; ++i)
-            contender->lock->Lock();
-        SetEvent(contender->acquired);
-        WaitForSingleObject(contender->releaseNow, INFINITE);
-        for (int i = 0; i < contender->depth; ++i)
-            contender->lock->Unlock();
-        return 0;
-    }
-
-    CRecursiveLock* const lock;
-    const int depth;
-    const HANDLE acquired;
-    const HANDLE releaseNow;
-    const HANDLE thread;
+    HangWatchdog watchdog{2 * lockFreeWithin, "a thread blocked on a lock the test no longer holds"};
+    TestThread thread;  // joined before the watchdog goes
 };
-
-// Long enough for a contender to take a free lock; how long a held lock is watched to stay held.
-constexpr DWORD lockFreeWithin = 5000;
-constexpr DWORD lockHeldFor = 100;
 
 }  // namespace
 
