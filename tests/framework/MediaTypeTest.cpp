@@ -58,6 +58,19 @@ bool BlockHolds(const AM_MEDIA_TYPE& type, const BYTE* bytes, ULONG size)
     return type.cbFormat == size && type.pbFormat != nullptr && std::memcmp(type.pbFormat, bytes, size) == 0;
 }
 
+void MakeDefault(AM_MEDIA_TYPE* type)
+{
+    MediaTypeReleaseFormat(type);
+    MediaTypeReset(type);
+}
+
+// Frees the record's block but leaves it claiming one, as a malformed record from another filter might.
+void ClaimMissingBlock(AM_MEDIA_TYPE* type)
+{
+    MediaTypeReleaseFormat(type);
+    type->cbFormat = sizeof(blockBytes);
+}
+
 }  // namespace
 
 TEST(MediaType, NewOwnedTypeIsTheDefaultType)
@@ -70,13 +83,14 @@ TEST(MediaType, NewOwnedTypeIsTheDefaultType)
     EXPECT_EQ(std::memcmp(&type, &expected, sizeof(expected)), 0);
 }
 
-TEST(MediaType, ResetForgetsWhatTheRecordHeldWithoutFreeingIt)
+// Reset forgets the block and pUnk without freeing them; ReleaseFormat frees both and keeps every other field;
+// Destroy frees the record with its contents and takes null.
+TEST(MediaType, ResetForgetsAndReleaseFormatOrDestroyFreesTheContents)
 {
     FakeAttachment attachment;
     AM_MEDIA_TYPE type;
     FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
     AM_MEDIA_TYPE held = type;
-
     MediaTypeReset(&type);
     COwnedMediaType defaultType;
     EXPECT_EQ(std::memcmp(&type, &defaultType, sizeof(type)), 0);
@@ -84,23 +98,21 @@ TEST(MediaType, ResetForgetsWhatTheRecordHeldWithoutFreeingIt)
     EXPECT_EQ(std::memcmp(held.pbFormat, blockBytes, sizeof(blockBytes)), 0);
 
     MediaTypeReleaseFormat(&held);
-}
-
-TEST(MediaType, ReleaseFormatFreesTheBlockAndDropsPUnkButKeepsTheRest)
-{
-    FakeAttachment attachment;
-    AM_MEDIA_TYPE type;
-    FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
-
-    MediaTypeReleaseFormat(&type);
-    EXPECT_EQ(type.cbFormat, 0u);
-    EXPECT_EQ(type.pbFormat, nullptr);
-    EXPECT_EQ(type.pUnk, nullptr);
+    EXPECT_EQ(held.cbFormat, 0u);
+    EXPECT_EQ(held.pbFormat, nullptr);
+    EXPECT_EQ(held.pUnk, nullptr);
     EXPECT_EQ(attachment.References(), 0);
-    EXPECT_TRUE(IsEqualGUID(type.majortype, MEDIATYPE_Video));
-    EXPECT_TRUE(IsEqualGUID(type.formattype, FORMAT_VideoInfo));
-    EXPECT_EQ(type.lSampleSize, 614400u);
-    EXPECT_EQ(type.bTemporalCompression, TRUE);
+    EXPECT_TRUE(IsEqualGUID(held.majortype, MEDIATYPE_Video));
+    EXPECT_TRUE(IsEqualGUID(held.formattype, FORMAT_VideoInfo));
+    EXPECT_EQ(held.lSampleSize, 614400u);
+    EXPECT_EQ(held.bTemporalCompression, TRUE);
+
+    MediaTypeDestroy(nullptr);
+    auto* record = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+    ASSERT_NE(record, nullptr);
+    FillVideoRecord(record, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    MediaTypeDestroy(record);
+    EXPECT_EQ(attachment.References(), 0);
 }
 
 // A record with a block gets its own equal copy (one task-memory request); one without a block allocates
@@ -134,11 +146,15 @@ TEST(MediaType, DuplicateGivesTheTargetItsOwnEqualBlockOrNone)
     }
 }
 
-TEST(MediaType, CopiesTakeAndDropOnePUnkReferenceEach)
+// Every copy takes its own pUnk reference and drops it when it goes; assignment first releases what the
+// target held, and assigning a type to itself changes (and allocates) nothing.
+TEST(MediaType, CopiesTakeOnePUnkReferenceEachAndAssignmentReleasesWhatTheTargetHeld)
 {
     FakeAttachment attachment;
+    FakeAttachment oldAttachment;
     COwnedMediaType source;
     FillVideoRecord(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
+    source.subtype = MEDIASUBTYPE_RGB24;
     ASSERT_EQ(attachment.References(), 1);
 
     AM_MEDIA_TYPE duplicate;
@@ -151,136 +167,87 @@ TEST(MediaType, CopiesTakeAndDropOnePUnkReferenceEach)
         COwnedMediaType copied(source);
         COwnedMediaType assigned;
         assigned = source;
-        EXPECT_EQ(attachment.References(), 3);
+        const BYTE otherBytes[6] = {9, 8, 7, 6, 5, 4};
+        COwnedMediaType target;
+        FillVideoRecord(&target, otherBytes, sizeof(otherBytes), oldAttachment.AsUnknown());
+        EXPECT_EQ(target.AssignFrom(source), S_OK);
+        EXPECT_EQ(oldAttachment.References(), 0);
+        EXPECT_EQ(attachment.References(), 4);
+        EXPECT_TRUE(IsEqualGUID(target.subtype, MEDIASUBTYPE_RGB24));
+        EXPECT_TRUE(BlockHolds(target, blockBytes, sizeof(blockBytes)));
     }
     EXPECT_EQ(attachment.References(), 1);
-}
 
-TEST(MediaType, AssignmentReleasesWhatTheTargetHeldBeforeCopying)
-{
-    FakeAttachment oldAttachment;
-    FakeAttachment newAttachment;
-    const BYTE otherBytes[6] = {9, 8, 7, 6, 5, 4};
-    COwnedMediaType target;
-    FillVideoRecord(&target, otherBytes, sizeof(otherBytes), oldAttachment.AsUnknown());
-    COwnedMediaType source;
-    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), newAttachment.AsUnknown());
-    source.subtype = MEDIASUBTYPE_RGB24;
-
-    EXPECT_EQ(target.AssignFrom(source), S_OK);
-    EXPECT_EQ(oldAttachment.References(), 0);
-    EXPECT_EQ(newAttachment.References(), 2);
-    EXPECT_TRUE(IsEqualGUID(target.subtype, MEDIASUBTYPE_RGB24));
-    EXPECT_TRUE(BlockHolds(target, blockBytes, sizeof(blockBytes)));
-}
-
-TEST(MediaType, SelfAssignmentChangesNothing)
-{
-    FakeAttachment attachment;
-    COwnedMediaType type;
-    FillVideoRecord(&type, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
-    BYTE* block = type.pbFormat;
-    COwnedMediaType& sameType = type;
-
+    BYTE* block = source.pbFormat;
+    COwnedMediaType& sameType = source;
+    const int releasesBefore = attachment.releaseCalls;
     TaskMemoryFailureScope watch(-1);
-    type = sameType;
-    EXPECT_EQ(type.AssignFrom(sameType), S_OK);
+    source = sameType;
+    EXPECT_EQ(source.AssignFrom(sameType), S_OK);
     EXPECT_EQ(watch.AllocationsSeen(), 0);
-    EXPECT_EQ(type.pbFormat, block);
-    EXPECT_TRUE(BlockHolds(type, blockBytes, sizeof(blockBytes)));
-    EXPECT_EQ(type.pUnk, attachment.AsUnknown());
-    EXPECT_EQ(attachment.References(), 1);
-    EXPECT_EQ(attachment.releaseCalls, 0);
-}
-
-// The target has the source's pUnk pointer from the field copy before the block is allocated; a failed
-// allocation must not leave it there, or releasing the target would drop a reference it never took.
-TEST(MediaType, DuplicateThatCannotAllocateLeavesTheTargetOwningNothing)
-{
-    FakeAttachment attachment;
-    AM_MEDIA_TYPE source;
-    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
-
-    AM_MEDIA_TYPE target;
-    {
-        TaskMemoryFailureScope failure(0);
-        EXPECT_EQ(MediaTypeDuplicate(&target, &source), E_OUTOFMEMORY);
-        EXPECT_TRUE(failure.FailureInjected());
-    }
-    EXPECT_EQ(target.cbFormat, 0u);
-    EXPECT_EQ(target.pbFormat, nullptr);
-    EXPECT_EQ(target.pUnk, nullptr);
-    EXPECT_EQ(attachment.References(), 1);
-
-    MediaTypeReleaseFormat(&target);
-    EXPECT_EQ(attachment.References(), 1);
+    EXPECT_EQ(source.pbFormat, block);
     EXPECT_TRUE(BlockHolds(source, blockBytes, sizeof(blockBytes)));
-    MediaTypeReleaseFormat(&source);
-}
-
-// A record from another filter may claim a block (cbFormat not 0) without one: it is refused, never read.
-TEST(MediaType, RecordClaimingAMissingBlockIsNotCopied)
-{
-    FakeAttachment attachment;
-    COwnedMediaType malformed;
-    FillVideoRecord(&malformed, nullptr, 0, attachment.AsUnknown());
-    malformed.cbFormat = 88;
-
-    AM_MEDIA_TYPE target;
-    EXPECT_EQ(MediaTypeDuplicate(&target, &malformed), E_POINTER);
-    EXPECT_EQ(target.cbFormat, 0u);
-    EXPECT_EQ(target.pbFormat, nullptr);
-    EXPECT_EQ(target.pUnk, nullptr);
+    EXPECT_EQ(source.pUnk, attachment.AsUnknown());
     EXPECT_EQ(attachment.References(), 1);
-
-    COwnedMediaType assigned;
-    EXPECT_EQ(assigned.AssignFrom(malformed), E_OUTOFMEMORY);
-    EXPECT_EQ(assigned.cbFormat, 0u);
-    EXPECT_EQ(attachment.References(), 1);
-
-    malformed.cbFormat = 0;  // it owns no block to free
+    EXPECT_EQ(attachment.releaseCalls, releasesBefore);
 }
 
-TEST(MediaType, FailedAssignmentIsReportedOnlyByAssignFromAndLeaksNothing)
+// A copy that fails (no memory for the block, or a source from another filter claiming a block it does not
+// have, which is refused and never read) leaves the target owning nothing and the source as it was: the target
+// has the source's pUnk from the field copy before the block is allocated, and keeping it would drop a
+// reference it never took. operator= cannot report the failure; AssignFrom and Duplicate do.
+TEST(MediaType, FailedCopyLeavesTheTargetOwningNothing)
 {
-    FakeAttachment oldAttachment;
-    FakeAttachment sourceAttachment;
-    COwnedMediaType source;
-    FillVideoRecord(&source, blockBytes, sizeof(blockBytes), sourceAttachment.AsUnknown());
-
-    COwnedMediaType reported;
-    FillVideoRecord(&reported, blockBytes, sizeof(blockBytes), oldAttachment.AsUnknown());
-    {
-        TaskMemoryFailureScope failure(0);
-        EXPECT_EQ(reported.AssignFrom(source), E_OUTOFMEMORY);
-        EXPECT_TRUE(failure.FailureInjected());
+    enum How { Duplicate, AssignFrom, Assign };
+    const struct {
+        const char* name;
+        How how;
+        bool missingBlock;  // otherwise the block's allocation fails
+        HRESULT result;
+    } cases[] = {
+        {"Duplicate without memory", Duplicate, false, E_OUTOFMEMORY},
+        {"Duplicate of a missing block", Duplicate, true, E_POINTER},
+        {"AssignFrom without memory", AssignFrom, false, E_OUTOFMEMORY},
+        {"AssignFrom of a missing block", AssignFrom, true, E_OUTOFMEMORY},
+        {"operator= without memory", Assign, false, S_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeAttachment attachment;
+        FakeAttachment oldAttachment;
+        AM_MEDIA_TYPE source;
+        FillVideoRecord(&source, blockBytes, c.missingBlock ? 0 : sizeof(blockBytes), attachment.AsUnknown());
+        source.cbFormat = sizeof(blockBytes);
+        AM_MEDIA_TYPE duplicate;
+        COwnedMediaType assigned;
+        FillVideoRecord(&assigned, blockBytes, sizeof(blockBytes), oldAttachment.AsUnknown());
+        AM_MEDIA_TYPE& target = c.how == Duplicate ? duplicate : assigned;
+        {
+            TaskMemoryFailureScope failure(c.missingBlock ? -1 : 0);
+            HRESULT result = S_OK;
+            if (c.how == Duplicate)
+                result = MediaTypeDuplicate(&duplicate, &source);
+            else if (c.how == AssignFrom)
+                result = assigned.AssignFrom(source);
+            else
+                assigned = source;
+            EXPECT_EQ(result, c.result);
+            EXPECT_EQ(failure.FailureInjected(), !c.missingBlock);
+        }
+        EXPECT_EQ(target.cbFormat, 0u);
+        EXPECT_EQ(target.pbFormat, nullptr);
+        EXPECT_EQ(target.pUnk, nullptr);
+        EXPECT_EQ(attachment.References(), 1);
+        EXPECT_EQ(oldAttachment.References(), c.how == Duplicate ? 1 : 0);
+        MediaTypeReleaseFormat(&target);
+        EXPECT_EQ(attachment.References(), 1);
+        if (c.missingBlock) {
+            source.cbFormat = 0;  // it owns no block to free
+        } else {
+            EXPECT_TRUE(BlockHolds(source, blockBytes, sizeof(blockBytes)));
+        }
+        MediaTypeReleaseFormat(&source);
     }
-    EXPECT_EQ(oldAttachment.References(), 0);
-    EXPECT_EQ(reported.cbFormat, 0u);
-    EXPECT_EQ(reported.pUnk, nullptr);
-
-    COwnedMediaType unreported;
-    {
-        TaskMemoryFailureScope failure(0);
-        unreported = source;
-        EXPECT_TRUE(failure.FailureInjected());
-    }
-    EXPECT_EQ(unreported.cbFormat, 0u);
-    EXPECT_EQ(unreported.pbFormat, nullptr);
-    EXPECT_EQ(unreported.pUnk, nullptr);
-    EXPECT_EQ(sourceAttachment.References(), 1);
-}
-
-TEST(MediaType, DestroyReleasesTheContentsAndAcceptsNull)
-{
-    MediaTypeDestroy(nullptr);
-
-    FakeAttachment attachment;
-    auto* record = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-    ASSERT_NE(record, nullptr);
-    FillVideoRecord(record, blockBytes, sizeof(blockBytes), attachment.AsUnknown());
-    MediaTypeDestroy(record);
-    EXPECT_EQ(attachment.References(), 0);
 }
 
 TEST(MediaType, IncompleteWhenMajorTypeOrFormatTypeIsOpen)
@@ -298,85 +265,86 @@ TEST(MediaType, IncompleteWhenMajorTypeOrFormatTypeIsOpen)
     EXPECT_TRUE(MediaTypeIsIncomplete(&type));
 }
 
-// The default template fits any type; a set major type and subtype must match; sample properties and pUnk
-// are never compared.
-TEST(MediaTypeTemplate, SetMajorTypeAndSubtypeMustMatch)
+// The default template fits any type; a set major type and subtype must match; a set format type must match
+// and then the blocks are compared by length and bytes (nothing is compared when neither side has one, and a
+// block claimed but missing matches nothing); an open format type ignores the blocks; sample properties and
+// pUnk are never compared.
+TEST(MediaTypeTemplate, SetFieldsMustMatch)
 {
-    COwnedMediaType pattern;
-    COwnedMediaType full;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-
-    pattern.majortype = MEDIATYPE_Audio;
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &pattern));
-    pattern.majortype = MEDIATYPE_Video;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-    pattern.subtype = MEDIASUBTYPE_RGB24;
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &pattern));
-    pattern.subtype = MEDIASUBTYPE_YUY2;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-
-    FakeAttachment attachment;
-    pattern.bFixedSizeSamples = TRUE;
-    pattern.bTemporalCompression = FALSE;
-    pattern.lSampleSize = 7;
-    pattern.pUnk = attachment.AsUnknown();
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-    pattern.pUnk = nullptr;
-}
-
-TEST(MediaTypeTemplate, SetFormatTypeComparesTheBlocksByLengthAndBytes)
-{
-    COwnedMediaType full;
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
-    COwnedMediaType pattern;
-    FillVideoRecord(&pattern, blockBytes, sizeof(blockBytes));
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-
-    pattern.formattype = FORMAT_WaveFormatEx;
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &pattern));
-    pattern.formattype = FORMAT_VideoInfo;
-
-    pattern.pbFormat[3] ^= 0x01;
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &pattern)) << "last byte differs";
-    pattern.pbFormat[3] ^= 0x01;
-
-    const BYTE longer[5] = {0x11, 0x22, 0x33, 0x44, 0x55};
-    COwnedMediaType longerPattern;
-    FillVideoRecord(&longerPattern, longer, sizeof(longer));
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &longerPattern)) << "other length, equal prefix";
-    EXPECT_FALSE(MediaTypeFitsTemplate(&longerPattern, &full));
-
-    // Without a block on either side nothing is compared, whatever pbFormat holds.
-    COwnedMediaType noBlock;
-    FillVideoRecord(&noBlock, nullptr, 0);
-    COwnedMediaType noBlockPattern;
-    FillVideoRecord(&noBlockPattern, nullptr, 0);
-    BYTE unrelated[4] = {0};
-    noBlockPattern.pbFormat = unrelated;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&noBlock, &noBlockPattern));
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &noBlockPattern));
-
-    // A block claimed but missing matches nothing.
-    AM_MEDIA_TYPE missing;
-    FillVideoRecord(&missing, nullptr, 0);
-    missing.cbFormat = sizeof(blockBytes);
-    EXPECT_FALSE(MediaTypeFitsTemplate(&full, &missing));
-    EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &full));
-    EXPECT_FALSE(MediaTypeFitsTemplate(&missing, &missing));
-}
-
-TEST(MediaTypeTemplate, OpenFormatTypeIgnoresTheBlocksEvenWhenTheTemplateCarriesOne)
-{
-    COwnedMediaType full;
-    FillVideoRecord(&full, blockBytes, sizeof(blockBytes));
-    const BYTE otherBytes[6] = {9, 8, 7, 6, 5, 4};
-    COwnedMediaType pattern;
-    FillVideoRecord(&pattern, otherBytes, sizeof(otherBytes));
-    pattern.formattype = GUID_NULL;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
-
-    full.formattype = FORMAT_WaveFormatEx;
-    EXPECT_TRUE(MediaTypeFitsTemplate(&full, &pattern));
+    using Change = void (*)(AM_MEDIA_TYPE* type, AM_MEDIA_TYPE* pattern);
+    static BYTE unrelated[4] = {0};
+    const struct {
+        const char* name;
+        Change change;
+        bool fits;
+    } cases[] = {
+        {"default template", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { MakeDefault(p); }, true},
+        {"default template and type",
+         [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE* p) {
+             MakeDefault(t);
+             MakeDefault(p);
+         },
+         true},
+        {"same type", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE*) {}, true},
+        {"other major type", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { p->majortype = MEDIATYPE_Audio; }, false},
+        {"other subtype", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { p->subtype = MEDIASUBTYPE_RGB24; }, false},
+        {"other sample properties and pUnk",
+         [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) {
+             p->bFixedSizeSamples = TRUE;
+             p->bTemporalCompression = FALSE;
+             p->lSampleSize = 7;
+             p->pUnk = reinterpret_cast<IUnknown*>(unrelated);  // never used: the record is freed without it
+         },
+         true},
+        {"other format type", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { p->formattype = FORMAT_WaveFormatEx; }, false},
+        {"last byte differs", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { p->pbFormat[3] ^= 0x01; }, false},
+        {"shorter template, equal prefix", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { p->cbFormat = 3; }, false},
+        {"shorter type, equal prefix", [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE*) { t->cbFormat = 3; }, false},
+        {"no block on either side, pbFormat set",
+         [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE* p) {
+             MediaTypeReleaseFormat(t);
+             MediaTypeReleaseFormat(p);
+             p->pbFormat = unrelated;
+         },
+         true},
+        {"no block in the template",
+         [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) {
+             MediaTypeReleaseFormat(p);
+             p->pbFormat = unrelated;
+         },
+         false},
+        {"template claims a missing block", [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) { ClaimMissingBlock(p); }, false},
+        {"type claims a missing block", [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE*) { ClaimMissingBlock(t); }, false},
+        {"both claim a missing block",
+         [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE* p) {
+             ClaimMissingBlock(t);
+             ClaimMissingBlock(p);
+         },
+         false},
+        {"open format type, other block",
+         [](AM_MEDIA_TYPE*, AM_MEDIA_TYPE* p) {
+             p->formattype = GUID_NULL;
+             p->pbFormat[0] ^= 0x01;
+         },
+         true},
+        {"open format type, other format type",
+         [](AM_MEDIA_TYPE* t, AM_MEDIA_TYPE* p) {
+             p->formattype = GUID_NULL;
+             t->formattype = FORMAT_WaveFormatEx;
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        AM_MEDIA_TYPE type;
+        AM_MEDIA_TYPE pattern;
+        FillVideoRecord(&type, blockBytes, sizeof(blockBytes));
+        FillVideoRecord(&pattern, blockBytes, sizeof(blockBytes));
+        c.change(&type, &pattern);
+        EXPECT_EQ(MediaTypeFitsTemplate(&type, &pattern) != FALSE, c.fits) << c.name;
+        pattern.pUnk = nullptr;
+        for (AM_MEDIA_TYPE* record : {&type, &pattern}) {
+            if (record->pbFormat != unrelated)
+                MediaTypeReleaseFormat(record);
+        }
+    }
 }
