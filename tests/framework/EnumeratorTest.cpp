@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "AllocationFailure.h"
-#include "CEnumMediaTypes.h"
 #include "CTaskMediaType.h"
 #include "CPointerList.h"
 #include "ComPtr.h"
@@ -29,11 +28,11 @@ ComPtr<IEnumPins> PinsOf(TestFilter* filter)
     return pins;
 }
 
-// The media type enumerator as the pin hands it out: a new object with a count of 1 owned by the caller.
+// The media type enumerator the pin hands out.
 ComPtr<IEnumMediaTypes> TypesOf(ScriptedPin* pin)
 {
     ComPtr<IEnumMediaTypes> types;
-    types.Attach(new CEnumMediaTypes(pin, nullptr));
+    EXPECT_EQ(pin->EnumMediaTypes(types.Out()), S_OK);
     return types;
 }
 
@@ -183,12 +182,19 @@ TEST_F(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemo
 
 // ---- Media type enumerator ----
 
-TEST(MediaTypeEnumeratorTest, PinWithoutTypesEndsAtOnceButThePositionStillAdvances)
-{
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
+// Pin A of a filter, and what its types may carry as pUnk; the attachment goes last and fails the test if a
+// record still holds it.
+class MediaTypeEnumeratorTest : public testing::Test {
+protected:
+    FakeUnknown attachment;
+    ComPtr<TestFilter> filter{new TestFilter({L"A"})};
     ScriptedPin* pin = filter->Pin(0);
-    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
+    const LONG before = filter->References();
+};
 
+TEST_F(MediaTypeEnumeratorTest, PinWithoutTypesEndsAtOnceButThePositionStillAdvances)
+{
+    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
     AM_MEDIA_TYPE* records[2] = {};
     ULONG fetched = 0xFFFF;
     EXPECT_EQ(types->Next(1, records, &fetched), S_FALSE);
@@ -199,23 +205,11 @@ TEST(MediaTypeEnumeratorTest, PinWithoutTypesEndsAtOnceButThePositionStillAdvanc
     EXPECT_EQ(records[0], nullptr);
 }
 
-// An enumerator over a pin that offers one type (YUY2).
-class OneTypeEnumeratorTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
-        types = TypesOf(pin);
-    }
-
-    ComPtr<TestFilter> filter{new TestFilter({L"A"})};
-    ScriptedPin* pin = filter->Pin(0);
-    ComPtr<IEnumMediaTypes> types;
-};
-
 // A huge skip does not wrap to a negative index.
-TEST_F(OneTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdvanced)
+TEST_F(MediaTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdvanced)
 {
+    pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
+    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
     EXPECT_EQ(types->Skip(1), S_OK);
     EXPECT_EQ(types->Skip(1), S_FALSE);
     EXPECT_EQ(types->Skip(0), S_OK);
@@ -231,8 +225,10 @@ TEST_F(OneTypeEnumeratorTest, SkipProbesTheLastSkippedTypeAndKeepsThePositionAdv
     EXPECT_GT(pin->offeredTypeRequests[0], 0);
 }
 
-TEST_F(OneTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
+TEST_F(MediaTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
 {
+    pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2));
+    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
     pin->ChangeTypeListVersion();
 
     AM_MEDIA_TYPE* records[2] = {};
@@ -251,83 +247,73 @@ TEST_F(OneTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
     EXPECT_TRUE(IsEqualGUID(record->subtype, MEDIASUBTYPE_YUY2));
 }
 
-TEST(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
+TEST_F(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
 {
-    FakeUnknown attachment;
+    pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
+    pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
+    pin->offeredTypes[1].pUnk = attachment.AsUnknown();
+    attachment.AddRef();  // the pin's own type holds one
+    ComPtr<IEnumMediaTypes> types = TypesOf(pin);
+
+    AM_MEDIA_TYPE* records[3] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(types->Next(3, records, &fetched), S_FALSE);
+    CTaskMediaType first(records[0]);
+    CTaskMediaType second(records[1]);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(records[2], nullptr);
+    EXPECT_EQ(attachment.References(), 2);
+    ASSERT_EQ(records[1]->cbFormat, 88u);
+    EXPECT_NE(records[1]->pbFormat, pin->offeredTypes[1].pbFormat);
+    EXPECT_EQ(records[1]->pbFormat[0], 9);
+    EXPECT_EQ(records[1]->pUnk, attachment.AsUnknown());
+
+    first.Reset();
+    second.Reset();
+    EXPECT_EQ(attachment.References(), 1);
+    ASSERT_EQ(pin->offeredTypes[1].cbFormat, 88u);
+    EXPECT_EQ(pin->offeredTypes[1].pbFormat[0], 9);
+
+    // A record that cannot be allocated ends Next, and the pin's copy it was made from is freed.
+    ASSERT_EQ(types->Reset(), S_OK);
+    ASSERT_EQ(types->Skip(1), S_OK);
+    AM_MEDIA_TYPE* record = reinterpret_cast<AM_MEDIA_TYPE*>(1);
+    fetched = 0xFFFF;
     {
-        ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-        ScriptedPin* pin = filter->Pin(0);
-        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
-        pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
-        pin->offeredTypes[1].pUnk = attachment.AsUnknown();
-        attachment.AddRef();  // the pin's own type holds one
-        ComPtr<IEnumMediaTypes> types = TypesOf(pin);
-
-        AM_MEDIA_TYPE* records[3] = {};
-        ULONG fetched = 0;
-        EXPECT_EQ(types->Next(3, records, &fetched), S_FALSE);
-        CTaskMediaType first(records[0]);
-        CTaskMediaType second(records[1]);
-        ASSERT_EQ(fetched, 2u);
-        EXPECT_EQ(records[2], nullptr);
-        EXPECT_EQ(attachment.References(), 2);
-        ASSERT_EQ(records[1]->cbFormat, 88u);
-        EXPECT_NE(records[1]->pbFormat, pin->offeredTypes[1].pbFormat);
-        EXPECT_EQ(records[1]->pbFormat[0], 9);
-        EXPECT_EQ(records[1]->pUnk, attachment.AsUnknown());
-
-        first.Reset();
-        second.Reset();
-
-        EXPECT_EQ(attachment.References(), 1);
-        ASSERT_EQ(pin->offeredTypes[1].cbFormat, 88u);
-        EXPECT_EQ(pin->offeredTypes[1].pbFormat[0], 9);
-
-        // A record that cannot be allocated ends Next, and the pin's copy it was made from is freed.
-        ASSERT_EQ(types->Reset(), S_OK);
-        ASSERT_EQ(types->Skip(1), S_OK);
-        AM_MEDIA_TYPE* record = reinterpret_cast<AM_MEDIA_TYPE*>(1);
-        fetched = 0xFFFF;
-        {
-            // 0: the format block of the pin's copy; 1: the record handed out.
-            TaskMemoryFailureScope failure(1);
-            EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);
-            EXPECT_TRUE(failure.FailureInjected());
-        }
-        EXPECT_EQ(fetched, 0u);
-        EXPECT_EQ(record, nullptr);
-        EXPECT_EQ(attachment.References(), 1);
+        // 0: the format block of the pin's copy; 1: the record handed out.
+        TaskMemoryFailureScope failure(1);
+        EXPECT_EQ(types->Next(1, &record, &fetched), S_FALSE);
+        EXPECT_TRUE(failure.FailureInjected());
     }
-    attachment.ExpectBalanced();
+    EXPECT_EQ(fetched, 0u);
+    EXPECT_EQ(record, nullptr);
+    EXPECT_EQ(attachment.References(), 1);
 }
 
-TEST(MediaTypeEnumeratorTest, CloneStartsWhereTheSourceIsAndKeepsThePinAlive)
+TEST_F(MediaTypeEnumeratorTest, CloneStartsWhereTheSourceIsAndKeepsThePinAlive)
 {
-    ComPtr<TestFilter> filter(new TestFilter({L"A"}));
-    ScriptedPin* pin = filter->Pin(0);
-    LONG before = filter->References();
+    ComPtr<IEnumMediaTypes> source = TypesOf(pin);
+    EXPECT_EQ(filter->References(), before + 1);
+    ASSERT_EQ(source->Skip(3), S_FALSE);
+
+    ComPtr<IEnumMediaTypes> clone;
+    ASSERT_EQ(source->Clone(clone.Out()), S_OK);
+    EXPECT_EQ(filter->References(), before + 2);
+    source.Reset();
+    pin->offeredTypeRequests.clear();
+
+    AM_MEDIA_TYPE* record = nullptr;
+    EXPECT_EQ(clone->Next(1, &record, nullptr), S_FALSE);
+    EXPECT_EQ(clone->Next(1, &record, nullptr), S_FALSE);
+    EXPECT_EQ(pin->offeredTypeRequests, (std::vector<int>{3, 4}));
     {
-        ComPtr<IEnumMediaTypes> source = TypesOf(pin);
-        EXPECT_EQ(filter->References(), before + 1);
-        ASSERT_EQ(source->Skip(3), S_FALSE);
-
-        ComPtr<IEnumMediaTypes> clone;
-        ASSERT_EQ(source->Clone(clone.Out()), S_OK);
-        EXPECT_EQ(filter->References(), before + 2);
-        source.Reset();
-        pin->offeredTypeRequests.clear();
-
-        AM_MEDIA_TYPE* record = nullptr;
-        EXPECT_EQ(clone->Next(1, &record, nullptr), S_FALSE);
-        EXPECT_EQ(clone->Next(1, &record, nullptr), S_FALSE);
-        EXPECT_EQ(pin->offeredTypeRequests, (std::vector<int>{3, 4}));
-
         IEnumMediaTypes* failed = reinterpret_cast<IEnumMediaTypes*>(1);
         AllocationFailureScope failure(0);
         EXPECT_EQ(clone->Clone(&failed), E_OUTOFMEMORY);
         EXPECT_TRUE(failure.FailureInjected());
         EXPECT_EQ(failed, nullptr);
     }
+    clone.Reset();
     EXPECT_EQ(filter->References(), before);
 }
 
@@ -355,6 +341,7 @@ TEST(EnumeratorUnknown, AnswersIUnknownAndItsOwnInterfaceOnly)
         EXPECT_EQ(c.object->QueryInterface(*c.own, nullptr), E_POINTER);
     }
     EXPECT_EQ(types->Next(1, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(filter->Pin(0)->EnumMediaTypes(nullptr), E_POINTER);
 }
 
 // ---- Pointer list ----
