@@ -384,11 +384,6 @@ TEST(PointerListTest, RemoveLastAndClearKeepBothEndsConsistent)
     EXPECT_EQ(list.First(), nullptr);
     EXPECT_EQ(list.Last(), nullptr);
     list.RemoveLast();  // empty: nothing happens
-
-    {
-        AllocationFailureScope failure(0);
-        EXPECT_EQ(list.Append(&items[0]), nullptr);
-    }
     EXPECT_EQ(list.Count(), 0);
     list.Append(&items[1]);
     list.Clear();

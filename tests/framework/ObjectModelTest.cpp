@@ -100,7 +100,10 @@ TEST(ObjectModel, FirstAddRefReturnsOneAndLastReleaseDestroysOnce)
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), before);
 }
 
-TEST(ObjectModel, QueryInterfaceForUnknownOnAnyInterfaceReturnsTheNondelegatingUnknown)
+// IUnknown asked of any interface is the nondelegating unknown, and the interfaces of one object are found
+// through each other. An unknown identifier is refused with a null out-pointer, a null out-pointer with
+// E_POINTER; neither takes a reference.
+TEST(ObjectModel, QueryInterfaceAnswersTheNondelegatingUnknownAndRefusesWithoutAReference)
 {
     int destroyed = 0;
     auto* object = new CTwoInterfaceObject(nullptr, &destroyed);
@@ -119,27 +122,13 @@ TEST(ObjectModel, QueryInterfaceForUnknownOnAnyInterfaceReturnsTheNondelegatingU
         static_cast<IUnknown*>(persist)->Release();
         EXPECT_EQ(static_cast<IUnknown*>(unknown)->Release(), 1u);
     }
+    void* out = nullptr;
+    ASSERT_EQ(object->Persist()->QueryInterface(IID_IQualityControl, &out), S_OK);
+    EXPECT_EQ(out, static_cast<void*>(static_cast<IQualityControl*>(object)));
+    static_cast<IUnknown*>(out)->Release();
 
-    // Interfaces of the same object are found through each other.
-    void* qualityControl = nullptr;
-    ASSERT_EQ(object->Persist()->QueryInterface(IID_IQualityControl, &qualityControl), S_OK);
-    EXPECT_EQ(qualityControl, static_cast<void*>(static_cast<IQualityControl*>(object)));
-    static_cast<IUnknown*>(qualityControl)->Release();
-
-    object->NonDelegatingRelease();
-    EXPECT_EQ(destroyed, 1);
-}
-
-// An unknown identifier is refused with a null out-pointer, a null out-pointer with E_POINTER; neither takes a
-// reference.
-TEST(ObjectModel, RefusalsLeaveNoReference)
-{
-    int destroyed = 0;
-    auto* object = new CTwoInterfaceObject(nullptr, &destroyed);
-    object->NonDelegatingAddRef();
     const IID almostUnknown = AlmostUnknown();
-
-    void* out = notWritten;
+    out = notWritten;
     EXPECT_EQ(object->NonDelegatingQueryInterface(almostUnknown, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     out = notWritten;
@@ -154,6 +143,7 @@ TEST(ObjectModel, RefusalsLeaveNoReference)
     EXPECT_EQ(CountOf(object), 1u);
 
     object->NonDelegatingRelease();
+    EXPECT_EQ(destroyed, 1);
 }
 
 TEST(ObjectModel, ReturnInterfaceHandsOutOneReferenceTakenThroughTheInterface)

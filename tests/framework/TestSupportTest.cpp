@@ -55,35 +55,27 @@ TEST(TaskMemoryFailure, OnlyTheChosenRequestOfThisThreadFails)
     CoTaskMemFree(outsideScope);
 }
 
-// A scope that fails every request from its first on fails them all; one whose request is never reached says
-// so.
-TEST(TaskMemoryFailure, FailAllFollowingFailsEveryLaterRequestAndAMissedRequestIsReported)
-{
-    {
-        TaskMemoryFailureScope failure(0, true);
-        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
-        EXPECT_EQ(failure.AllocationsSeen(), 2);
-    }
-    TaskMemoryFailureScope failure(5);
-    void* block = CoTaskMemAlloc(8);
-    EXPECT_NE(block, nullptr);
-    CoTaskMemFree(block);
-    EXPECT_FALSE(failure.FailureInjected());
-}
-
-// Only this program's own requests are the scope's: what the platform allocates for itself inside a call
-// (here the string StringFromCLSID hands out) is neither counted nor failed.
-TEST(TaskMemoryFailure, RequestsThePlatformMakesForItselfAreNeitherCountedNorFailed)
+// A scope that fails every request from its first on fails them all, but only this program's own: what the
+// platform allocates for itself inside a call (here the string StringFromCLSID hands out) is neither counted
+// nor failed. A scope whose request is never reached says so.
+TEST(TaskMemoryFailure, FailAllFollowingFailsEveryLaterRequestOfThisProgramAndAMissedRequestIsReported)
 {
     LPOLESTR text = nullptr;
     {
         TaskMemoryFailureScope failure(0, true);
         EXPECT_EQ(StringFromCLSID(CLSID_NULL, &text), S_OK);
         EXPECT_EQ(failure.AllocationsSeen(), 0);
+        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+        EXPECT_EQ(CoTaskMemAlloc(8), nullptr);
+        EXPECT_EQ(failure.AllocationsSeen(), 2);
     }
     EXPECT_NE(text, nullptr);
     CoTaskMemFree(text);
+    TaskMemoryFailureScope failure(5);
+    void* block = CoTaskMemAlloc(8);
+    EXPECT_NE(block, nullptr);
+    CoTaskMemFree(block);
+    EXPECT_FALSE(failure.FailureInjected());
 }
 
 // The accounting counts this program's blocks and those a double hands over, until anyone frees them; the
@@ -113,23 +105,12 @@ TEST(TaskMemoryAccounting, CountsTheBlocksOfThisProgramUntilTheyAreFreed)
 }
 
 // Framework code allocates with new (std::nothrow) inside the framework library; the replaced operator new
-// must be the one that code links against, not only the test's own.
-TEST(AllocationFailure, NothrowAllocationInsideTheFrameworkLibraryGetsNull)
+// must be the one that code links against, not only the test's own. Other threads' allocations are not the
+// scope's.
+TEST(AllocationFailure, NothrowAllocationOfThisThreadInsideTheFrameworkLibraryGetsNull)
 {
     CPointerList list;
     int item = 0;
-    {
-        AllocationFailureScope failure(0);
-        EXPECT_EQ(list.Append(&item), nullptr);
-        EXPECT_TRUE(failure.FailureInjected());
-        EXPECT_EQ(list.Count(), 0);
-    }
-    EXPECT_NE(list.Append(&item), nullptr);
-    EXPECT_EQ(list.Count(), 1);
-}
-
-TEST(AllocationFailure, CountsOnlyThisThreadsAllocationsInsideTheScope)
-{
     int* otherThread = nullptr;
     {
         AllocationFailureScope failure(0);
@@ -139,9 +120,14 @@ TEST(AllocationFailure, CountsOnlyThisThreadsAllocationsInsideTheScope)
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         EXPECT_EQ(failure.AllocationsSeen(), 0);
+        EXPECT_EQ(list.Append(&item), nullptr);
+        EXPECT_TRUE(failure.FailureInjected());
+        EXPECT_EQ(list.Count(), 0);
     }
     EXPECT_NE(otherThread, nullptr);
     delete otherThread;
+    EXPECT_NE(list.Append(&item), nullptr);
+    EXPECT_EQ(list.Count(), 1);
 }
 
 TEST(CountingDouble, CountsReferencesAndAnswersOnlyWhatItImplements)
