@@ -41,18 +41,14 @@ bool CallerStillInitialised()
 
 }  // namespace
 
-TEST(BaseFilterRegistrationTest, FilterWithoutSetupDataRegistersNothing)
-{
-    ComPtr<TestFilter> filter(new TestFilter());
-
-    EXPECT_EQ(filter->Register(), S_FALSE);
-    EXPECT_EQ(filter->Unregister(), S_FALSE);
-    EXPECT_EQ(CountFilterMapperEntries(CLSID_TestFilter, 0), 0);
-}
-
+// A filter without setup data registers nothing.
 TEST(BaseFilterRegistrationTest, RegisterListsTheFilterAndUnregisterRemovesIt)
 {
     ComPtr<TestFilter> filter(new TestFilter());
+    EXPECT_EQ(filter->Register(), S_FALSE);
+    EXPECT_EQ(filter->Unregister(), S_FALSE);
+    EXPECT_EQ(CountFilterMapperEntries(CLSID_TestFilter, 0), 0);
+
     filter->setupData = &testFilterSetup;
     // Not registered yet: the mapper's "not registered" counts as success.
     ASSERT_EQ(filter->Unregister(), S_OK);
@@ -119,10 +115,14 @@ TEST(FilterMapperRegistration, OldMapperTakesTheFilterPinByPinAndTypeByTypeAfter
 
 // IAMovieSetup::Register hands the filter's own record to the mapper it creates. Registration that did not
 // happen is reported, not answered with S_OK: the caller would otherwise take a filter the mapper does not
-// list for registered.
-TEST_F(RegistrationWithMapperDouble, RegisterHandsTheRecordToTheMapperAndReportsItsFailures)
+// list for registered. Unregister counts a filter the mapper does not list as unregistered.
+TEST_F(RegistrationWithMapperDouble, RegisterAndUnregisterHandTheRecordToTheMapperAndReportItsFailures)
 {
     factory.HandOut(mapper.AsUnknown());
+    EXPECT_EQ(filter->Unregister(), S_OK);  // the double answers 0x80070002, as for an unknown filter
+    EXPECT_EQ(mapper.calls, std::vector<std::wstring>{L"UnregisterFilter " + FakeFilterMapper::Text(CLSID_TestFilter)});
+    mapper.calls.clear();
+
     EXPECT_EQ(filter->Register(), S_OK);
     ASSERT_EQ(mapper.calls.size(), 4u);
     EXPECT_EQ(mapper.calls[1],
@@ -132,19 +132,12 @@ TEST_F(RegistrationWithMapperDouble, RegisterHandsTheRecordToTheMapperAndReports
     factory.FailWith(REGDB_E_CLASSNOTREG);
     EXPECT_EQ(filter->Register(), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(filter->Unregister(), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(factory.creations, 3);
+    EXPECT_EQ(factory.creations, 4);
 
     factory.HandOut(mapper.AsUnknown());
     mapper.FailOn(L"RegisterPin", E_FAIL);
     EXPECT_EQ(filter->Register(), E_FAIL);
     ASSERT_EQ(mapper.calls.size(), 3u) << "no media type is registered for a pin the mapper refused";
-}
-
-TEST_F(RegistrationWithMapperDouble, UnregisterCountsANotRegisteredFilterAsSuccessAndReportsOtherFailures)
-{
-    factory.HandOut(mapper.AsUnknown());
-    EXPECT_EQ(filter->Unregister(), S_OK);  // the double answers 0x80070002, as for an unknown filter
-    EXPECT_EQ(mapper.calls, std::vector<std::wstring>{L"UnregisterFilter " + FakeFilterMapper::Text(CLSID_TestFilter)});
 
     mapper.FailOn(L"UnregisterFilter", E_ACCESSDENIED);
     EXPECT_EQ(filter->Unregister(), E_ACCESSDENIED);
