@@ -13,27 +13,16 @@
 
 #include "AllocationFailure.h"
 #include "ComPtr.h"
-#include "CountingDouble.h"
 #include "FakeAllocator.h"
 #include "FakeUpstreamPin.h"
 #include "TaskMemoryFailure.h"
 #include "TestFilter.h"
+#include "TypeAttachment.h"
 
 namespace {
 
-// Carried as pUnk by every media type a test makes: each copy of a record takes a reference on it, so a
-// record that is never freed leaves a reference behind and fails the test when the attachment goes.
-struct TypeAttachment : CountingDouble<IUnknown> {};
-
 class BasePinTest : public testing::Test {
 protected:
-    COwnedMediaType Type(REFGUID subtype, BYTE tag = 0)
-    {
-        COwnedMediaType type = MakeTaggedVideoType(subtype, tag);
-        type.pUnk = attachment.AsUnknown();
-        attachment.AddRef();
-        return type;
-    }
     // Undoes a connection made through Connect (both sides hold their peer).
     void DisconnectBoth()
     {
@@ -65,9 +54,9 @@ using Subtypes = std::vector<GUID>;
 
 TEST_F(BasePinTest, ConnectTriesReceivingPinsTypesBeforeItsOwn)
 {
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
-    upstream.AddType(Type(MEDIASUBTYPE_RGB24));
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB32));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_RGB24));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB32));
     pin->checkType = [](const AM_MEDIA_TYPE* type) {
         return IsEqualGUID(type->subtype, MEDIASUBTYPE_RGB32) ? S_OK : E_FAIL;
     };
@@ -94,10 +83,10 @@ TEST_F(BasePinTest, ConnectTriesReceivingPinsTypesBeforeItsOwn)
 // open) only admits the types that fit it.
 TEST_F(BasePinTest, ConnectWithACompleteTypeTriesOnlyItAndWithATemplateOnlyTheFittingTypes)
 {
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
-    upstream.AddType(Type(MEDIASUBTYPE_RGB24, 1));
-    upstream.AddType(Type(MEDIASUBTYPE_RGB24, 2));
-    COwnedMediaType complete = Type(MEDIASUBTYPE_RGB24);
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_RGB24, 1));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_RGB24, 2));
+    COwnedMediaType complete = attachment.Type(MEDIASUBTYPE_RGB24);
     EXPECT_EQ(pin->Connect(&upstream, &complete), S_OK);
     EXPECT_EQ(pin->checkedSubtypes, Subtypes{MEDIASUBTYPE_RGB24});
     EXPECT_EQ(upstream.enumMediaTypesCalls, 0);
@@ -130,9 +119,9 @@ TEST_F(BasePinTest, ConnectWithACompleteTypeTriesOnlyItAndWithATemplateOnlyTheFi
 // any other failure is passed on. QueryAccept turns every refusal into S_FALSE.
 TEST_F(BasePinTest, CheckTypeRefusalsArePlainOrPassedOnAndQueryAcceptAnswersSFalse)
 {
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB24));
-    COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB24));
+    COwnedMediaType complete = attachment.Type(MEDIASUBTYPE_YUY2);
     const struct {
         HRESULT check;
         HRESULT proposed;    // ReceiveConnection, and Connect with the complete type
@@ -171,14 +160,14 @@ TEST_F(BasePinTest, CheckTypeRefusalsArePlainOrPassedOnAndQueryAcceptAnswersSFal
 // acceptable type. A failed FinishConnection comes back too, and the other pin is disconnected again.
 TEST_F(BasePinTest, RefusalByTheOtherPinOrAFailedFinishIsReportedAndUndone)
 {
-    COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    COwnedMediaType complete = attachment.Type(MEDIASUBTYPE_YUY2);
     upstream.receiveConnectionResult = E_FAIL;
     EXPECT_EQ(pin->Connect(&upstream, &complete), E_FAIL);
     EXPECT_FALSE(pin->IsConnected());
     upstream.ExpectBalanced();
 
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB24));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB24));
     upstream.receiveConnectionResult = VFW_E_TYPE_NOT_ACCEPTED;
     EXPECT_EQ(pin->Connect(&upstream, nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
     EXPECT_EQ(upstream.receiveConnectionCalls, 3);
@@ -206,7 +195,7 @@ TEST_F(BasePinTest, NegotiationReportsTheFirstTellingFailureOfTheLastListTried)
     EXPECT_GE(pin->releaseConnectionCalls, 1);
 
     // The own list is empty, so the second pass ends in VFW_E_NO_ACCEPTABLE_TYPES and that stands.
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
     pin->setConnectionTypeResult = E_OUTOFMEMORY;
     EXPECT_EQ(pin->Connect(&upstream, nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
     EXPECT_EQ(pin->checkedSubtypes.size(), 1u);
@@ -214,9 +203,9 @@ TEST_F(BasePinTest, NegotiationReportsTheFirstTellingFailureOfTheLastListTried)
     EXPECT_FALSE(pin->IsConnected());
 
     pin->setConnectionTypeResult = S_OK;
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_YUY2));
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB24));
-    pin->offeredTypes.push_back(Type(MEDIASUBTYPE_RGB32));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_YUY2));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB24));
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB32));
     pin->checkType = [](const AM_MEDIA_TYPE* type) {
         if (IsEqualGUID(type->subtype, MEDIASUBTYPE_YUY2))
             return E_FAIL;  // plain: never reported
@@ -232,7 +221,7 @@ TEST_F(BasePinTest, NegotiationReportsTheFirstTellingFailureOfTheLastListTried)
     upstream.enumMediaTypesResult = S_OK;
     pin->offeredTypes.clear();
     pin->checkType = nullptr;
-    upstream.AddType(Type(MEDIASUBTYPE_RGB24));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_RGB24));
     upstream.enumerator.nullRecordAt = 0;
     pin->checkedSubtypes.clear();
     EXPECT_EQ(pin->Connect(&upstream, nullptr), S_OK);
@@ -249,7 +238,7 @@ TEST_F(BasePinTest, NegotiationReportsTheFirstTellingFailureOfTheLastListTried)
 // side of a connection checks a type; a peer that cannot say its direction passes the check.
 TEST_F(BasePinTest, ConnectionIsRefusedWithoutAPeerOrForDirectionConnectionOrState)
 {
-    COwnedMediaType complete = Type(MEDIASUBTYPE_YUY2);
+    COwnedMediaType complete = attachment.Type(MEDIASUBTYPE_YUY2);
     EXPECT_EQ(pin->ReceiveConnection(nullptr, &complete), E_POINTER);
     EXPECT_EQ(pin->ReceiveConnection(&upstream, nullptr), E_POINTER);
     EXPECT_EQ(pin->Connect(nullptr, &complete), E_POINTER);
@@ -271,7 +260,7 @@ TEST_F(BasePinTest, ConnectionIsRefusedWithoutAPeerOrForDirectionConnectionOrSta
     upstream.queryDirectionResult = E_NOTIMPL;
     ASSERT_EQ(pin->Connect(&upstream, &complete), S_OK);
     FakeUpstreamPin other;
-    COwnedMediaType second = Type(MEDIASUBTYPE_RGB24);
+    COwnedMediaType second = attachment.Type(MEDIASUBTYPE_RGB24);
     EXPECT_EQ(pin->Connect(&other, &second), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(pin->ReceiveConnection(&other, &second), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(pin->checkedSubtypes.size(), 1u);
@@ -285,8 +274,8 @@ TEST_F(BasePinTest, NegotiationStopsAtTheFirstConnectionThatSucceeds)
 {
     // A FinishConnection that reports success with S_FALSE has still connected both pins: trying the next
     // type would connect them a second time.
-    upstream.AddType(Type(MEDIASUBTYPE_YUY2));
-    upstream.AddType(Type(MEDIASUBTYPE_RGB24));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_YUY2));
+    upstream.AddType(attachment.Type(MEDIASUBTYPE_RGB24));
     pin->finishConnectionResult = S_FALSE;
 
     EXPECT_EQ(pin->Connect(&upstream, nullptr), S_OK);
@@ -305,7 +294,7 @@ TEST_F(BasePinTest, NegotiationStopsAtTheFirstConnectionThatSucceeds)
 // FinishConnection) leaves the pin unconnected, without telling the connector: its own Connect undoes its half.
 TEST_F(BasePinTest, ReceiveConnectionStoresTheAgreedTypeOrUndoesAFailedSetUp)
 {
-    COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2, 7);
+    COwnedMediaType offered = attachment.Type(MEDIASUBTYPE_YUY2, 7);
     {
         // The one task-memory request is the copy of the format block.
         TaskMemoryFailureScope failure(0);
@@ -342,7 +331,7 @@ TEST_F(BasePinTest, DisconnectDependsOnStateAndConnection)
     EXPECT_EQ(pin->Disconnect(), VFW_E_NOT_STOPPED);
     filter->ForceState(State_Stopped);
 
-    COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
+    COwnedMediaType offered = attachment.Type(MEDIASUBTYPE_YUY2);
     ASSERT_EQ(pin->ReceiveConnection(&upstream, &offered), S_OK);
     for (FILTER_STATE state : {State_Paused, State_Running}) {
         filter->ForceState(state);
@@ -388,7 +377,7 @@ TEST_F(BasePinTest, ConnectionQueriesReportNoPeerOrAFailedCopyWithNothingToFree)
     EXPECT_EQ(pin->ConnectionMediaType(nullptr), E_POINTER);
 
     // Connected, a copy that cannot be made leaves nothing half-copied for the caller to free.
-    COwnedMediaType offered = Type(MEDIASUBTYPE_YUY2);
+    COwnedMediaType offered = attachment.Type(MEDIASUBTYPE_YUY2);
     ASSERT_EQ(pin->ReceiveConnection(&upstream, &offered), S_OK);
     {
         // The one task-memory request is the copy of the format block.

@@ -14,9 +14,9 @@
 #include "CTaskMediaType.h"
 #include "CPointerList.h"
 #include "ComPtr.h"
-#include "CountingDouble.h"
 #include "TaskMemoryFailure.h"
 #include "TestFilter.h"
+#include "TypeAttachment.h"
 #include "VideoMediaType.h"
 
 namespace {
@@ -54,9 +54,6 @@ Fetch Next(IEnumPins* pins, ULONG count)
     EXPECT_EQ(fetched, answer.second.size());
     return answer;
 }
-
-class FakeUnknown : public CountingDouble<IUnknown> {
-};
 
 }  // namespace
 
@@ -186,7 +183,7 @@ TEST_F(PinEnumeratorTest, EnumeratorOrCloneThatCannotBeMadeCompletelyIsOutOfMemo
 // record still holds it.
 class MediaTypeEnumeratorTest : public testing::Test {
 protected:
-    FakeUnknown attachment;
+    TypeAttachment attachment;
     ComPtr<TestFilter> filter{new TestFilter({L"A"})};
     ScriptedPin* pin = filter->Pin(0);
     const LONG before = filter->References();
@@ -250,9 +247,7 @@ TEST_F(MediaTypeEnumeratorTest, ChangedTypeListIsRefusedUntilReset)
 TEST_F(MediaTypeEnumeratorTest, ReturnedRecordsBelongToTheCaller)
 {
     pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_YUY2, 7));
-    pin->offeredTypes.push_back(MakeTaggedVideoType(MEDIASUBTYPE_RGB24, 9));
-    pin->offeredTypes[1].pUnk = attachment.AsUnknown();
-    attachment.AddRef();  // the pin's own type holds one
+    pin->offeredTypes.push_back(attachment.Type(MEDIASUBTYPE_RGB24, 9));  // the pin's own type holds one
     ComPtr<IEnumMediaTypes> types = TypesOf(pin);
 
     AM_MEDIA_TYPE* records[3] = {};

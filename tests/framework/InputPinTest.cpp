@@ -18,10 +18,9 @@
 #include "FakeUpstreamPin.h"
 #include "PinDouble.h"
 #include "TestFilter.h"
+#include "TypeAttachment.h"
 
 namespace {
-
-struct TypeAttachment : CountingDouble<IUnknown> {};
 
 class InputPinTest : public testing::Test {
 protected:
@@ -39,18 +38,11 @@ protected:
         filter->JoinFilterGraph(nullptr, nullptr);
     }
 
-    COwnedMediaType Type(REFGUID subtype)
-    {
-        COwnedMediaType type = MakeTaggedVideoType(subtype);
-        type.pUnk = attachment.AsUnknown();
-        attachment.AddRef();
-        return type;
-    }
     // Connects the pin as an upstream pin would (YUY2) and hands it an allocator, so that stopping the
     // filter deactivates it cleanly.
     void Connect()
     {
-        COwnedMediaType type = Type(MEDIASUBTYPE_YUY2);
+        COwnedMediaType type = attachment.Type(MEDIASUBTYPE_YUY2);
         ASSERT_EQ(pin->ReceiveConnection(&upstream, &type), S_OK);
         ASSERT_EQ(memInput->NotifyAllocator(&allocator, FALSE), S_OK);
     }
@@ -178,7 +170,7 @@ TEST_F(InputPinTest, AcceptedTypeChangeIsTestedAndFreedUnlessTheSampleKeepsItsRe
     filter->ForceState(State_Running);
     LONG attachmentBefore = attachment.References();
     FakeMediaSample sample;
-    sample.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    sample.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB24));
     LONG attachmentWithSample = attachment.References();
     ASSERT_GT(attachmentWithSample, attachmentBefore);
 
@@ -195,7 +187,7 @@ TEST_F(InputPinTest, AcceptedTypeChangeIsTestedAndFreedUnlessTheSampleKeepsItsRe
     EXPECT_TRUE(graph.events.empty());
 
     FakeMediaSample withProperties(true);
-    withProperties.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    withProperties.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB24));
     attachmentWithSample = attachment.References();
     pin->checkedSubtypes.clear();
     EXPECT_EQ(memInput->Receive(&withProperties), S_OK);
@@ -210,7 +202,7 @@ TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlushOrStop)
     Run();
     AcceptOnlyYuy2();
     FakeMediaSample changed;
-    changed.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    changed.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB24));
     LONG attachmentWithSample = attachment.References();
     FakeMediaSample plain;
 
@@ -236,7 +228,7 @@ TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlushOrStop)
 
     // Stopping clears it too; the IMediaSample2 path refuses the same way.
     FakeMediaSample changedWithProperties(true);
-    changedWithProperties.SetChangedType(Type(MEDIASUBTYPE_RGB32));
+    changedWithProperties.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB32));
     EXPECT_EQ(memInput->Receive(&changedWithProperties), VFW_E_INVALIDMEDIATYPE);
     EXPECT_EQ(filter->Stop(), S_OK);
     Run();
@@ -262,7 +254,7 @@ TEST_F(InputPinTest, TypeChangeWithoutATypeOrWithoutAnEventSinkIsStillRefused)
     pin->EndFlush();
     AcceptOnlyYuy2();
     FakeMediaSample changed;
-    changed.SetChangedType(Type(MEDIASUBTYPE_RGB24));
+    changed.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB24));
     EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
     EXPECT_TRUE(pin->HasRuntimeError());
     EXPECT_EQ(graph.events.size(), 2u);
@@ -302,7 +294,21 @@ TEST_F(InputPinTest, ReceiveMultipleStopsAtTheFirstSampleNotTaken)
 
 // --- Allocator ---
 
-TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceUntilReleased)
+// Remembers the lowest count others held on it after any Release: 0 means the allocator was, for a moment,
+// held by nobody (a real one would have been destroyed).
+struct WatchedAllocator : FakeAllocator {
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG result = FakeAllocator::Release();
+        lowest = std::min(lowest, References());
+        return result;
+    }
+    LONG lowest = 1000;
+};
+
+// GetAllocator creates the platform's standard allocator once and keeps it until the connection is released;
+// NotifyAllocator replaces what the pin holds.
+TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocatorReplacesIt)
 {
     ComPtr<IMemAllocator> first, second, third;
     ASSERT_EQ(memInput->GetAllocator(first.Out()), S_OK);
@@ -320,22 +326,7 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceUntilReleased)
     ASSERT_EQ(memInput->GetAllocator(third.Out()), S_OK);
     EXPECT_NE(third.Get(), first.Get());  // `first` is still held, so its address cannot be reused
     EXPECT_EQ(memInput->GetAllocator(nullptr), E_POINTER);
-}
 
-// Remembers the lowest count others held on it after any Release: 0 means the allocator was, for a moment,
-// held by nobody (a real one would have been destroyed).
-struct WatchedAllocator : FakeAllocator {
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG result = FakeAllocator::Release();
-        lowest = std::min(lowest, References());
-        return result;
-    }
-    LONG lowest = 1000;
-};
-
-TEST_F(InputPinTest, NotifyAllocatorReplacesTheHeldAllocator)
-{
     WatchedAllocator held;
     FakeAllocator other;
     ASSERT_EQ(memInput->NotifyAllocator(&held, TRUE), S_OK);
@@ -423,7 +414,7 @@ TEST_F(InputPinTest, ReceiveCanBlockAsksOnlyConnectedDownstreamInputs)
     EXPECT_EQ(memInput->ReceiveCanBlock(), S_OK);
 
     DownstreamInputPin downstream;
-    COwnedMediaType type = Type(MEDIASUBTYPE_YUY2);
+    COwnedMediaType type = attachment.Type(MEDIASUBTYPE_YUY2);
     ASSERT_EQ(output->ReceiveConnection(&downstream, &type), S_OK);
     downstream.canBlock = S_FALSE;
     EXPECT_EQ(memInput->ReceiveCanBlock(), S_FALSE);
