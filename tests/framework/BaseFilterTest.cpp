@@ -68,14 +68,17 @@ HRESULT Make(TestFilter* filter, const Transition& transition)
 }
 
 // Which pins each transition reaches, in order: only connected pins, each state call once, and nothing for a
-// transition to the state the filter is already in (Pause through the derived filter's Pause included).
+// transition to the state the filter is already in (Pause through the derived filter's Pause included). The
+// first pin that fails to activate or to start ends the walk, and the filter stays where it got to; Stop
+// deactivates every pin and reports the first failure. A pin missing from the walk ends it without failing.
+// Run keeps its start time even when it fails.
 TEST(BaseFilterStateTest, TransitionsCallTheConnectedPinsOnceInOrder)
 {
     struct Case {
         const char* name;
         std::initializer_list<const wchar_t*> pins;
         std::vector<size_t> connected;
-        int failingActivation;               // index of the pin whose Activate fails, -1 for none
+        void (*script)(TestFilter* filter);  // scripts failures before anything else; may be null
         std::vector<Transition> before;      // made before the calls are recorded
         std::vector<Transition> transitions;
         Calls calls;
@@ -83,17 +86,33 @@ TEST(BaseFilterStateTest, TransitionsCallTheConnectedPinsOnceInOrder)
         std::vector<REFERENCE_TIME> lastPinStarts;  // every start time the last connected pin was given
     };
     const Case cases[] = {
-        {"run from stopped pauses first", {L"A"}, {0}, -1, {}, {{'R', 1234}},
+        {"run from stopped pauses first", {L"A"}, {0}, nullptr, {}, {{'R', 1234}},
          {"Filter.Pause", "A.Activate", "A.StartRunning"}, State_Running, {1234}},
-        {"run from paused", {L"A"}, {0}, -1, {{'P'}}, {{'R', 77}}, {"A.StartRunning"}, State_Running, {77}},
-        {"stop while stopped", {L"A"}, {0}, -1, {}, {{'S'}}, {}, State_Stopped, {}},
-        {"pause while running or paused", {L"A"}, {0}, -1, {{'R'}}, {{'P'}, {'P'}},
+        {"run from paused", {L"A"}, {0}, nullptr, {{'P'}}, {{'R', 77}}, {"A.StartRunning"}, State_Running, {77}},
+        {"stop while stopped", {L"A"}, {0}, nullptr, {}, {{'S'}}, {}, State_Stopped, {}},
+        {"pause while running or paused", {L"A"}, {0}, nullptr, {{'R'}}, {{'P'}, {'P'}},
          {"Filter.Pause", "Filter.Pause"}, State_Paused, {0}},
-        {"stop twice", {L"A"}, {0}, -1, {{'R'}, {'P'}}, {{'S'}, {'S'}}, {"A.Deactivate"}, State_Stopped, {0}},
-        {"unconnected pin never called", {L"A", L"B"}, {1}, -1, {}, {{'P'}, {'R', 5}, {'S'}},
+        {"stop twice", {L"A"}, {0}, nullptr, {{'R'}, {'P'}}, {{'S'}, {'S'}}, {"A.Deactivate"}, State_Stopped, {0}},
+        {"unconnected pin never called", {L"A", L"B"}, {1}, nullptr, {}, {{'P'}, {'R', 5}, {'S'}},
          {"Filter.Pause", "B.Activate", "B.StartRunning", "B.Deactivate"}, State_Stopped, {5}},
-        {"first activation failure ends pause", {L"A", L"B", L"C"}, {0, 1, 2}, 1, {},
-         {{'P', 0, VFW_E_NO_ALLOCATOR}}, {"Filter.Pause", "A.Activate", "B.Activate"}, State_Stopped, {}},
+        {"first activation failure ends pause", {L"A", L"B", L"C"}, {0, 1, 2},
+         [](TestFilter* f) { f->Pin(1)->activateResult = VFW_E_NO_ALLOCATOR; }, {}, {{'P', 0, VFW_E_NO_ALLOCATOR}},
+         {"Filter.Pause", "A.Activate", "B.Activate"}, State_Stopped, {}},
+        {"failed pause ends run stopped", {L"A", L"B"}, {0, 1},
+         [](TestFilter* f) { f->Pin(0)->activateResult = E_OUTOFMEMORY; }, {}, {{'R', 100, E_OUTOFMEMORY}},
+         {"Filter.Pause", "A.Activate"}, State_Stopped, {}},
+        {"failed pin start ends run paused", {L"A", L"B"}, {0, 1},
+         [](TestFilter* f) { f->Pin(0)->startRunningResult = VFW_E_RUNTIME_ERROR; }, {},
+         {{'R', 200, VFW_E_RUNTIME_ERROR}}, {"Filter.Pause", "A.Activate", "B.Activate", "A.StartRunning"},
+         State_Paused, {}},
+        {"stop reports the first deactivate failure", {L"A", L"B"}, {0, 1},
+         [](TestFilter* f) {
+             f->Pin(0)->deactivateResult = VFW_E_RUNTIME_ERROR;
+             f->Pin(1)->deactivateResult = E_UNEXPECTED;
+         },
+         {{'R'}}, {{'S', 0, VFW_E_RUNTIME_ERROR}}, {"A.Deactivate", "B.Deactivate"}, State_Stopped, {0}},
+        {"missing pin ends the walk", {L"A", L"B"}, {1}, [](TestFilter* f) { f->missingPinAt = 0; }, {}, {{'P'}},
+         {"Filter.Pause"}, State_Paused, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,69 +120,21 @@ TEST(BaseFilterStateTest, TransitionsCallTheConnectedPinsOnceInOrder)
         ComPtr<TestFilter> filter(new TestFilter(c.pins));
         for (size_t pin : c.connected)
             filter->Pin(pin)->SetConnected(upstream.Pin());
-        if (c.failingActivation >= 0)
-            filter->Pin(static_cast<size_t>(c.failingActivation))->activateResult = VFW_E_NO_ALLOCATOR;
+        if (c.script != nullptr)
+            c.script(filter.Get());
         for (const Transition& t : c.before)
             ASSERT_EQ(Make(filter.Get(), t), S_OK);
         filter->calls.clear();
-        for (const Transition& t : c.transitions)
+        for (const Transition& t : c.transitions) {
             EXPECT_EQ(Make(filter.Get(), t), t.result) << t.to;
+            if (t.to == 'R') {
+                EXPECT_EQ(filter->StartTime(), t.start);
+            }
+        }
         EXPECT_EQ(filter->calls, c.calls);
         EXPECT_EQ(StateOf(filter.Get()), c.state);
         EXPECT_EQ(filter->Pin(c.connected.back())->startTimes, c.lastPinStarts);
     }
-}
-
-TEST_F(BaseFilterTest, StopReturnsTheFirstDeactivateFailureAfterStoppingEveryPin)
-{
-    const HRESULT failureA = VFW_E_RUNTIME_ERROR;
-    const HRESULT failureB = E_UNEXPECTED;
-    filter->Pin(0)->SetConnected(upstream.Pin());
-    filter->Pin(1)->SetConnected(upstream.Pin());
-    ASSERT_EQ(filter->Run(0), S_OK);
-    filter->Pin(0)->deactivateResult = failureA;
-    filter->Pin(1)->deactivateResult = failureB;
-
-    EXPECT_EQ(filter->Stop(), failureA);
-
-    EXPECT_EQ(filter->Pin(0)->deactivateCalls, 1);
-    EXPECT_EQ(filter->Pin(1)->deactivateCalls, 1);
-    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
-}
-
-TEST_F(BaseFilterTest, FailedRunKeepsItsStartTimeAndTheStateItReached)
-{
-    filter->Pin(0)->SetConnected(upstream.Pin());
-    filter->Pin(1)->SetConnected(upstream.Pin());
-
-    // A failing Pause leaves the filter stopped.
-    filter->Pin(0)->activateResult = E_OUTOFMEMORY;
-    EXPECT_EQ(filter->Run(100), E_OUTOFMEMORY);
-    EXPECT_EQ(filter->StartTime(), 100);
-    EXPECT_EQ(StateOf(filter.Get()), State_Stopped);
-    EXPECT_TRUE(filter->Pin(0)->startTimes.empty());
-
-    // A failing pin start leaves it paused, with the later pins not started.
-    filter->Pin(0)->activateResult = S_OK;
-    filter->Pin(0)->startRunningResult = VFW_E_RUNTIME_ERROR;
-    EXPECT_EQ(filter->Run(200), VFW_E_RUNTIME_ERROR);
-    EXPECT_EQ(filter->StartTime(), 200);
-    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
-    EXPECT_TRUE(filter->Pin(1)->startTimes.empty());
-}
-
-TEST_F(BaseFilterTest, MissingPinEndsTheWalkWithoutFailing)
-{
-    filter->Pin(1)->SetConnected(upstream.Pin());
-    filter->missingPinAt = 0;
-
-    EXPECT_EQ(filter->Pause(), S_OK);
-    EXPECT_EQ(StateOf(filter.Get()), State_Paused);
-    EXPECT_EQ(filter->Pin(1)->activateCalls, 0);
-
-    IPin* found = reinterpret_cast<IPin*>(1);
-    EXPECT_EQ(filter->FindPin(L"B", &found), VFW_E_NOT_FOUND);
-    EXPECT_EQ(found, nullptr);
 }
 
 // ---- Pins ----
@@ -180,7 +151,12 @@ TEST(BaseFilterPinsTest, FindPinMatchesTheExactNameAndAddsOneReferenceToTheFilte
     found->Release();
     EXPECT_EQ(filter->References(), before);
 
+    // A pin missing from the walk ends it: the second "Input" is not looked at.
+    filter->missingPinAt = 1;
     found = reinterpret_cast<IPin*>(1);
+    EXPECT_EQ(filter->FindPin(L"Input", &found), VFW_E_NOT_FOUND);
+    EXPECT_EQ(found, nullptr);
+    filter->missingPinAt = -1;
     EXPECT_EQ(filter->FindPin(L"input", &found), VFW_E_NOT_FOUND);
     EXPECT_EQ(found, nullptr);
     EXPECT_EQ(filter->FindPin(L"Input", nullptr), E_POINTER);
