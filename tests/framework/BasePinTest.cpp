@@ -393,14 +393,15 @@ TEST_F(BasePinTest, ConnectionQueriesReportNoPeerOrAFailedCopyWithNothingToFree)
 
 // --- Identity ---
 
-TEST_F(BasePinTest, QueryPinInfoCutsTheNameTo127Characters)
+// QueryPinInfo cuts the name to 127 characters; QueryId hands out a task-memory copy, bounded at 50,000
+// characters. A pin without a name (none given, or one that could not be copied) has an empty name and no id.
+TEST_F(BasePinTest, QueryPinInfoAndQueryIdCopyTheNameWithinTheirBounds)
 {
     std::wstring longName(200, L'x');
     for (int i = 0; i < 200; ++i)
         longName[i] = static_cast<wchar_t>(L'a' + i % 26);
     ComPtr<TestFilter> named(new TestFilter({longName.c_str()}));
     LONG before = named->References();
-
     PIN_INFO info;
     std::memset(&info, 0xCD, sizeof(info));
     ASSERT_EQ(named->Pin(0)->QueryPinInfo(&info), S_OK);
@@ -409,28 +410,13 @@ TEST_F(BasePinTest, QueryPinInfoCutsTheNameTo127Characters)
     EXPECT_EQ(info.pFilter, named->GetBaseFilterInterface());
     EXPECT_EQ(named->References(), before + 1);
     info.pFilter->Release();
-
-    ComPtr<TestFilter> nameless(new TestFilter({nullptr}));
-    ASSERT_EQ(nameless->Pin(0)->QueryPinInfo(&info), S_OK);
-    EXPECT_EQ(info.achName[0], L'\0');
-    info.pFilter->Release();
     EXPECT_EQ(pin->QueryPinInfo(nullptr), E_POINTER);
-}
 
-// A task-memory copy of the name, bounded at 50,000 characters; a pin without a name (none given, or one that
-// could not be copied) has no id.
-TEST_F(BasePinTest, QueryIdHandsOutATaskMemoryCopyOfTheName)
-{
     LPWSTR id = nullptr;
     ASSERT_EQ(pin->QueryId(&id), S_OK);
     EXPECT_STREQ(id, L"Input");
     EXPECT_NE(id, pin->Name());
     CoTaskMemFree(id);
-
-    ComPtr<TestFilter> nameless(new TestFilter({nullptr}));
-    id = reinterpret_cast<LPWSTR>(1);
-    EXPECT_EQ(nameless->Pin(0)->QueryId(&id), E_INVALIDARG);
-    EXPECT_EQ(id, nullptr);
     EXPECT_EQ(pin->QueryId(nullptr), E_POINTER);
     {
         TaskMemoryFailureScope failure(0);
@@ -439,15 +425,6 @@ TEST_F(BasePinTest, QueryIdHandsOutATaskMemoryCopyOfTheName)
         EXPECT_TRUE(failure.FailureInjected());
         EXPECT_EQ(id, nullptr);
     }
-    {
-        CRecursiveLock lock;
-        AllocationFailureScope failure(0);
-        ScriptedPin uncopied(filter.Get(), &lock, L"Input");
-        EXPECT_TRUE(failure.FailureInjected());
-        EXPECT_EQ(uncopied.Name(), nullptr);
-        EXPECT_EQ(uncopied.QueryId(&id), E_INVALIDARG);
-    }
-
     std::wstring longest(49999, L'n');
     ComPtr<TestFilter> fits(new TestFilter({longest.c_str()}));
     ASSERT_EQ(fits->Pin(0)->QueryId(&id), S_OK);
@@ -457,6 +434,22 @@ TEST_F(BasePinTest, QueryIdHandsOutATaskMemoryCopyOfTheName)
     ComPtr<TestFilter> unbounded(new TestFilter({tooLong.c_str()}));
     EXPECT_EQ(unbounded->Pin(0)->QueryId(&id), E_INVALIDARG);
     EXPECT_EQ(id, nullptr);
+
+    ComPtr<TestFilter> nameless(new TestFilter({nullptr}));
+    ASSERT_EQ(nameless->Pin(0)->QueryPinInfo(&info), S_OK);
+    EXPECT_EQ(info.achName[0], L'\0');
+    info.pFilter->Release();
+    id = reinterpret_cast<LPWSTR>(1);
+    EXPECT_EQ(nameless->Pin(0)->QueryId(&id), E_INVALIDARG);
+    EXPECT_EQ(id, nullptr);
+    {
+        CRecursiveLock lock;
+        AllocationFailureScope failure(0);
+        ScriptedPin uncopied(filter.Get(), &lock, L"Input");
+        EXPECT_TRUE(failure.FailureInjected());
+        EXPECT_EQ(uncopied.Name(), nullptr);
+        EXPECT_EQ(uncopied.QueryId(&id), E_INVALIDARG);
+    }
 }
 
 TEST_F(BasePinTest, NewSegmentKeepsTheSegment)

@@ -341,7 +341,7 @@ TEST(EnumeratorUnknown, AnswersIUnknownAndItsOwnInterfaceOnly)
 
 // ---- Pointer list ----
 
-TEST(PointerListTest, AppendAllStopsAtTheFirstNodeThatCannotBeAllocated)
+TEST(PointerListTest, AppendAllStopsAtTheFirstNodeThatCannotBeAllocatedAndBothEndsStayConsistent)
 {
     int items[3];
     CPointerList source;
@@ -362,11 +362,8 @@ TEST(PointerListTest, AppendAllStopsAtTheFirstNodeThatCannotBeAllocated)
     EXPECT_EQ(copy.Count(), 4);
     EXPECT_EQ(copy.Contains(&items[0]), copy.First());  // the first of two nodes holding it
     EXPECT_EQ(copy.Last()->item, &items[2]);
-}
 
-TEST(PointerListTest, RemoveLastAndClearKeepBothEndsConsistent)
-{
-    int items[2];
+    // RemoveLast and Clear keep both ends consistent.
     CPointerList list;
     list.Append(&items[0]);
     list.Append(&items[1]);

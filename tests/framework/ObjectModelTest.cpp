@@ -317,24 +317,22 @@ bool HolderTakesItAgainWithoutBlocking(CRecursiveLock* lock)
     return reentering.AcquiredWithin(lockFreeWithin);
 }
 
-TEST(RecursiveLock, FreeForOtherThreadsOnlyAfterTheMatchingNumberOfUnlocks)
+// Free for another thread only after as many unlocks as locks; nested guards hold it until the outermost
+// scope ends.
+TEST(RecursiveLock, FreeForOtherThreadsOnlyAfterTheMatchingUnlockOrOutermostGuard)
 {
     CRecursiveLock lock;
     ASSERT_TRUE(HolderTakesItAgainWithoutBlocking(&lock));
     lock.Lock();
     lock.Lock();
-    LockContender other(&lock);
-    EXPECT_FALSE(other.AcquiredWithin(lockHeldFor));
-    lock.Unlock();
-    EXPECT_FALSE(other.AcquiredWithin(lockHeldFor)) << "free after one unlock of two locks";
-    lock.Unlock();
-    EXPECT_TRUE(other.AcquiredWithin(lockFreeWithin));
-}
-
-TEST(LockGuard, NestedGuardsHoldTheLockUntilTheOutermostScopeEnds)
-{
-    CRecursiveLock lock;
-    ASSERT_TRUE(HolderTakesItAgainWithoutBlocking(&lock));
+    {
+        LockContender other(&lock);
+        EXPECT_FALSE(other.AcquiredWithin(lockHeldFor));
+        lock.Unlock();
+        EXPECT_FALSE(other.AcquiredWithin(lockHeldFor)) << "free after one unlock of two locks";
+        lock.Unlock();
+        EXPECT_TRUE(other.AcquiredWithin(lockFreeWithin));
+    }
     std::unique_ptr<LockContender> other;
     {
         CLockGuard outer(&lock);
