@@ -264,7 +264,7 @@ TEST_F(BasePinTest, ConnectionIsRefusedWithoutAPeerOrForDirectionConnectionOrSta
     EXPECT_EQ(pin->Connect(&other, &second), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(pin->ReceiveConnection(&other, &second), VFW_E_ALREADY_CONNECTED);
     EXPECT_EQ(pin->checkedSubtypes.size(), 1u);
-    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_TRUE(IsEqualGUID(pin->connectionType.subtype, MEDIASUBTYPE_YUY2));
     EXPECT_EQ(Peer().Get(), static_cast<IPin*>(&upstream));
     other.ExpectBalanced();
     DisconnectBoth();
@@ -342,7 +342,7 @@ TEST_F(BasePinTest, DisconnectDependsOnStateAndConnection)
     EXPECT_EQ(pin->Disconnect(), S_OK);
     EXPECT_FALSE(pin->IsConnected());
     // The agreed type stays until the next connection replaces it.
-    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_TRUE(IsEqualGUID(pin->connectionType.subtype, MEDIASUBTYPE_YUY2));
     EXPECT_EQ(pin->Disconnect(), S_FALSE);
     upstream.ExpectBalanced();
 
@@ -353,10 +353,10 @@ TEST_F(BasePinTest, DisconnectDependsOnStateAndConnection)
     stuck.decommitResult = E_UNEXPECTED;
     EXPECT_EQ(pin->Disconnect(), E_UNEXPECTED);
     EXPECT_TRUE(pin->IsConnected());
-    EXPECT_EQ(pin->HeldAllocator(), &stuck);
+    EXPECT_EQ(pin->allocator, &stuck);
     stuck.decommitResult = S_OK;
     EXPECT_EQ(pin->Disconnect(), S_OK);
-    EXPECT_EQ(pin->HeldAllocator(), nullptr);
+    EXPECT_EQ(pin->allocator, nullptr);
     stuck.ExpectBalanced();
     upstream.ExpectBalanced();
 }
@@ -455,9 +455,9 @@ TEST_F(BasePinTest, QueryPinInfoAndQueryIdCopyTheNameWithinTheirBounds)
 TEST_F(BasePinTest, NewSegmentKeepsTheSegment)
 {
     EXPECT_EQ(pin->NewSegment(10000, 20000000, 1.5), S_OK);
-    EXPECT_EQ(pin->SegmentStart(), 10000);
-    EXPECT_EQ(pin->SegmentStop(), 20000000);
-    EXPECT_EQ(pin->SegmentRate(), 1.5);
+    EXPECT_EQ(pin->segmentStart, 10000);
+    EXPECT_EQ(pin->segmentStop, 20000000);
+    EXPECT_EQ(pin->segmentRate, 1.5);
 }
 
 // --- References ---

@@ -79,14 +79,14 @@ protected:
 
 TEST_F(InputPinTest, ReceiveStateChecksStoppedThenFlushingThenRuntimeError)
 {
-    pin->SetRuntimeError();
+    pin->runtimeError = true;
     pin->BeginFlush();
     EXPECT_EQ(pin->CheckReceiveState(), VFW_E_WRONG_STATE);
     filter->ForceState(State_Paused);
     EXPECT_EQ(pin->CheckReceiveState(), S_FALSE);
     EXPECT_EQ(pin->EndFlush(), S_OK);  // clears both
     EXPECT_EQ(pin->CheckReceiveState(), S_OK);
-    pin->SetRuntimeError();
+    pin->runtimeError = true;
     EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
     filter->ForceState(State_Running);
     EXPECT_EQ(pin->CheckReceiveState(), VFW_E_RUNTIME_ERROR);
@@ -118,7 +118,7 @@ TEST_F(InputPinTest, ReceiveBuildsThePropertiesOfAPlainSampleAndTakesThoseOfASam
 
     EXPECT_EQ(memInput->Receive(&sample), S_OK);
 
-    const AM_SAMPLE2_PROPERTIES& props = pin->SampleProps();
+    const AM_SAMPLE2_PROPERTIES& props = pin->sampleProps;
     EXPECT_EQ(props.dwSampleFlags, 0x111u);
     EXPECT_EQ(props.cbData, sizeof(AM_SAMPLE2_PROPERTIES));
     EXPECT_EQ(props.dwTypeSpecificFlags, 0u);
@@ -136,9 +136,9 @@ TEST_F(InputPinTest, ReceiveBuildsThePropertiesOfAPlainSampleAndTakesThoseOfASam
     next.discontinuity = true;
     next.pointerResult = E_FAIL;  // not examined: the record just has no buffer
     EXPECT_EQ(memInput->Receive(&next), S_OK);
-    EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_PREROLL | AM_SAMPLE_DATADISCONTINUITY));
-    EXPECT_EQ(pin->SampleProps().pbBuffer, nullptr);
-    EXPECT_EQ(pin->SampleProps().cbBuffer, 16);
+    EXPECT_EQ(pin->sampleProps.dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_PREROLL | AM_SAMPLE_DATADISCONTINUITY));
+    EXPECT_EQ(pin->sampleProps.pbBuffer, nullptr);
+    EXPECT_EQ(pin->sampleProps.cbBuffer, 16);
     sample.ExpectBalanced();
     next.ExpectBalanced();
 
@@ -150,10 +150,10 @@ TEST_F(InputPinTest, ReceiveBuildsThePropertiesOfAPlainSampleAndTakesThoseOfASam
     withProperties.timeStart = 9;
     withProperties.timeStop = 10;
     EXPECT_EQ(memInput->Receive(&withProperties), S_OK);
-    EXPECT_EQ(pin->SampleProps().dwTypeSpecificFlags, 0x55u);
-    EXPECT_EQ(pin->SampleProps().dwStreamId, 7u);
-    EXPECT_EQ(pin->SampleProps().tStart, 9);
-    EXPECT_EQ(pin->SampleProps().dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID));
+    EXPECT_EQ(pin->sampleProps.dwTypeSpecificFlags, 0x55u);
+    EXPECT_EQ(pin->sampleProps.dwStreamId, 7u);
+    EXPECT_EQ(pin->sampleProps.tStart, 9);
+    EXPECT_EQ(pin->sampleProps.dwSampleFlags, static_cast<DWORD>(AM_SAMPLE_TIMEVALID | AM_SAMPLE_STOPVALID));
     EXPECT_EQ(withProperties.sampleCalls, 1);  // GetProperties only
     withProperties.propertiesResult = E_UNEXPECTED;
     EXPECT_EQ(memInput->Receive(&withProperties), E_UNEXPECTED);
@@ -178,12 +178,12 @@ TEST_F(InputPinTest, AcceptedTypeChangeIsTestedAndFreedUnlessTheSampleKeepsItsRe
         EXPECT_EQ(memInput->Receive(&sample), S_OK);
         // Each copy handed out was freed again: no record per type change is left behind.
         EXPECT_EQ(attachment.References(), attachmentWithSample);
-        EXPECT_EQ(pin->SampleProps().pMediaType, nullptr);
-        EXPECT_TRUE(pin->SampleProps().dwSampleFlags & AM_SAMPLE_TYPECHANGED);
+        EXPECT_EQ(pin->sampleProps.pMediaType, nullptr);
+        EXPECT_TRUE(pin->sampleProps.dwSampleFlags & AM_SAMPLE_TYPECHANGED);
     }
     EXPECT_EQ(sample.typesHandedOut, 3);
     EXPECT_EQ(pin->checkedSubtypes.back(), MEDIASUBTYPE_RGB24);
-    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_TRUE(IsEqualGUID(pin->connectionType.subtype, MEDIASUBTYPE_YUY2));
     EXPECT_TRUE(graph.events.empty());
 
     FakeMediaSample withProperties(true);
@@ -193,7 +193,7 @@ TEST_F(InputPinTest, AcceptedTypeChangeIsTestedAndFreedUnlessTheSampleKeepsItsRe
     EXPECT_EQ(memInput->Receive(&withProperties), S_OK);
     EXPECT_EQ(attachment.References(), attachmentWithSample);
     EXPECT_EQ(pin->checkedSubtypes.size(), 1u);
-    EXPECT_NE(pin->SampleProps().pMediaType, nullptr);
+    EXPECT_NE(pin->sampleProps.pMediaType, nullptr);
 }
 
 TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlushOrStop)
@@ -209,13 +209,13 @@ TEST_F(InputPinTest, RefusedTypeChangeAbortsTheStreamUntilFlushOrStop)
     EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
 
     EXPECT_EQ(pin->endOfStreamCalls, 1);
-    EXPECT_FALSE(pin->IsAtEndOfStream());
+    EXPECT_FALSE(pin->atEndOfStream);
     ASSERT_EQ(graph.events.size(), 1u);  // no EC_COMPLETE
     EXPECT_EQ(graph.events[0].code, EC_ERRORABORT);
     EXPECT_EQ(graph.events[0].param1, static_cast<LONG_PTR>(VFW_E_TYPE_NOT_ACCEPTED));
     EXPECT_EQ(graph.events[0].param2, 0);
     EXPECT_EQ(attachment.References(), attachmentWithSample);
-    EXPECT_EQ(pin->SampleProps().pMediaType, nullptr);
+    EXPECT_EQ(pin->sampleProps.pMediaType, nullptr);
 
     EXPECT_EQ(memInput->Receive(&plain), VFW_E_RUNTIME_ERROR);
     EXPECT_EQ(pin->EndOfStream(), VFW_E_RUNTIME_ERROR);
@@ -256,7 +256,7 @@ TEST_F(InputPinTest, TypeChangeWithoutATypeOrWithoutAnEventSinkIsStillRefused)
     FakeMediaSample changed;
     changed.SetChangedType(attachment.Type(MEDIASUBTYPE_RGB24));
     EXPECT_EQ(memInput->Receive(&changed), VFW_E_INVALIDMEDIATYPE);
-    EXPECT_TRUE(pin->HasRuntimeError());
+    EXPECT_TRUE(pin->runtimeError);
     EXPECT_EQ(graph.events.size(), 2u);
 }
 
@@ -314,7 +314,7 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocat
     ASSERT_EQ(memInput->GetAllocator(first.Out()), S_OK);
     ASSERT_EQ(memInput->GetAllocator(second.Out()), S_OK);
     EXPECT_EQ(first.Get(), second.Get());
-    EXPECT_EQ(pin->HeldAllocator(), first.Get());
+    EXPECT_EQ(pin->allocator, first.Get());
     // A working allocator of the platform's: it takes buffer requirements.
     ALLOCATOR_PROPERTIES wanted = {1, 16, 1, 0};
     ALLOCATOR_PROPERTIES actual = {};
@@ -322,7 +322,7 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocat
     EXPECT_EQ(actual.cbBuffer, 16);
 
     EXPECT_EQ(pin->ReleaseConnection(), S_OK);
-    EXPECT_EQ(pin->HeldAllocator(), nullptr);
+    EXPECT_EQ(pin->allocator, nullptr);
     ASSERT_EQ(memInput->GetAllocator(third.Out()), S_OK);
     EXPECT_NE(third.Get(), first.Get());  // `first` is still held, so its address cannot be reused
     EXPECT_EQ(memInput->GetAllocator(nullptr), E_POINTER);
@@ -330,14 +330,14 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocat
     WatchedAllocator held;
     FakeAllocator other;
     ASSERT_EQ(memInput->NotifyAllocator(&held, TRUE), S_OK);
-    EXPECT_TRUE(pin->IsReadOnly());
+    EXPECT_TRUE(pin->readOnly);
     EXPECT_EQ(held.References(), 1);
 
     // The allocator already held: its count stays where it was and never drops to nobody.
     ASSERT_EQ(memInput->NotifyAllocator(&held, FALSE), S_OK);
     EXPECT_EQ(held.References(), 1);
     EXPECT_EQ(held.lowest, 1);
-    EXPECT_FALSE(pin->IsReadOnly());
+    EXPECT_FALSE(pin->readOnly);
 
     ComPtr<IMemAllocator> handedOut;
     ASSERT_EQ(memInput->GetAllocator(handedOut.Out()), S_OK);
@@ -346,7 +346,7 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocat
 
     // Any nonzero flag means read-only, also one whose low byte is 0.
     ASSERT_EQ(memInput->NotifyAllocator(&other, 0x100), S_OK);
-    EXPECT_TRUE(pin->IsReadOnly());
+    EXPECT_TRUE(pin->readOnly);
     held.ExpectBalanced();
     EXPECT_EQ(memInput->NotifyAllocator(nullptr, FALSE), E_POINTER);
 
@@ -357,16 +357,16 @@ TEST_F(InputPinTest, GetAllocatorCreatesTheStandardAllocatorOnceAndNotifyAllocat
 
 TEST_F(InputPinTest, DeactivateWithoutAllocatorKeepsFlushing)
 {
-    pin->SetRuntimeError();
+    pin->runtimeError = true;
     pin->BeginFlush();
     EXPECT_EQ(pin->Deactivate(), VFW_E_NO_ALLOCATOR);
-    EXPECT_FALSE(pin->HasRuntimeError());
-    EXPECT_TRUE(pin->IsFlushing());
+    EXPECT_FALSE(pin->runtimeError);
+    EXPECT_TRUE(pin->flushing);
 
     ASSERT_EQ(memInput->NotifyAllocator(&allocator, FALSE), S_OK);
     allocator.decommitResult = E_UNEXPECTED;
     EXPECT_EQ(pin->Deactivate(), E_UNEXPECTED);
-    EXPECT_FALSE(pin->IsFlushing());
+    EXPECT_FALSE(pin->flushing);
     EXPECT_EQ(allocator.decommitCalls, 1);
     allocator.decommitResult = S_OK;
     EXPECT_EQ(pin->ReleaseConnection(), S_OK);
@@ -474,7 +474,7 @@ TEST_F(InputPinTest, EndOfStreamCompletesOncePerRunUntilWithdrawn)
                 ASSERT_EQ(pin->EndFlush(), S_OK);
             }
             EXPECT_EQ(CompletionsRaised(), static_cast<size_t>(script.completions[i] - '0')) << "step " << i;
-            EXPECT_EQ(pin->IsAtEndOfStream(), script.atEnd[i] == '1') << "step " << i;
+            EXPECT_EQ(pin->atEndOfStream != FALSE, script.atEnd[i] == '1') << "step " << i;
         }
         EXPECT_EQ(pin->activateCalls, script.activations);
         for (const FakeGraph::Event& event : graph.events) {

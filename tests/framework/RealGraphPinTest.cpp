@@ -91,8 +91,8 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     ScriptedPin* pin = filter->Pin(0);
     ASSERT_EQ(graph->ConnectDirect(splitterOut.Get(), pin->GetPinInterface(), nullptr), S_OK);
     ASSERT_TRUE(pin->IsConnected());
-    EXPECT_TRUE(IsEqualGUID(pin->ConnectionType().subtype, MEDIASUBTYPE_YUY2));
-    EXPECT_NE(pin->HeldAllocator(), nullptr);
+    EXPECT_TRUE(IsEqualGUID(pin->connectionType.subtype, MEDIASUBTYPE_YUY2));
+    EXPECT_NE(pin->allocator, nullptr);
 
     ASSERT_EQ(control->Run(), S_OK);
     GraphEvent complete = {};
@@ -101,14 +101,14 @@ TEST_F(RealGraphPinTest, RealUpstreamStreamsAClipToTheEnd)
     EXPECT_EQ(complete.param2, reinterpret_cast<LONG_PTR>(filter->GetBaseFilterInterface()));
     EXPECT_EQ(pin->receiveCalls, 30);  // every frame of the clip
     EXPECT_EQ(pin->endOfStreamCalls, 1);
-    EXPECT_TRUE(pin->SampleProps().dwSampleFlags & AM_SAMPLE_TIMEVALID);
+    EXPECT_TRUE(pin->sampleProps.dwSampleFlags & AM_SAMPLE_TIMEVALID);
     EXPECT_EQ(control->Stop(), S_OK);
 
     // Undo the connection before the filters go, as an application would. The splitter's output pin is
     // let go first: the splitter may discard its output pins when its input is disconnected.
     EXPECT_EQ(graph->Disconnect(splitterOut.Get()), S_OK);
     EXPECT_EQ(graph->Disconnect(pin->GetPinInterface()), S_OK);
-    EXPECT_EQ(pin->HeldAllocator(), nullptr);
+    EXPECT_EQ(pin->allocator, nullptr);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // recorded. Activate, Deactivate and StartRunning go to its filter's call log and answer the scripted results
 // instead of the rendered pin's own, unless `baseStateCalls` lets them through; CheckType, the pin's own type
 // list, SetConnectionType, FinishConnection and Receive answer what the test scripts; the protected state is
-// readable. A test may connect it by hand, handing it a peer. Owned and deleted by its filter (TestFilter);
+// open. A test may connect it by hand, handing it a peer. Owned and deleted by its filter (TestFilter);
 // one test thread (the real-graph test also receives on the graph's streaming thread, which only counts).
 //
 //   pin->SetConnected(&upstream);     // counted, released by SetConnected(nullptr) or the destructor
@@ -102,18 +102,10 @@ public:
         return CRenderedInputPin::Receive(sample);
     }
 
-    // Protected state, read by the tests.
-    const AM_SAMPLE2_PROPERTIES& SampleProps() const { return sampleProps; }
-    const AM_MEDIA_TYPE& ConnectionType() const { return connectionType; }
-    IMemAllocator* HeldAllocator() const { return allocator; }
-    bool IsReadOnly() const { return readOnly; }
-    bool IsFlushing() const { return flushing; }
-    bool HasRuntimeError() const { return runtimeError; }
-    bool IsAtEndOfStream() const { return atEndOfStream != FALSE; }
-    void SetRuntimeError() { runtimeError = true; }
-    REFERENCE_TIME SegmentStart() const { return segmentStart; }
-    REFERENCE_TIME SegmentStop() const { return segmentStop; }
-    double SegmentRate() const { return segmentRate; }
+    // Protected state, open to the tests.
+    using CBaseInputPin::allocator, CBaseInputPin::flushing, CBaseInputPin::readOnly, CBaseInputPin::sampleProps;
+    using CBasePin::connectionType, CBasePin::runtimeError, CBasePin::segmentRate, CBasePin::segmentStart;
+    using CBasePin::segmentStop, CRenderedInputPin::atEndOfStream;
 
     // Scripting.
     bool baseStateCalls = false;  // true: the state calls are the rendered pin's own (still recorded)
