@@ -167,7 +167,7 @@ TEST(BaseFilterPinsTest, FindPinMatchesTheExactNameAndAddsOneReferenceToTheFilte
 
 // ---- Graph membership and events, the clock ----
 
-TEST_F(BaseFilterTest, QueryFilterInfoCutsALongNameTo127CharactersAndHandsOutTheGraph)
+TEST_F(BaseFilterTest, QueryFilterInfoCutsALongNameTo127CharactersUnderTheLockAndHandsOutTheGraph)
 {
     std::wstring name;
     for (int i = 0; i < 200; ++i)
@@ -184,13 +184,10 @@ TEST_F(BaseFilterTest, QueryFilterInfoCutsALongNameTo127CharactersAndHandsOutThe
     EXPECT_EQ(graph.References(), 1);
     info.pGraph->Release();
     EXPECT_EQ(filter->QueryFilterInfo(nullptr), E_POINTER);
-}
 
-// The name is read under the filter lock, so a JoinFilterGraph on another thread cannot free it mid-copy.
-TEST_F(BaseFilterTest, QueryFilterInfoWaitsWhileTheFilterLockIsHeld)
-{
+    // The name is read under the filter lock, so a JoinFilterGraph on another thread cannot free it mid-copy.
     ASSERT_EQ(filter->JoinFilterGraph(graph.AsGraph(), L"Sink"), S_OK);
-    FILTER_INFO info = {};
+    info = {};
     HRESULT result = E_FAIL;
     filter->GetFilterLock()->Lock();
     TestThread reader([&] { result = filter->QueryFilterInfo(&info); });
@@ -261,7 +258,9 @@ TEST_F(BaseFilterTest, CompleteEventCarriesTheFiltersOwnBaseFilter)
     EXPECT_EQ(filter->References(), before);
 }
 
-TEST_F(BaseFilterTest, SettingTheCurrentClockAgainKeepsOneReference)
+// Setting the current clock again keeps one reference; the stream time is clock time since the start of the
+// last run.
+TEST_F(BaseFilterTest, TheClockIsHeldOnceAndStreamTimeCountsFromTheLastRun)
 {
     ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
     ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
@@ -283,17 +282,13 @@ TEST_F(BaseFilterTest, SettingTheCurrentClockAgainKeepsOneReference)
     EXPECT_EQ(filter->GetSyncSource(&current), S_OK);
     EXPECT_EQ(current, nullptr);
     EXPECT_EQ(filter->GetSyncSource(nullptr), E_POINTER);
-}
 
-// Run while running calls no pin and only moves the stream time's origin. The filter is destroyed still
-// holding the clock: its destructor gives the reference back.
-TEST_F(BaseFilterTest, StreamTimeIsClockTimeSinceTheStartOfTheLastRun)
-{
+    // Run while running calls no pin and only moves the stream time's origin. The filter is destroyed still
+    // holding the clock: its destructor gives the reference back.
     filter->Pin(0)->SetConnected(upstream.Pin());
     ASSERT_EQ(filter->SetSyncSource(&clock), S_OK);
     clock.now = 5000000;
     ASSERT_EQ(filter->Run(1000000), S_OK);
-    REFERENCE_TIME streamTime = 0;
     EXPECT_EQ(filter->GetStreamTime(streamTime), S_OK);
     EXPECT_EQ(streamTime, 4000000);
     filter->calls.clear();
