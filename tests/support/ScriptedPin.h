@@ -48,7 +48,6 @@ public:
     HRESULT Deactivate() override
     {
         Record("Deactivate");
-        ++deactivateCalls;
         return baseStateCalls ? CRenderedInputPin::Deactivate() : deactivateResult;
     }
     HRESULT StartRunning(REFERENCE_TIME start) override
@@ -120,7 +119,6 @@ public:
 
     // What was asked.
     int activateCalls = 0;
-    int deactivateCalls = 0;
     std::vector<REFERENCE_TIME> startTimes;
     std::vector<int> offeredTypeRequests;
     std::vector<GUID> checkedSubtypes;
