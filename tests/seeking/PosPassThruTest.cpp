@@ -103,17 +103,17 @@ protected:
         };
     }
 
-    void ExpectAllForwarded(const std::vector<ForwardingCase>& cases)
+    static void ExpectAllForwarded(const std::vector<ForwardingCase>& cases, FakeUpstreamPin& answering)
     {
         for (const ForwardingCase& c : cases) {
-            upstream.calls.clear();
+            answering.calls.clear();
             EXPECT_EQ(c.call(), kUpstreamCode) << c.expected.method;
-            ASSERT_EQ(upstream.calls.size(), 1u) << c.expected.method;
-            EXPECT_EQ(upstream.calls[0], c.expected);
+            ASSERT_EQ(answering.calls.size(), 1u) << c.expected.method;
+            EXPECT_EQ(answering.calls[0], c.expected);
         }
     }
 
-    void ExpectAllNotImplemented(const std::vector<ForwardingCase>& cases)
+    static void ExpectAllNotImplemented(const std::vector<ForwardingCase>& cases)
     {
         for (const ForwardingCase& c : cases)
             EXPECT_EQ(c.call(), E_NOTIMPL) << c.expected.method;
@@ -136,38 +136,33 @@ protected:
     LONG canSeek = 0;
 };
 
-TEST_F(PosPassThruTest, EverySeekingMethodReachesTheUpstreamUnchanged)
+// Position methods pass their seconds unconverted.
+TEST_F(PosPassThruTest, EverySeekingAndPositionMethodReachesTheUpstreamUnchanged)
 {
-    ExpectAllForwarded(SeekingCases());
+    ExpectAllForwarded(SeekingCases(), upstream);
+    ExpectAllForwarded(PositionCases(), upstream);
 }
 
-TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconverted)
-{
-    ExpectAllForwarded(PositionCases());
-}
-
-TEST_F(PosPassThruTest, UnconnectedPinAnswersNotImplementedEverywhere)
+// With no upstream pin both interfaces answer E_NOTIMPL; an upstream without one of them has that one answer
+// E_NOTIMPL without being called, and the other is still forwarded.
+TEST_F(PosPassThruTest, AMissingUpstreamInterfaceIsNotImplementedAndTheOtherIsStillForwarded)
 {
     pin.peer = nullptr;
     ExpectAllNotImplemented(SeekingCases());
     ExpectAllNotImplemented(PositionCases());
     EXPECT_TRUE(upstream.calls.empty());
-}
 
-TEST_F(PosPassThruTest, UpstreamWithoutSeekingStillForwardsPosition)
-{
-    upstream.Refuse(IID_IMediaSeeking);
-    ExpectAllNotImplemented(SeekingCases());
-    EXPECT_TRUE(upstream.calls.empty());
-    ExpectAllForwarded(PositionCases());
-}
-
-TEST_F(PosPassThruTest, UpstreamWithoutPositionStillForwardsSeeking)
-{
-    upstream.Refuse(IID_IMediaPosition);
-    ExpectAllNotImplemented(PositionCases());
-    EXPECT_TRUE(upstream.calls.empty());
-    ExpectAllForwarded(SeekingCases());
+    for (const bool seekingMissing : {true, false}) {
+        FakeUpstreamPin lacking{UpstreamKind::Seekable};
+        lacking.seekingResult = kUpstreamCode;
+        lacking.Refuse(seekingMissing ? IID_IMediaSeeking : IID_IMediaPosition);
+        pin.peer = &lacking;
+        ExpectAllNotImplemented(seekingMissing ? SeekingCases() : PositionCases());
+        EXPECT_TRUE(lacking.calls.empty());
+        ExpectAllForwarded(seekingMissing ? PositionCases() : SeekingCases(), lacking);
+        pin.peer = nullptr;
+        lacking.ExpectBalanced();
+    }
 }
 
 TEST_F(PosPassThruTest, OnlyAZeroRateIsRefusedBeforeLookingUpstream)

@@ -95,15 +95,19 @@ TEST(DllMain, AttachStoresTheInstanceAndCallsInitRoutinesInTableOrderDetachCalls
 // refused too, and no refusal leaves an object behind.
 TEST(DllGetClassObject, RefusalsLeaveNoFactory)
 {
+    const struct {
+        const CLSID* classId;
+        const IID* iid;
+        HRESULT refusal;
+    } refusals[] = {{&CLSID_Unknown, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+                    {&CLSID_Unknown, &IID_IBaseFilter, E_NOINTERFACE},
+                    {&CLSID_Plain, &IID_IBaseFilter, E_NOINTERFACE}};
     void* out = garbage;
-    EXPECT_EQ(DllGetClassObject(CLSID_Unknown, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(out, nullptr);
-    out = garbage;
-    EXPECT_EQ(DllGetClassObject(CLSID_Unknown, IID_IBaseFilter, &out), E_NOINTERFACE);
-    EXPECT_EQ(out, nullptr);
-    out = garbage;
-    EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IBaseFilter, &out), E_NOINTERFACE);
-    EXPECT_EQ(out, nullptr);
+    for (const auto& refused : refusals) {
+        out = garbage;
+        EXPECT_EQ(DllGetClassObject(*refused.classId, *refused.iid, &out), refused.refusal);
+        EXPECT_EQ(out, nullptr);
+    }
     EXPECT_EQ(DllGetClassObject(CLSID_Plain, IID_IClassFactory, nullptr), E_POINTER);
     out = garbage;
     {
@@ -139,7 +143,8 @@ TEST(DllGetClassObject, EveryRequestMakesANewFactoryWhoseUnknownIsItsClassFactor
     EXPECT_EQ(unknown->Release(), 0u);
 }
 
-TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
+// An unbalanced unlock takes the server lock count below zero, which counts as unlocked.
+TEST(DllCanUnloadNow, AHeldFactoryObjectOrServerLockKeepsTheModuleLoaded)
 {
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
     ComPtr<IClassFactory> factory = GetFactory(CLSID_Plain);
@@ -150,11 +155,7 @@ TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     object.Reset();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
 
-// An unbalanced unlock takes the count below zero, which counts as unlocked.
-TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
-{
     GetFactory(CLSID_Plain)->LockServer(TRUE);
     EXPECT_EQ(ServerLockCount(), 1);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
