@@ -15,16 +15,10 @@ namespace {
 using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowEntry = HRESULT(STDAPICALLTYPE*)();
 
-// One loaded module and its two entry points; freed when the test ends.
+// One loaded module and its entry points; freed when the test ends.
 class LoadedModule {
 public:
-    explicit LoadedModule(const char* unixPath) : library(LoadLibraryW(WindowsPath(unixPath).c_str()))
-    {
-        if (library != nullptr) {
-            getClassObject = Entry<GetClassObjectEntry>("DllGetClassObject");
-            canUnloadNow = Entry<CanUnloadNowEntry>("DllCanUnloadNow");
-        }
-    }
+    explicit LoadedModule(const char* unixPath) : library(LoadLibraryW(WindowsPath(unixPath).c_str())) {}
     ~LoadedModule()
     {
         if (library != nullptr)
@@ -33,24 +27,23 @@ public:
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
 
-    bool Loaded() const { return getClassObject != nullptr && canUnloadNow != nullptr; }
-    FARPROC Export(const char* name) const { return GetProcAddress(library, name); }
+    bool Loaded() const { return Export("DllGetClassObject") != nullptr && Export("DllCanUnloadNow") != nullptr; }
+    FARPROC Export(const char* name) const { return library != nullptr ? GetProcAddress(library, name) : nullptr; }
     // An export as the function type it has.
     template <class Function>
     Function Entry(const char* name) const
     {
         return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Export(name)));
     }
-    HRESULT Factory(REFCLSID classId, IClassFactory** factory)
+    HRESULT Factory(REFCLSID classId, IClassFactory** factory) const
     {
-        return getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(factory));
+        return Entry<GetClassObjectEntry>("DllGetClassObject")(classId, IID_IClassFactory,
+                                                               reinterpret_cast<void**>(factory));
     }
-    HRESULT CanUnloadNow() { return canUnloadNow(); }
+    HRESULT CanUnloadNow() const { return Entry<CanUnloadNowEntry>("DllCanUnloadNow")(); }
 
 private:
     HMODULE library;
-    GetClassObjectEntry getClassObject = nullptr;
-    CanUnloadNowEntry canUnloadNow = nullptr;
 };
 
 class BothModules : public testing::Test {

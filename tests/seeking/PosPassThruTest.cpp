@@ -251,11 +251,22 @@ TEST_F(PosPassThruTest, NonDelegatingQueryInterfaceAnswersItsTwoFacesAndIUnknown
     EXPECT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaSeeking, nullptr), E_POINTER);
 }
 
-TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
-{
+// A pass-through with no outer object, over an input pin connected to a seekable upstream.
+class PosPassThruStandalone : public testing::Test {
+protected:
+    void SetUp() override { pin.peer = &upstream; }
+    void TearDown() override
+    {
+        upstream.ExpectBalanced();
+        pin.ExpectBalanced();
+    }
+
     FakeUpstreamPin upstream{UpstreamKind::Seekable};
     FakeSeekingInputPin pin;
-    pin.peer = &upstream;
+};
+
+TEST_F(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
+{
     const LONG objectsBefore = CBaseObject::ActiveObjectCount();
     HRESULT hr = S_FALSE;  // written only on failure
     CPosPassThru* passThru = new CPosPassThru(L"standalone", nullptr, &hr, &pin);
@@ -277,11 +288,9 @@ TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore + 1);
     EXPECT_EQ(position->Release(), 0u);
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore);
-    upstream.ExpectBalanced();
-    pin.ExpectBalanced();
 }
 
-TEST(PosPassThruStandalone, NullPinIsReportedAndBehavesAsUnconnected)
+TEST_F(PosPassThruStandalone, NullPinIsReportedAndBehavesAsUnconnected)
 {
     HRESULT hr = S_OK;
     CPosPassThru* passThru = new CPosPassThru(L"no pin", nullptr, &hr, nullptr);
@@ -307,12 +316,9 @@ public:
     LONGLONG* stopAsked = reinterpret_cast<LONGLONG*>(1);
 };
 
-TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
+TEST_F(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
 {
-    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     upstream.timeAnswer = 77;
-    FakeSeekingInputPin pin;
-    pin.peer = &upstream;
     HRESULT hr = S_OK;
     OwnPositionPassThru* passThru = new OwnPositionPassThru(L"own position", nullptr, &hr, &pin);
     passThru->NonDelegatingAddRef();
@@ -324,10 +330,7 @@ TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
     EXPECT_TRUE(upstream.calls.empty());
     EXPECT_EQ(passThru->GetDuration(&value), S_OK);
     EXPECT_EQ(value, 77);
-
     passThru->NonDelegatingRelease();
-    upstream.ExpectBalanced();
-    pin.ExpectBalanced();
 }
 
 }  // namespace
