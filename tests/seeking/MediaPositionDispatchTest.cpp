@@ -113,7 +113,7 @@ TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExistsAndDescribesIMediaPositi
 }
 
 // A late-bound property get reaches the upstream and comes back in seconds; a put passes its seconds
-// unconverted.
+// unconverted; a failure comes back as the call's exception.
 TEST_F(MediaPositionDispatchTest, LateBoundPropertiesReachTheUpstreamInSeconds)
 {
     upstream.secondsAnswer = 12.5;
@@ -133,6 +133,23 @@ TEST_F(MediaPositionDispatchTest, LateBoundPropertiesReachTheUpstreamInSeconds)
               S_OK);
     ASSERT_EQ(upstream.calls.size(), 1u);
     EXPECT_EQ(upstream.calls[0], (UpstreamCall{"put_CurrentPosition", {}, {}, {1.5}}));
+
+    // An upstream failure comes back as the exception of the late-bound call, carrying the upstream's code.
+    upstream.seekingResult = E_NOTIMPL;
+    DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
+    VARIANT result = {};
+    EXCEPINFO exception = {};
+    EXPECT_EQ(position->Invoke(IdOf(L"Duration"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                               &noArguments, &result, &exception, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, E_NOTIMPL);
+    // Freed through the loaded library: this program does not import it.
+    using FreeString = void(WINAPI*)(BSTR);
+    auto freeString = reinterpret_cast<FreeString>(
+        reinterpret_cast<void (*)()>(GetProcAddress(CurrentAutomationLibrary(), "SysFreeString")));
+    ASSERT_NE(freeString, nullptr);
+    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
+        freeString(text);
 }
 
 // Null name or id arrays, and an Invoke for another interface, are refused before the platform is reached;
