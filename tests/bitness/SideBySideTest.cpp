@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ChannelSnapshot.h"
@@ -97,7 +98,7 @@ protected:
     const ModuleUnderTest& module = GetParam();
 };
 
-TEST_P(SideBySideRegistration, EachBitnessRegistersInItsOwnViewAndEachClientCreatesItsOwnFilter)
+TEST_P(SideBySideRegistration, EachBitnessRegistersInItsOwnViewAndStaysCreatableWhenTheOtherIsUnregistered)
 {
     for (const Bitness* bitness : {&k32Bit, &k64Bit}) {
         SCOPED_TRACE(bitness->label);
@@ -107,26 +108,19 @@ TEST_P(SideBySideRegistration, EachBitnessRegistersInItsOwnViewAndEachClientCrea
             << testing::PrintToString(RegisteredServer(*bitness, module));
         EXPECT_EQ(CreateByClassId(*bitness, module), 0);
     }
-}
 
-TEST_P(SideBySideRegistration, UnregisteringOneBitnessLeavesTheOtherCreatable)
-{
-    ASSERT_EQ(Regsvr32(k64Bit, module, true), 0);
-    EXPECT_EQ(RegisteredServer(k64Bit, module), L"<missing>");
-    EXPECT_EQ(CreateByClassId(k64Bit, module), 2);
-    EXPECT_EQ(CreateByClassId(k32Bit, module), 0);
-
-    ASSERT_EQ(Regsvr32(k64Bit, module, false), 0);
-    ASSERT_EQ(Regsvr32(k32Bit, module, true), 0);
-    EXPECT_EQ(RegisteredServer(k32Bit, module), L"<missing>");
-    EXPECT_EQ(CreateByClassId(k32Bit, module), 2);
-    EXPECT_EQ(CreateByClassId(k64Bit, module), 0);
+    for (const auto& [removed, kept] : {std::pair{&k64Bit, &k32Bit}, std::pair{&k32Bit, &k64Bit}}) {
+        SCOPED_TRACE(removed->label);
+        ASSERT_EQ(Regsvr32(*removed, module, true), 0);
+        EXPECT_EQ(RegisteredServer(*removed, module), L"<missing>");
+        EXPECT_EQ(CreateByClassId(*removed, module), 2);
+        EXPECT_EQ(CreateByClassId(*kept, module), 0);
+        ASSERT_EQ(Regsvr32(*removed, module, false), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, SideBySideRegistration, testing::Values(kVidtapModule, kNullsinkerModule),
-                         [](const testing::TestParamInfo<ModuleUnderTest>& info) {
-                             return std::string(info.param.label);
-                         });
+                         ModuleLabel);
 
 struct Crossing {
     const Bitness* publisher;

@@ -46,10 +46,7 @@ protected:
     // Runs the connected graph to EC_COMPLETE and compares what the reader library reads with `lastFrame`.
     void ExpectRunDeliversThroughTheChannel(const std::vector<BYTE>& lastFrame)
     {
-        AM_MEDIA_TYPE connected;
-        ASSERT_EQ(sinkInput->ConnectionMediaType(&connected), S_OK);
-        EXPECT_TRUE(IsEqualGUID(connected.subtype, MEDIASUBTYPE_YUY2));
-        MediaTypeReleaseFormat(&connected);
+        EXPECT_TRUE(IsEqualGUID(ConnectedSubtype(), MEDIASUBTYPE_YUY2));
 
         const GraphCompletion run = RunGraph(graph.Get(), CompletionHandling::ApplicationWaits);
         EXPECT_EQ(run.runResult, S_OK);

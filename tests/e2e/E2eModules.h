@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <ostream>
+#include <string>
 
 #include "tarn_filters.h"
 
@@ -31,4 +34,10 @@ inline const ModuleUnderTest kNullsinkerModule = {"nullsinker", E2E_NULLSINKER_D
 inline void PrintTo(const ModuleUnderTest& module, std::ostream* out)
 {
     *out << module.label;
+}
+
+// The instantiation of a test suite over both modules names each test after its module.
+inline std::string ModuleLabel(const testing::TestParamInfo<ModuleUnderTest>& info)
+{
+    return info.param.label;
 }

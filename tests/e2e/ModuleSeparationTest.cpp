@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <strmif.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "ComPtr.h"
 #include "E2eModules.h"
@@ -17,16 +15,10 @@ namespace {
 using GetClassObjectEntry = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowEntry = HRESULT(STDAPICALLTYPE*)();
 
-// One loaded module and its two entry points; freed when the test ends.
+// One loaded module and its entry points; freed when the test ends.
 class LoadedModule {
 public:
-    explicit LoadedModule(const char* unixPath) : library(LoadLibraryW(WindowsPath(unixPath).c_str()))
-    {
-        if (library != nullptr) {
-            getClassObject = Entry<GetClassObjectEntry>("DllGetClassObject");
-            canUnloadNow = Entry<CanUnloadNowEntry>("DllCanUnloadNow");
-        }
-    }
+    explicit LoadedModule(const char* unixPath) : library(LoadLibraryW(WindowsPath(unixPath).c_str())) {}
     ~LoadedModule()
     {
         if (library != nullptr)
@@ -35,24 +27,23 @@ public:
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
 
-    bool Loaded() const { return getClassObject != nullptr && canUnloadNow != nullptr; }
-    FARPROC Export(const char* name) const { return GetProcAddress(library, name); }
+    bool Loaded() const { return Export("DllGetClassObject") != nullptr && Export("DllCanUnloadNow") != nullptr; }
+    FARPROC Export(const char* name) const { return library != nullptr ? GetProcAddress(library, name) : nullptr; }
     // An export as the function type it has.
     template <class Function>
     Function Entry(const char* name) const
     {
         return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(Export(name)));
     }
-    HRESULT Factory(REFCLSID classId, IClassFactory** factory)
+    HRESULT Factory(REFCLSID classId, IClassFactory** factory) const
     {
-        return getClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(factory));
+        return Entry<GetClassObjectEntry>("DllGetClassObject")(classId, IID_IClassFactory,
+                                                               reinterpret_cast<void**>(factory));
     }
-    HRESULT CanUnloadNow() { return canUnloadNow(); }
+    HRESULT CanUnloadNow() const { return Entry<CanUnloadNowEntry>("DllCanUnloadNow")(); }
 
 private:
     HMODULE library;
-    GetClassObjectEntry getClassObject = nullptr;
-    CanUnloadNowEntry canUnloadNow = nullptr;
 };
 
 class BothModules : public testing::Test {
@@ -135,11 +126,11 @@ const char* const kFrameRecordMembers[] = {
     "_ZN11CVideoFrameC2Ev", "_ZN11CVideoFrameD1Ev", "_ZN11CVideoFrameD2Ev", "_ZNK11CVideoFrame12IsValidFrameEPh",
     "_ZN11CVideoFrameaSERKS_"};
 
-// The exports called the way a consumer's compiler calls members (this in ECX).
+// The exports called the way a consumer's compiler calls members (this in ECX). What each member does is
+// pinned on the records themselves (FrameRecordsTest) and through the Microsoft names (msconsumer); here the
+// names are shown to reach those members.
 using Construct = void(__attribute__((thiscall)) *)(void* self);
-using IsFrameFormInit = bool(__attribute__((thiscall)) *)(const void* self);
 using SizeBytes = int(__attribute__((thiscall)) *)(const void* self);
-using IsValidFrame = bool(__attribute__((thiscall)) *)(const void* self, unsigned char* data);
 
 TEST_F(BothModules, EachModuleExportsTheFrameRecordMembersByName)
 {
@@ -151,28 +142,10 @@ TEST_F(BothModules, EachModuleExportsTheFrameRecordMembersByName)
         // A form: four int32 fields (width, height, stride, pixelSize).
         int32_t form[4] = {-1, -1, -1, -1};
         module->Entry<Construct>("_ZN15CVideoFrameFormC1Ev")(form);
-        EXPECT_EQ(form[0], 0);
-        EXPECT_EQ(form[1], 0);
-        EXPECT_EQ(form[2], 0);
         EXPECT_EQ(form[3], 4);
-        EXPECT_FALSE(module->Entry<IsFrameFormInit>("_ZNK15CVideoFrameForm15IsFrameFormInitEv")(form));
-        form[0] = 8;
         form[1] = 4;
         form[2] = 24;
-        EXPECT_TRUE(module->Entry<IsFrameFormInit>("_ZNK15CVideoFrameForm15IsFrameFormInitEv")(form));
         EXPECT_EQ(module->Entry<SizeBytes>("_ZNK15CVideoFrameForm13get_SizeBytesEv")(form), 96);
-
-        // A frame: the four form fields, then 256 reserved bytes.
-        unsigned char frame[272];
-        std::memset(frame, 0xCD, sizeof frame);
-        module->Entry<Construct>("_ZN11CVideoFrameC1Ev")(frame);
-        int32_t pixelSize = 0;
-        std::memcpy(&pixelSize, frame + 12, sizeof pixelSize);
-        EXPECT_EQ(pixelSize, 4);
-        EXPECT_EQ(std::count(frame + 16, frame + 272, 0), 256);
-        unsigned char data = 0;
-        EXPECT_TRUE(module->Entry<IsValidFrame>("_ZNK11CVideoFrame12IsValidFrameEPh")(frame, &data));
-        EXPECT_FALSE(module->Entry<IsValidFrame>("_ZNK11CVideoFrame12IsValidFrameEPh")(frame, nullptr));
     }
 }
 

@@ -113,7 +113,7 @@ TEST_F(MediaPositionDispatchTest, OnlyTypeInfoZeroExistsAndDescribesIMediaPositi
 }
 
 // A late-bound property get reaches the upstream and comes back in seconds; a put passes its seconds
-// unconverted.
+// unconverted; a failure comes back as the call's exception.
 TEST_F(MediaPositionDispatchTest, LateBoundPropertiesReachTheUpstreamInSeconds)
 {
     upstream.secondsAnswer = 12.5;
@@ -133,28 +133,34 @@ TEST_F(MediaPositionDispatchTest, LateBoundPropertiesReachTheUpstreamInSeconds)
               S_OK);
     ASSERT_EQ(upstream.calls.size(), 1u);
     EXPECT_EQ(upstream.calls[0], (UpstreamCall{"put_CurrentPosition", {}, {}, {1.5}}));
+
+    // An upstream failure comes back as the exception of the late-bound call, carrying the upstream's code.
+    upstream.seekingResult = E_NOTIMPL;
+    DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
+    VARIANT result = {};
+    EXCEPINFO exception = {};
+    EXPECT_EQ(position->Invoke(IdOf(L"Duration"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                               &noArguments, &result, &exception, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(exception.scode, E_NOTIMPL);
+    // Freed through the loaded library: this program does not import it.
+    using FreeString = void(WINAPI*)(BSTR);
+    auto freeString = reinterpret_cast<FreeString>(
+        reinterpret_cast<void (*)()>(GetProcAddress(CurrentAutomationLibrary(), "SysFreeString")));
+    ASSERT_NE(freeString, nullptr);
+    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
+        freeString(text);
 }
 
-// Null name or id arrays are refused before the platform is reached; names are looked up in IMediaPosition
-// whatever interface the caller names.
-TEST_F(MediaPositionDispatchTest, NamesAreLookedUpInIMediaPositionWhateverInterfaceTheCallerNames)
+// Null name or id arrays, and an Invoke for another interface, are refused before the platform is reached;
+// names are looked up in IMediaPosition whatever interface the caller names.
+TEST_F(MediaPositionDispatchTest, RefusedCallsLoadNothingAndNamesAreLookedUpInIMediaPositionWhateverTheInterface)
 {
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"Rate")};
     DISPID viaNull = DISPID_UNKNOWN;
     DISPID viaOther = DISPID_UNKNOWN;
     EXPECT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER);
     EXPECT_EQ(position->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, &viaNull), E_POINTER);
-    EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
-
-    ASSERT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &viaNull), S_OK);
-    ASSERT_EQ(position->GetIDsOfNames(IID_IMediaSeeking, names, 1, LOCALE_USER_DEFAULT, &viaOther), S_OK);
-    EXPECT_EQ(viaOther, viaNull);
-    LPOLESTR unknownName[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
-    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, unknownName, 1, LOCALE_USER_DEFAULT, &viaOther), DISP_E_UNKNOWNNAME);
-}
-
-TEST_F(MediaPositionDispatchTest, InvokeForAnotherInterfaceLoadsNothing)
-{
     DISPPARAMS noArguments = {nullptr, nullptr, 0, 0};
     VARIANT result;
     result.vt = VT_EMPTY;
@@ -164,6 +170,12 @@ TEST_F(MediaPositionDispatchTest, InvokeForAnotherInterfaceLoadsNothing)
     EXPECT_EQ(CurrentAutomationLibrary(), nullptr);
     EXPECT_FALSE(AutomationModuleLoaded());
     EXPECT_TRUE(upstream.calls.empty());
+
+    ASSERT_EQ(position->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &viaNull), S_OK);
+    ASSERT_EQ(position->GetIDsOfNames(IID_IMediaSeeking, names, 1, LOCALE_USER_DEFAULT, &viaOther), S_OK);
+    EXPECT_EQ(viaOther, viaNull);
+    LPOLESTR unknownName[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
+    EXPECT_EQ(position->GetIDsOfNames(IID_NULL, unknownName, 1, LOCALE_USER_DEFAULT, &viaOther), DISP_E_UNKNOWNNAME);
 }
 
 // Two threads make the first IDispatch call of the module at the same moment, on one object: both must get

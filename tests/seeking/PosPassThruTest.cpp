@@ -103,17 +103,17 @@ protected:
         };
     }
 
-    void ExpectAllForwarded(const std::vector<ForwardingCase>& cases)
+    static void ExpectAllForwarded(const std::vector<ForwardingCase>& cases, FakeUpstreamPin& answering)
     {
         for (const ForwardingCase& c : cases) {
-            upstream.calls.clear();
+            answering.calls.clear();
             EXPECT_EQ(c.call(), kUpstreamCode) << c.expected.method;
-            ASSERT_EQ(upstream.calls.size(), 1u) << c.expected.method;
-            EXPECT_EQ(upstream.calls[0], c.expected);
+            ASSERT_EQ(answering.calls.size(), 1u) << c.expected.method;
+            EXPECT_EQ(answering.calls[0], c.expected);
         }
     }
 
-    void ExpectAllNotImplemented(const std::vector<ForwardingCase>& cases)
+    static void ExpectAllNotImplemented(const std::vector<ForwardingCase>& cases)
     {
         for (const ForwardingCase& c : cases)
             EXPECT_EQ(c.call(), E_NOTIMPL) << c.expected.method;
@@ -136,38 +136,33 @@ protected:
     LONG canSeek = 0;
 };
 
-TEST_F(PosPassThruTest, EverySeekingMethodReachesTheUpstreamUnchanged)
+// Position methods pass their seconds unconverted.
+TEST_F(PosPassThruTest, EverySeekingAndPositionMethodReachesTheUpstreamUnchanged)
 {
-    ExpectAllForwarded(SeekingCases());
+    ExpectAllForwarded(SeekingCases(), upstream);
+    ExpectAllForwarded(PositionCases(), upstream);
 }
 
-TEST_F(PosPassThruTest, EveryPositionMethodReachesTheUpstreamWithSecondsUnconverted)
-{
-    ExpectAllForwarded(PositionCases());
-}
-
-TEST_F(PosPassThruTest, UnconnectedPinAnswersNotImplementedEverywhere)
+// With no upstream pin both interfaces answer E_NOTIMPL; an upstream without one of them has that one answer
+// E_NOTIMPL without being called, and the other is still forwarded.
+TEST_F(PosPassThruTest, AMissingUpstreamInterfaceIsNotImplementedAndTheOtherIsStillForwarded)
 {
     pin.peer = nullptr;
     ExpectAllNotImplemented(SeekingCases());
     ExpectAllNotImplemented(PositionCases());
     EXPECT_TRUE(upstream.calls.empty());
-}
 
-TEST_F(PosPassThruTest, UpstreamWithoutSeekingStillForwardsPosition)
-{
-    upstream.Refuse(IID_IMediaSeeking);
-    ExpectAllNotImplemented(SeekingCases());
-    EXPECT_TRUE(upstream.calls.empty());
-    ExpectAllForwarded(PositionCases());
-}
-
-TEST_F(PosPassThruTest, UpstreamWithoutPositionStillForwardsSeeking)
-{
-    upstream.Refuse(IID_IMediaPosition);
-    ExpectAllNotImplemented(PositionCases());
-    EXPECT_TRUE(upstream.calls.empty());
-    ExpectAllForwarded(SeekingCases());
+    for (const bool seekingMissing : {true, false}) {
+        FakeUpstreamPin lacking{UpstreamKind::Seekable};
+        lacking.seekingResult = kUpstreamCode;
+        lacking.Refuse(seekingMissing ? IID_IMediaSeeking : IID_IMediaPosition);
+        pin.peer = &lacking;
+        ExpectAllNotImplemented(seekingMissing ? SeekingCases() : PositionCases());
+        EXPECT_TRUE(lacking.calls.empty());
+        ExpectAllForwarded(seekingMissing ? PositionCases() : SeekingCases(), lacking);
+        pin.peer = nullptr;
+        lacking.ExpectBalanced();
+    }
 }
 
 TEST_F(PosPassThruTest, OnlyAZeroRateIsRefusedBeforeLookingUpstream)
@@ -256,11 +251,22 @@ TEST_F(PosPassThruTest, NonDelegatingQueryInterfaceAnswersItsTwoFacesAndIUnknown
     EXPECT_EQ(passThru->NonDelegatingQueryInterface(IID_IMediaSeeking, nullptr), E_POINTER);
 }
 
-TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
-{
+// A pass-through with no outer object, over an input pin connected to a seekable upstream.
+class PosPassThruStandalone : public testing::Test {
+protected:
+    void SetUp() override { pin.peer = &upstream; }
+    void TearDown() override
+    {
+        upstream.ExpectBalanced();
+        pin.ExpectBalanced();
+    }
+
     FakeUpstreamPin upstream{UpstreamKind::Seekable};
     FakeSeekingInputPin pin;
-    pin.peer = &upstream;
+};
+
+TEST_F(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
+{
     const LONG objectsBefore = CBaseObject::ActiveObjectCount();
     HRESULT hr = S_FALSE;  // written only on failure
     CPosPassThru* passThru = new CPosPassThru(L"standalone", nullptr, &hr, &pin);
@@ -282,11 +288,9 @@ TEST(PosPassThruStandalone, OwnsItselfAndIsDestroyedByItsLastRelease)
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore + 1);
     EXPECT_EQ(position->Release(), 0u);
     EXPECT_EQ(CBaseObject::ActiveObjectCount(), objectsBefore);
-    upstream.ExpectBalanced();
-    pin.ExpectBalanced();
 }
 
-TEST(PosPassThruStandalone, NullPinIsReportedAndBehavesAsUnconnected)
+TEST_F(PosPassThruStandalone, NullPinIsReportedAndBehavesAsUnconnected)
 {
     HRESULT hr = S_OK;
     CPosPassThru* passThru = new CPosPassThru(L"no pin", nullptr, &hr, nullptr);
@@ -312,12 +316,9 @@ public:
     LONGLONG* stopAsked = reinterpret_cast<LONGLONG*>(1);
 };
 
-TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
+TEST_F(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
 {
-    FakeUpstreamPin upstream{UpstreamKind::Seekable};
     upstream.timeAnswer = 77;
-    FakeSeekingInputPin pin;
-    pin.peer = &upstream;
     HRESULT hr = S_OK;
     OwnPositionPassThru* passThru = new OwnPositionPassThru(L"own position", nullptr, &hr, &pin);
     passThru->NonDelegatingAddRef();
@@ -329,10 +330,7 @@ TEST(PosPassThruStandalone, OwnPositionIsAnsweredWithoutAskingUpstream)
     EXPECT_TRUE(upstream.calls.empty());
     EXPECT_EQ(passThru->GetDuration(&value), S_OK);
     EXPECT_EQ(value, 77);
-
     passThru->NonDelegatingRelease();
-    upstream.ExpectBalanced();
-    pin.ExpectBalanced();
 }
 
 }  // namespace

@@ -139,7 +139,8 @@ TEST(DllGetClassObject, EveryRequestMakesANewFactoryWhoseUnknownIsItsClassFactor
     EXPECT_EQ(unknown->Release(), 0u);
 }
 
-TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
+// An unbalanced unlock takes the server lock count below zero, which counts as unlocked.
+TEST(DllCanUnloadNow, AHeldFactoryObjectOrServerLockKeepsTheModuleLoaded)
 {
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
     ComPtr<IClassFactory> factory = GetFactory(CLSID_Plain);
@@ -150,11 +151,7 @@ TEST(DllCanUnloadNow, AHeldFactoryOrObjectKeepsTheModuleLoaded)
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
     object.Reset();
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
-}
 
-// An unbalanced unlock takes the count below zero, which counts as unlocked.
-TEST(DllCanUnloadNow, ServerLockKeepsTheModuleLoadedUntilUnlocked)
-{
     GetFactory(CLSID_Plain)->LockServer(TRUE);
     EXPECT_EQ(ServerLockCount(), 1);
     EXPECT_EQ(DllCanUnloadNow(), S_FALSE);

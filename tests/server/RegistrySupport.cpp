@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sddl.h>
-#include <strmif.h>
-#include <uuids.h>
 
 #include "CRegistryKey.h"
-#include "ComPtr.h"
 
 namespace {
 
@@ -21,17 +18,6 @@ void SetSecurity(const std::wstring& path, const wchar_t* descriptor)
 }
 
 }  // namespace
-
-std::vector<BYTE> ReadBinary(const std::wstring& path, const wchar_t* valueName)
-{
-    std::vector<BYTE> data(4096);
-    DWORD bytes = static_cast<DWORD>(data.size());
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), valueName, RRF_RT_REG_BINARY, nullptr, data.data(), &bytes) !=
-        ERROR_SUCCESS)
-        return {};
-    data.resize(bytes);
-    return data;
-}
 
 void CreateKeyWithValue(const std::wstring& path)
 {

@@ -1,16 +1,14 @@
-// Helpers of the server's registration tests beyond the shared ones (PlatformRegistration.h): binary values,
-// keys that others add or lock against everyone, and the test module's path. Called on the test's thread
+// Helpers of the server's registration tests beyond the shared ones (PlatformRegistration.h): keys that
+// others add or lock against everyone, and the test module's path. Called on the test's thread
 // only; tests that use them hold the registry lock (one at a time per prefix).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "PlatformRegistration.h"
 
-std::vector<BYTE> ReadBinary(const std::wstring& path, const wchar_t* valueName);
 // Creates `path` (and the keys above it) below HKEY_CLASSES_ROOT with a value in it.
 void CreateKeyWithValue(const std::wstring& path);
 

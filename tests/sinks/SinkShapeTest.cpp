@@ -120,7 +120,8 @@ TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndTheFilterHasOneIn
     EXPECT_EQ(filter->GetClassID(&classId), S_OK);
     EXPECT_TRUE(IsEqualGUID(classId, TypeParam::ClassId()));
 
-    // Exactly one pin, an input named "Input" with IMemInputPin.
+    // Exactly one pin, an input named "Input" with IMemInputPin (the pin enumerator over CountPins and GetPinAt
+    // is the framework's, pinned at PinEnumeratorTest).
     auto* base = sink.Object()->GetFilter();
     EXPECT_EQ(base->CountPins(), 1);
     EXPECT_EQ(base->GetPinAt(0), sink.Pin());
@@ -135,15 +136,6 @@ TYPED_TEST(SinkShapeTest, OuterObjectAnswersFilterInterfacesAndTheFilterHasOneIn
     EXPECT_EQ(direction, PINDIR_INPUT);
     ComPtr<IMemInputPin> memInput;
     EXPECT_EQ(found->QueryInterface(IID_IMemInputPin, memInput.OutVoid()), S_OK);
-
-    ComPtr<IEnumPins> pins;
-    ASSERT_EQ(filter->EnumPins(pins.Out()), S_OK);
-    IPin* listed[2] = {};
-    ULONG fetched = 0;
-    EXPECT_EQ(pins->Next(2, listed, &fetched), S_FALSE);
-    ASSERT_EQ(fetched, 1u);
-    EXPECT_EQ(listed[0], sink.InputPin());
-    listed[0]->Release();
 }
 
 TYPED_TEST(SinkShapeTest, AggregatedSinkCountsLandOnTheAggregatingObject)

@@ -97,6 +97,6 @@ TEST_P(Soak, HundredThousandFramesWithFormatChangesLeaveMemoryHandlesAndThreadsA
 }
 
 INSTANTIATE_TEST_SUITE_P(Sinks, Soak, testing::Values(kVidtapModule, kNullsinkerModule),
-                         [](const testing::TestParamInfo<ModuleUnderTest>& info) { return info.param.label; });
+                         ModuleLabel);
 
 }  // namespace
