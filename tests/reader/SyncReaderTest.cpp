@@ -185,18 +185,3 @@ TEST_F(SyncedChannel, BrokenOrHostileSyncBlocksGiveTheirResultsInTime)
         }
     }
 }
-
-TEST(CameraReaderWithoutSync, APublisherWithoutSyncBlockIsReadAsBeforeAndCannotBeWaitedFor)
-{
-    HandMadeChannel channel;
-    ASSERT_TRUE(channel.Created());
-    TarnCameraReader* reader = nullptr;
-    ASSERT_EQ(channel.Open(&reader), TARN_CAMERA_OK);
-    std::vector<unsigned char> frame(kFrameBytes);
-    TarnCameraFrameInfo info;
-    EXPECT_EQ(tarn_camera_reader_read(reader, frame.data(), kFrameBytes, &info), TARN_CAMERA_OK);
-    EXPECT_EQ(info.flags, 0u);
-    EXPECT_EQ(info.frameNumber, 0u);
-    EXPECT_EQ(tarn_camera_reader_wait(reader, 1000), TARN_CAMERA_NO_SYNC_BLOCK);
-    tarn_camera_reader_close(reader);
-}
