@@ -151,16 +151,7 @@ TEST(FramePublisherCore, SizeChangeRewritesFormatAndRowsFollowTheNewSize)
             << "row " << r;
 }
 
-TEST(FramePublisherCore, SameSizeAnotherDepthLeavesTheHeaderUntouched)
-{
-    TestChannel channel;
-    channel.Publish(std::vector<unsigned char>(16, 128), Picture(4, 2, 16));
-    const std::vector<unsigned char> before = channel.header;
-    channel.Publish(std::vector<unsigned char>(32, 7), Picture(4, 2, 32, 999));
-    EXPECT_EQ(channel.header, before);
-}
-
-TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeader)
+TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeaderRewrittenOnlyForANewSize)
 {
     TestChannel channel;
     std::vector<unsigned char> data(4 * 3 * 2);
@@ -171,6 +162,11 @@ TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeader)
     EXPECT_EQ(channel.frame[data.size()], 0x22);
     EXPECT_EQ(FormatField(channel.Header(), kPictureBitCountOffset, 2), 24);
     EXPECT_EQ(channel.scratch[0], 0x33);  // no conversion
+
+    // The same size at another depth, announcing another image size.
+    const std::vector<unsigned char> before = channel.header;
+    channel.Publish(std::vector<unsigned char>(32, 7), Picture(3, 2, 16, 999));
+    EXPECT_EQ(channel.header, before);
 }
 
 TEST(FramePublisherCore, NonPositiveGeometryConvertsButCopiesNoRow)
@@ -185,26 +181,22 @@ TEST(FramePublisherCore, NonPositiveGeometryConvertsButCopiesNoRow)
     }
 }
 
-TEST(FramePublisherCore, ShortFrameCopiesStaleScratchRows)
+TEST(FramePublisherCore, ShortFrameConvertsItsWholeGroupsAndCopiesStaleScratchRows)
 {
     TestChannel channel;
     // Only the first of two rows arrives: the last row copied out is what the scratch buffer held.
     channel.Publish(std::vector<unsigned char>(8, 235), Picture(4, 2, 16));
     EXPECT_EQ(Slice(channel.frame, 0, 12), std::vector<unsigned char>(12, 0x33));
     EXPECT_EQ(Slice(channel.frame, 12, 6), PairOf(235, 235, 235));
-}
 
-TEST(FramePublisherCore, PartialGroupAtTheEndIsNotRead)
-{
     // Seven bytes: one whole group and three bytes that are no group.
-    TestChannel channel;
-    const std::vector<unsigned char> data = Bytes({100, 120, 130, 140, 1, 2, 3});
-    channel.Publish(data, Picture(4, 1, 16));
-    EXPECT_EQ(Slice(channel.scratch, 0, 6), PairOf(100, 120, 140));
-    EXPECT_EQ(Slice(channel.scratch, 6, 6), std::vector<unsigned char>(6, 0x33));
+    TestChannel partial;
+    partial.Publish(Bytes({100, 120, 130, 140, 1, 2, 3}), Picture(4, 1, 16));
+    EXPECT_EQ(Slice(partial.scratch, 0, 6), PairOf(100, 120, 140));
+    EXPECT_EQ(Slice(partial.scratch, 6, 6), std::vector<unsigned char>(6, 0x33));
 }
 
-TEST(FramePublisherCore, CopyStopsAtTheFrameBlockEnd)
+TEST(FramePublisherCore, CopyAndConversionStopAtTheBlockEnds)
 {
     TestChannel channel(32, 32);
     std::vector<unsigned char> data(100);
@@ -214,18 +206,16 @@ TEST(FramePublisherCore, CopyStopsAtTheFrameBlockEnd)
     EXPECT_EQ(channel.frame, Slice(data, 0, 32));
 
     TestChannel noHeader(32, 32);
+    const std::vector<unsigned char> header = noHeader.header;
     noHeader.Publish(data, PictureDescription());
     EXPECT_EQ(noHeader.frame, Slice(data, 0, 32));
-}
+    EXPECT_EQ(noHeader.header, header);
 
-TEST(FramePublisherCore, ConversionStopsAtTheScratchEnd)
-{
     // The picture (2 x 2) fits; the frame data has five groups but the scratch buffer holds two.
-    TestChannel channel(12, 12);
-    std::vector<unsigned char> data(20, 50);
-    channel.Publish(data, Picture(2, 2, 16));
-    EXPECT_EQ(Slice(channel.frame, 0, 6), PairOf(50, 50, 50));
-    EXPECT_EQ(Slice(channel.frame, 6, 6), PairOf(50, 50, 50));
+    TestChannel converted(12, 12);
+    converted.Publish(std::vector<unsigned char>(20, 50), Picture(2, 2, 16));
+    EXPECT_EQ(Slice(converted.frame, 0, 6), PairOf(50, 50, 50));
+    EXPECT_EQ(Slice(converted.frame, 6, 6), PairOf(50, 50, 50));
 }
 
 TEST(FramePublisherCore, PictureLargerThanTheBlocksIsNotPublished)
