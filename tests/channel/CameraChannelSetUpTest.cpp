@@ -113,7 +113,7 @@ void ExpectPublishingDoesNothing()
 
 }  // namespace
 
-TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
+TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocksAndIsTheOnlyOne)
 {
     ASSERT_FALSE(CameraChannelReader::HeaderBlockExists()) << "a header block is left over";
     CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
@@ -148,11 +148,20 @@ TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocks)
     SnapshotCameraChannel().frameView[kFrameBlockSize - 1] = 0x77;
     EXPECT_EQ(channel.frame[kFrameBlockSize - 1], 0x77);
 
-    const unsigned char* scratch = SnapshotCameraChannel().scratchBuffer;
+    const CameraChannelViews views = SnapshotCameraChannel();
+    const unsigned char* scratch = views.scratchBuffer;
     ASSERT_NE(scratch, nullptr);
     EXPECT_EQ(std::vector<unsigned char>(scratch, scratch + kFrameBlockSize),
               std::vector<unsigned char>(kFrameBlockSize, 0));
     EXPECT_TRUE(SnapshotCameraChannel().IsUsable());
+
+    // Later checks cause no second set-up.
+    const COwnedMediaType second = MakeVideoType(1280, 720, 16);
+    SetUpCameraChannel(&second);
+    EXPECT_EQ(createCalls.size(), 2u);
+    EXPECT_EQ(SnapshotCameraChannel().headerView, views.headerView);
+    EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, scratch);
+    EXPECT_EQ(channel.Format().biWidth, 640);
 }
 
 TEST(CameraChannelSetUp, InitialisedHeaderKeepsItsAuxValuesButGetsFormatAndName)
@@ -181,19 +190,24 @@ TEST(CameraChannelSetUp, InitialisedHeaderKeepsItsAuxValuesButGetsFormatAndName)
     EXPECT_EQ(block->unused576[3], 0xEE);
 }
 
-TEST(CameraChannelSetUp, UninitialisedExistingHeaderGetsTheDefaults)
+// A type without a picture header leaves the format alone, whatever else the set-up writes.
+TEST(CameraChannelSetUp, UninitialisedExistingHeaderGetsTheDefaultsButKeepsAFormatTheTypeDoesNotAnnounce)
 {
     const NamedSection existing(kHeaderBlockName, 580);
     ASSERT_TRUE(existing.created());
     auto* block = reinterpret_cast<CameraHeaderBlock*>(existing.view);
     block->auxInt0 = 9;
     block->auxFloat1 = 9.0f;
+    std::memset(block->format, 0x3C, sizeof block->format);
+    const COwnedMediaType shortType = MakeVideoType(640, 480, 16, FORMAT_VideoInfo, 87);
 
-    SetUpWithAType();
+    SetUpCameraChannel(&shortType);
 
     EXPECT_EQ(block->initialised, 1);
     EXPECT_EQ(block->auxInt0, 0);
     EXPECT_EQ(block->auxFloat1, 0.15f);
+    EXPECT_EQ(std::vector<unsigned char>(block->format, block->format + 40), std::vector<unsigned char>(40, 0x3C));
+    EXPECT_EQ(FrameBlockNameIn(*block), FrameBlockNameOfTry(0));
 }
 
 // A block the set-up will find it cannot use, made so by `prepare`.
@@ -281,38 +295,6 @@ TEST(CameraChannelSetUp, LastNameThatFitsTheFieldIsStillTried)
     EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView), FrameBlockNameOfTry(110));
     EXPECT_EQ(FrameBlockNameIn(*SnapshotCameraChannel().headerView).size(), 253u);
     EXPECT_NE(SnapshotCameraChannel().frameView, nullptr);
-}
-
-TEST(CameraChannelSetUp, TypeWithoutPictureHeaderLeavesTheFormatAlone)
-{
-    const NamedSection existing(kHeaderBlockName, 580);
-    ASSERT_TRUE(existing.created());
-    auto* block = reinterpret_cast<CameraHeaderBlock*>(existing.view);
-    std::memset(block->format, 0x3C, sizeof block->format);
-    const COwnedMediaType shortType = MakeVideoType(640, 480, 16, FORMAT_VideoInfo, 87);
-
-    SetUpCameraChannel(&shortType);
-
-    EXPECT_EQ(std::vector<unsigned char>(block->format, block->format + 40), std::vector<unsigned char>(40, 0x3C));
-    EXPECT_EQ(FrameBlockNameIn(*block), FrameBlockNameOfTry(0));
-    EXPECT_EQ(block->initialised, 1);
-}
-
-TEST(CameraChannelSetUp, LaterChecksCauseNoSecondSetUp)
-{
-    CameraChannelPlatformCalls().createFileMapping = RecordingCreate;
-    const COwnedMediaType second = MakeVideoType(1280, 720, 16);
-    SetUpWithAType();
-    const size_t calls = createCalls.size();
-    CameraHeaderBlock* const header = SnapshotCameraChannel().headerView;
-    unsigned char* const scratch = SnapshotCameraChannel().scratchBuffer;
-
-    SetUpCameraChannel(&second);
-
-    EXPECT_EQ(createCalls.size(), calls);
-    EXPECT_EQ(SnapshotCameraChannel().headerView, header);
-    EXPECT_EQ(SnapshotCameraChannel().scratchBuffer, scratch);
-    EXPECT_EQ(FormatIn(*SnapshotCameraChannel().headerView).biWidth, 640);
 }
 
 TEST(CameraChannelSetUp, TwoThreadsCheckingAtOnceSetUpOnce)
