@@ -111,6 +111,25 @@ void ExpectPublishingDoesNothing()
     EXPECT_FALSE(CameraChannelSetUpPending());
 }
 
+// A block the set-up will find it cannot use, made so by `prepare`.
+struct UnusableBlock {
+    const char* name;
+    void (*prepare)();
+};
+
+void PrintTo(const UnusableBlock& block, std::ostream* out)
+{
+    *out << block.name;
+}
+
+std::string NameOf(const testing::TestParamInfo<UnusableBlock>& info)
+{
+    return info.param.name;
+}
+
+// The too-small first frame block of the test that makes one, kept to see that it is never written.
+std::unique_ptr<NamedSection> tooSmall;
+
 }  // namespace
 
 TEST(CameraChannelSetUp, FirstSetUpCreatesAndInitialisesBothBlocksAndIsTheOnlyOne)
@@ -210,27 +229,8 @@ TEST(CameraChannelSetUp, UninitialisedExistingHeaderGetsTheDefaultsButKeepsAForm
     EXPECT_EQ(FrameBlockNameIn(*block), FrameBlockNameOfTry(0));
 }
 
-// A block the set-up will find it cannot use, made so by `prepare`.
-struct UnusableBlock {
-    const char* name;
-    void (*prepare)();
-};
-
-void PrintTo(const UnusableBlock& block, std::ostream* out)
-{
-    *out << block.name;
-}
-
-std::string NameOf(const testing::TestParamInfo<UnusableBlock>& info)
-{
-    return info.param.name;
-}
-
 // A first frame block that cannot be used is skipped for the next name: one too small, one of reserved
 // memory, or one whose mapping fails.
-
-std::unique_ptr<NamedSection> tooSmall;  // kept by the test's process, to see that it is never written
-
 class FrameBlockSkipped : public testing::TestWithParam<UnusableBlock> {};
 
 TEST_P(FrameBlockSkipped, ForTheNextName)
