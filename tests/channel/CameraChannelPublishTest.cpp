@@ -45,13 +45,18 @@ std::vector<BYTE> PackedFrame(int width, int height)
 
 }  // namespace
 
-TEST(CameraChannelPublish, PublishingBeforeSetUpDoesNothing)
+TEST(CameraChannelPublish, PublishingBeforeSetUpMakesNoChannelForAReaderToFind)
 {
     const COwnedMediaType type = MakeVideoType(4, 2, 16);
     const std::vector<BYTE> frame = PackedFrame(4, 2);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
-    EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr);
+    EXPECT_FALSE(CameraChannelReader::HeaderBlockExists());
     EXPECT_TRUE(CameraChannelSetUpPending());
+
+    // A reader in another process says so clearly.
+    ChildProgram reader(CamreaderCommand(L"\"" + TempFile(L"camera_channel_test_none.bmp") + L"\""));
+    EXPECT_EQ(reader.ExitCode(), 2u) << reader.collected;
+    EXPECT_NE(reader.collected.find("no camera channel"), std::string::npos) << reader.collected;
 }
 
 // Where the header sits in the format block is MediaTypePictureTest's; here the set-up and the publishing
@@ -116,11 +121,4 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
     ConvertPackedYuvGroups(frame.data() + 2 * 12, 3, lastRow, YuvConversionPath::Scalar);
     EXPECT_EQ(0, std::memcmp(file.data() + 54, lastRow, 18));
     DeleteFileW(bitmapPath.c_str());
-}
-
-TEST(CameraChannelPublish, ReaderFailsClearlyWithoutAChannel)
-{
-    ChildProgram reader(CamreaderCommand(L"\"" + TempFile(L"camera_channel_test_none.bmp") + L"\""));
-    EXPECT_EQ(reader.ExitCode(), 2u) << reader.collected;
-    EXPECT_NE(reader.collected.find("no camera channel"), std::string::npos) << reader.collected;
 }
