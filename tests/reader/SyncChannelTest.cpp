@@ -19,11 +19,12 @@ namespace {
 
 constexpr unsigned long kFrameBytes = 1920 * 1080 * 3;
 
-std::wstring PublisherCommand(int fps, int frames, int firstPair, int instances = 1, bool exitMidFrame = false)
+std::wstring PublisherCommand(int fps, int frames, int firstPair, int instances = 1, bool exitMidFrame = false,
+                             const std::wstring& channel = L"")
 {
     return std::wstring(L"\"") + SYNC_PUBLISHER_EXE_W + L"\" \"" + VIDTAP_DLL_W + L"\" " + std::to_wstring(fps) +
            L" " + std::to_wstring(frames) + L" " + std::to_wstring(firstPair) + L" " + std::to_wstring(instances) +
-           (exitMidFrame ? L" exit-mid-frame" : L"");
+           (exitMidFrame ? L" exit-mid-frame" : L"") + (channel.empty() ? L"" : L" channel=" + channel);
 }
 
 bool OneColour(const std::vector<unsigned char>& frame)
@@ -36,12 +37,12 @@ uint32_t ColourOf(const std::vector<unsigned char>& frame)
     return frame[0] | frame[1] << 8 | frame[2] << 16;
 }
 
-// A reader of the default channel, opened once its publisher is ready.
+// A reader of the channel `name` (null: the default channel), opened once its publisher is ready.
 struct ChannelReader {
-    ChannelReader()
+    explicit ChannelReader(const wchar_t* name = nullptr)
     {
         for (int attempt = 0; attempt < 100 && opened != TARN_CAMERA_OK; ++attempt, Sleep(50))
-            opened = tarn_camera_reader_open(nullptr, &reader);
+            opened = tarn_camera_reader_open(name, &reader);
     }
     ~ChannelReader() { tarn_camera_reader_close(reader); }
 
@@ -123,10 +124,34 @@ TEST(SyncChannel, TheLibraryReturnsOnlyWholeFramesWhereAPlainCopyTears)
 }
 
 // Two filter instances in one process, and two publisher processes, all on the default channel: every frame
-// the reader gets whole is one publisher's, and both publishers' frames come through. (Channels of their own
-// names are kept apart by NamedChannelTest.)
+// the reader gets whole is one publisher's, and both publishers' frames come through.
+// Two publisher processes each in a channel of its own name (one of them global), each channel read here:
+// each holds its own publisher's frames only.
 TEST(SyncChannel, SeveralPublishersNeverMixTheirFrames)
 {
+    const std::wstring names[] = {L"left_camera_" + std::to_wstring(GetCurrentProcessId()),
+                                  L"Global\\right_camera_" + std::to_wstring(GetCurrentProcessId())};
+    std::vector<std::unique_ptr<ChildProgram>> namedPublishers;
+    for (int pair = 0; pair < 2; ++pair) {
+        namedPublishers.push_back(
+            std::make_unique<ChildProgram>(PublisherCommand(60, 60 * 8, pair, 1, false, names[pair])));
+        ASSERT_TRUE(namedPublishers.back()->WaitForOutput("ready")) << namedPublishers.back()->collected;
+    }
+    std::set<uint32_t> coloursSeen[2];
+    for (int pair = 0; pair < 2; ++pair) {
+        ChannelReader reader(names[pair].c_str());
+        ASSERT_EQ(reader.opened, TARN_CAMERA_OK);
+        reader.ReadFor(3, true);
+        EXPECT_EQ(reader.mixed, 0);
+        EXPECT_GE(reader.whole, 60);
+        EXPECT_EQ(reader.colours.size(), 2u) << "its own publisher's two colours, and no other";
+        coloursSeen[pair] = reader.colours;
+    }
+    for (uint32_t colour : coloursSeen[0])
+        EXPECT_EQ(coloursSeen[1].count(colour), 0u) << "a colour of the other channel's publisher";
+    for (auto& publisher : namedPublishers)
+        publisher->Terminate();
+
     const std::vector<std::wstring> setups[] = {
         {PublisherCommand(60, 60 * 8, 0, 2)},                                   // two instances, one process
         {PublisherCommand(60, 60 * 8, 0), PublisherCommand(60, 60 * 8, 1)},  // two processes

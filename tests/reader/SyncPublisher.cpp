@@ -1,7 +1,8 @@
 // sync_publisher: vidtap.dll fed 1920 x 1080 packed 4:2:2 frames of solid colours through IMemInputPin::Receive,
 // for the tests of the channel's sync block. Each instance alternates between the two colours of its pair
 // (instance or pair i uses kColourPairs[i]); instances run on threads of their own, so they publish at once.
-//   sync_publisher VIDTAP_DLL FPS FRAMES FIRST_PAIR [INSTANCES] [exit-mid-frame]
+//   sync_publisher VIDTAP_DLL FPS FRAMES FIRST_PAIR [INSTANCES] [exit-mid-frame | channel=NAME]
+// channel=NAME names every instance into the channel NAME instead of the default one.
 // Prints "ready" once every instance has published its first frame. With exit-mid-frame it ends, after its
 // frames, the way a publisher killed in the middle of a frame does: the sequence left odd under its id.
 #include <windows.h>
@@ -57,12 +58,14 @@ void ExitInTheMiddleOfAFrame()
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: sync_publisher VIDTAP_DLL FPS FRAMES FIRST_PAIR [INSTANCES] [exit-mid-frame]\n");
+        std::fprintf(stderr, "usage: sync_publisher VIDTAP_DLL FPS FRAMES FIRST_PAIR [INSTANCES] "
+                             "[exit-mid-frame | channel=NAME]\n");
         return 2;
     }
     const int fps = _wtoi(argv[2]), frames = _wtoi(argv[3]), firstPair = _wtoi(argv[4]);
     const int instances = argc > 5 ? _wtoi(argv[5]) : 1;
     const bool exitMidFrame = argc > 6 && wcscmp(argv[6], L"exit-mid-frame") == 0;
+    const wchar_t* channel = argc > 6 && wcsncmp(argv[6], L"channel=", 8) == 0 ? argv[6] + 8 : nullptr;
     if (fps <= 0 || instances < 1 || firstPair < 0 || firstPair + instances > 2)
         return 2;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -73,7 +76,7 @@ int wmain(int argc, wchar_t** argv)
             for (const Yuv& colour : kColourPairs[firstPair + i])
                 sets[i].push_back(SolidFrame(colour));
             publishers.push_back(std::make_unique<VidtapReceiveBench>());
-            const HRESULT hr = publishers[i]->Start(argv[1], sets[i]);
+            const HRESULT hr = publishers[i]->Start(argv[1], sets[i], channel);
             if (FAILED(hr) || FAILED(publishers[i]->Deliver(*sets[i][0]))) {
                 std::fprintf(stderr, "sync_publisher: vidtap could not be started (0x%08lX)\n", hr);
                 return 1;
