@@ -8,33 +8,23 @@
 #include <vector>
 
 #include "CameraChannel.h"
+#include "CameraChannelReader.h"
 #include "CameraChannelTestSeam.h"
 #include "ChildProgram.h"
-#include "ChannelTestTypes.h"
 #include "FramePublisher.h"
 #include "PackedYuvConversion.h"
+#include "VideoMediaType.h"
 
 namespace {
 
-struct ProcessResult {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs camreader with `arguments`, collecting its output until it exits.
-ProcessResult RunCamreader(const std::wstring& arguments)
+// The command line that runs camreader with `arguments`.
+std::wstring CamreaderCommand(const std::wstring& arguments)
 {
     std::wstring exe = L"Z:" CAMREADER_EXE_W;
     for (wchar_t& c : exe)
         if (c == L'/')
             c = L'\\';
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-
-    ChildProgram camreader(commandLine);
-    ProcessResult result;
-    result.exitCode = camreader.ExitCode();
-    result.output = camreader.collected;
-    return result;
+    return L"\"" + exe + L"\" " + arguments;
 }
 
 std::wstring TempFile(const wchar_t* name)
@@ -42,12 +32,6 @@ std::wstring TempFile(const wchar_t* name)
     wchar_t directory[MAX_PATH];
     GetTempPathW(MAX_PATH, directory);
     return std::wstring(directory) + name;
-}
-
-std::vector<unsigned char> ReadFileBytes(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A packed 4:2:2 frame whose every group differs.
@@ -61,51 +45,36 @@ std::vector<BYTE> PackedFrame(int width, int height)
 
 }  // namespace
 
-TEST(CameraChannelPublish, PublishingBeforeSetUpDoesNothing)
+TEST(CameraChannelPublish, PublishingBeforeSetUpMakesNoChannelForAReaderToFind)
 {
     const COwnedMediaType type = MakeVideoType(4, 2, 16);
     const std::vector<BYTE> frame = PackedFrame(4, 2);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
-    EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, kHeaderBlockName), nullptr);
+    EXPECT_FALSE(CameraChannelReader::HeaderBlockExists());
     EXPECT_TRUE(CameraChannelSetUpPending());
+
+    // A reader in another process says so clearly.
+    ChildProgram reader(CamreaderCommand(L"\"" + TempFile(L"camera_channel_test_none.bmp") + L"\""));
+    EXPECT_EQ(reader.ExitCode(), 2u) << reader.collected;
+    EXPECT_NE(reader.collected.find("no camera channel"), std::string::npos) << reader.collected;
 }
 
-TEST(CameraChannelPublish, ConvertedFrameReachesTheNamedBlockLastRowFirst)
-{
-    const COwnedMediaType type = MakeVideoType(4, 2, 16);
-    SetUpCameraChannel(&type);
-    const std::vector<BYTE> frame = PackedFrame(4, 2);
-    PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
-
-    const TestSection block = OpenTestSection(FrameBlockNameOfTry(0));
-    ASSERT_NE(block.view, nullptr);
-    // The frame block holds the converted second row, then the first.
-    unsigned char converted[24];
-    ConvertPackedYuvGroups(frame.data(), 4, converted, YuvConversionPath::Scalar);
-    EXPECT_EQ(0, std::memcmp(block.view, converted + 12, 12));
-    EXPECT_EQ(0, std::memcmp(block.view + 12, converted, 12));
-    EXPECT_NE(0, std::memcmp(converted, converted + 12, 12));
-}
-
+// Where the header sits in the format block is MediaTypePictureTest's; here the set-up and the publishing
+// entry point both take it from there.
 TEST(CameraChannelPublish, VideoInfo2TypeIsReadAtItsOwnOffset)
 {
     const COwnedMediaType setUpType = MakeVideoType(6, 2, 16, FORMAT_VideoInfo2);
     SetUpCameraChannel(&setUpType);
-    const TestSection header = OpenTestSection(kHeaderBlockName);
-    ASSERT_NE(header.view, nullptr);
-    const auto* block = reinterpret_cast<const CameraHeaderBlock*>(header.view);
-    EXPECT_EQ(FormatIn(*block).biWidth, 6);
-    EXPECT_EQ(FormatIn(*block).biXPelsPerMeter, 2835);
+    CameraChannelReader channel;
+    ASSERT_TRUE(channel.Open());
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(setUpType))));
 
     // A new size arriving with a VideoInfo2 connection refreshes the header from the right bytes.
     COwnedMediaType larger = MakeVideoType(8, 4, 16, FORMAT_MPEG2Video);
     reinterpret_cast<VIDEOINFOHEADER2*>(larger.pbFormat)->bmiHeader.biClrImportant = 7;  // the header's last field
     const std::vector<BYTE> frame = PackedFrame(8, 4);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &larger);
-    EXPECT_EQ(FormatIn(*block).biWidth, 8);
-    EXPECT_EQ(FormatIn(*block).biHeight, 4);
-    EXPECT_EQ(FormatIn(*block).biBitCount, 24);
-    EXPECT_EQ(FormatIn(*block).biClrImportant, 7u);
+    EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(larger))));
 }
 
 TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
@@ -118,16 +87,15 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
 
     const std::wstring bitmapPath = TempFile(L"camera_channel_test_frame.bmp");
     DeleteFileW(bitmapPath.c_str());
-    const ProcessResult reader = RunCamreader(L"\"" + bitmapPath + L"\"");
-    ASSERT_EQ(reader.exitCode, 0u) << reader.output;
-    EXPECT_NE(reader.output.find("initialised     1"), std::string::npos) << reader.output;
-    EXPECT_NE(reader.output.find("biWidth         6"), std::string::npos) << reader.output;
-    EXPECT_NE(reader.output.find("biBitCount      24"), std::string::npos) << reader.output;
-    EXPECT_NE(reader.output.find("frameBlockName  tarn_kro_shared_camera_memeory0"), std::string::npos)
-        << reader.output;
-    EXPECT_NE(reader.output.find("auxFloat0       0.15 (0x3E19999A)"), std::string::npos) << reader.output;
+    ChildProgram reader(CamreaderCommand(L"\"" + bitmapPath + L"\""));
+    ASSERT_EQ(reader.ExitCode(), 0u) << reader.collected;
+    for (const char* line : {"initialised     1", "biWidth         6", "biBitCount      24",
+                             "frameBlockName  tarn_kro_shared_camera_memeory0", "auxFloat0       0.15 (0x3E19999A)"})
+        EXPECT_NE(reader.collected.find(line), std::string::npos) << reader.collected;
 
-    const std::vector<unsigned char> file = ReadFileBytes(bitmapPath);
+    std::ifstream bitmap(bitmapPath.c_str(), std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(bitmap)), std::istreambuf_iterator<char>());
+    bitmap.close();
     ASSERT_EQ(file.size(), 14u + 40u + 3u * 20u);
     BITMAPFILEHEADER fileHeader;
     BITMAPINFOHEADER info;
@@ -153,11 +121,4 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
     ConvertPackedYuvGroups(frame.data() + 2 * 12, 3, lastRow, YuvConversionPath::Scalar);
     EXPECT_EQ(0, std::memcmp(file.data() + 54, lastRow, 18));
     DeleteFileW(bitmapPath.c_str());
-}
-
-TEST(CameraChannelPublish, ReaderFailsClearlyWithoutAChannel)
-{
-    const ProcessResult reader = RunCamreader(L"\"" + TempFile(L"camera_channel_test_none.bmp") + L"\"");
-    EXPECT_EQ(reader.exitCode, 2u) << reader.output;
-    EXPECT_NE(reader.output.find("no camera channel"), std::string::npos) << reader.output;
 }

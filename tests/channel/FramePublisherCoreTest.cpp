@@ -108,7 +108,7 @@ void ReferencePublish(std::vector<unsigned char>& scratch, std::vector<unsigned 
 
 }  // namespace
 
-TEST(FramePublisherCore, SmallPackedFrameIsConvertedAndStoredLastRowFirst)
+TEST(FramePublisherCore, PackedFramesAreConvertedAndStoredLastRowFirstUnderTheFormatOfTheirSize)
 {
     TestChannel channel;
     // 4 x 2 pixels: two rows of two groups each.
@@ -122,18 +122,13 @@ TEST(FramePublisherCore, SmallPackedFrameIsConvertedAndStoredLastRowFirst)
     EXPECT_EQ(Slice(channel.frame, 0, 12), Slice(converted, 12, 12));
     EXPECT_EQ(Slice(channel.frame, 12, 12), Slice(converted, 0, 12));
     EXPECT_EQ(channel.frame[24], 0x22);  // bytes beyond the frame keep their contents
-}
-
-TEST(FramePublisherCore, SizeChangeRewritesFormatAndRowsFollowTheNewSize)
-{
-    TestChannel channel;
-    channel.Publish(std::vector<unsigned char>(16, 128), Picture(4, 2, 16));
     ASSERT_EQ(FormatField(channel.Header(), kPictureWidthOffset), 4);
 
-    std::vector<unsigned char> data(16);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<unsigned char>(20 + 13 * i);
-    channel.Publish(data, Picture(2, 4, 16, 16));
+    // A new size rewrites the format, and the rows follow it.
+    std::vector<unsigned char> tall(16);
+    for (size_t i = 0; i < tall.size(); ++i)
+        tall[i] = static_cast<unsigned char>(20 + 13 * i);
+    channel.Publish(tall, Picture(2, 4, 16, 16));
 
     const CameraHeaderBlock* header = channel.Header();
     EXPECT_EQ(FormatField(header, 0), 40);
@@ -146,21 +141,13 @@ TEST(FramePublisherCore, SizeChangeRewritesFormatAndRowsFollowTheNewSize)
     EXPECT_EQ(header->frameBlockName[0], 0x1111);
 
     // Four rows of one group each: frame row r is scratch row 3 - r.
-    for (size_t r = 0; r < 4; ++r)
-        EXPECT_EQ(Slice(channel.frame, 6 * r, 6), PairOf(data[4 * (3 - r)], data[4 * (3 - r) + 1], data[4 * (3 - r) + 3]))
-            << "row " << r;
+    for (size_t r = 0; r < 4; ++r) {
+        const unsigned char* group = &tall[4 * (3 - r)];
+        EXPECT_EQ(Slice(channel.frame, 6 * r, 6), PairOf(group[0], group[1], group[3])) << "row " << r;
+    }
 }
 
-TEST(FramePublisherCore, SameSizeAnotherDepthLeavesTheHeaderUntouched)
-{
-    TestChannel channel;
-    channel.Publish(std::vector<unsigned char>(16, 128), Picture(4, 2, 16));
-    const std::vector<unsigned char> before = channel.header;
-    channel.Publish(std::vector<unsigned char>(32, 7), Picture(4, 2, 32, 999));
-    EXPECT_EQ(channel.header, before);
-}
-
-TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeader)
+TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeaderRewrittenOnlyForANewSize)
 {
     TestChannel channel;
     std::vector<unsigned char> data(4 * 3 * 2);
@@ -171,6 +158,11 @@ TEST(FramePublisherCore, OtherDepthsAreCopiedUnchangedUnderA24BitHeader)
     EXPECT_EQ(channel.frame[data.size()], 0x22);
     EXPECT_EQ(FormatField(channel.Header(), kPictureBitCountOffset, 2), 24);
     EXPECT_EQ(channel.scratch[0], 0x33);  // no conversion
+
+    // The same size at another depth, announcing another image size.
+    const std::vector<unsigned char> before = channel.header;
+    channel.Publish(std::vector<unsigned char>(32, 7), Picture(3, 2, 16, 999));
+    EXPECT_EQ(channel.header, before);
 }
 
 TEST(FramePublisherCore, NonPositiveGeometryConvertsButCopiesNoRow)
@@ -185,26 +177,22 @@ TEST(FramePublisherCore, NonPositiveGeometryConvertsButCopiesNoRow)
     }
 }
 
-TEST(FramePublisherCore, ShortFrameCopiesStaleScratchRows)
+TEST(FramePublisherCore, ShortFrameConvertsItsWholeGroupsAndCopiesStaleScratchRows)
 {
     TestChannel channel;
     // Only the first of two rows arrives: the last row copied out is what the scratch buffer held.
     channel.Publish(std::vector<unsigned char>(8, 235), Picture(4, 2, 16));
     EXPECT_EQ(Slice(channel.frame, 0, 12), std::vector<unsigned char>(12, 0x33));
     EXPECT_EQ(Slice(channel.frame, 12, 6), PairOf(235, 235, 235));
-}
 
-TEST(FramePublisherCore, PartialGroupAtTheEndIsNotRead)
-{
     // Seven bytes: one whole group and three bytes that are no group.
-    TestChannel channel;
-    const std::vector<unsigned char> data = Bytes({100, 120, 130, 140, 1, 2, 3});
-    channel.Publish(data, Picture(4, 1, 16));
-    EXPECT_EQ(Slice(channel.scratch, 0, 6), PairOf(100, 120, 140));
-    EXPECT_EQ(Slice(channel.scratch, 6, 6), std::vector<unsigned char>(6, 0x33));
+    TestChannel partial;
+    partial.Publish(Bytes({100, 120, 130, 140, 1, 2, 3}), Picture(4, 1, 16));
+    EXPECT_EQ(Slice(partial.scratch, 0, 6), PairOf(100, 120, 140));
+    EXPECT_EQ(Slice(partial.scratch, 6, 6), std::vector<unsigned char>(6, 0x33));
 }
 
-TEST(FramePublisherCore, CopyStopsAtTheFrameBlockEnd)
+TEST(FramePublisherCore, CopyAndConversionStopAtTheBlockEnds)
 {
     TestChannel channel(32, 32);
     std::vector<unsigned char> data(100);
@@ -214,18 +202,16 @@ TEST(FramePublisherCore, CopyStopsAtTheFrameBlockEnd)
     EXPECT_EQ(channel.frame, Slice(data, 0, 32));
 
     TestChannel noHeader(32, 32);
+    const std::vector<unsigned char> header = noHeader.header;
     noHeader.Publish(data, PictureDescription());
     EXPECT_EQ(noHeader.frame, Slice(data, 0, 32));
-}
+    EXPECT_EQ(noHeader.header, header);
 
-TEST(FramePublisherCore, ConversionStopsAtTheScratchEnd)
-{
     // The picture (2 x 2) fits; the frame data has five groups but the scratch buffer holds two.
-    TestChannel channel(12, 12);
-    std::vector<unsigned char> data(20, 50);
-    channel.Publish(data, Picture(2, 2, 16));
-    EXPECT_EQ(Slice(channel.frame, 0, 6), PairOf(50, 50, 50));
-    EXPECT_EQ(Slice(channel.frame, 6, 6), PairOf(50, 50, 50));
+    TestChannel converted(12, 12);
+    converted.Publish(std::vector<unsigned char>(20, 50), Picture(2, 2, 16));
+    EXPECT_EQ(Slice(converted.frame, 0, 6), PairOf(50, 50, 50));
+    EXPECT_EQ(Slice(converted.frame, 6, 6), PairOf(50, 50, 50));
 }
 
 TEST(FramePublisherCore, PictureLargerThanTheBlocksIsNotPublished)

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <new>
 #include <type_traits>
+#include <vector>
 
 #include "CVideoFrame.h"
 #include "CVideoFrameForm.h"
@@ -15,18 +16,7 @@ static_assert(sizeof(CVideoFrameForm) == 16 && std::is_standard_layout_v<CVideoF
 static_assert(sizeof(CVideoFrame) == 272 && std::is_standard_layout_v<CVideoFrame>);
 static_assert(!std::is_polymorphic_v<CVideoFrameForm> && !std::is_polymorphic_v<CVideoFrame>);
 
-TEST(CVideoFrameForm, DefaultFormIsNotInitialised)
-{
-    const CVideoFrameForm form;
-    EXPECT_EQ(form.width, 0);
-    EXPECT_EQ(form.height, 0);
-    EXPECT_EQ(form.stride, 0);
-    EXPECT_EQ(form.pixelSize, 4);
-    EXPECT_FALSE(form.IsFrameFormInit());
-    EXPECT_EQ(form.get_SizeBytes(), 0);
-}
-
-TEST(CVideoFrameForm, InitialisedOnlyWhenEveryFieldIsPositive)
+TEST(CVideoFrameForm, InitialisedOnlyWhenEveryFieldIsPositiveAndSizedByStrideTimesHeight)
 {
     CVideoFrameForm form;
     form.width = 8;
@@ -44,11 +34,8 @@ TEST(CVideoFrameForm, InitialisedOnlyWhenEveryFieldIsPositive)
         *fields[field] = 0;
         EXPECT_FALSE(broken.IsFrameFormInit()) << "field " << field;
     }
-}
 
-TEST(CVideoFrameForm, SizeIsTheWrapping32BitProduct)
-{
-    CVideoFrameForm form;
+    // The size is the wrapping 32-bit product of stride and height.
     form.stride = -24;
     form.height = 4;
     EXPECT_EQ(form.get_SizeBytes(), -96);
@@ -57,27 +44,26 @@ TEST(CVideoFrameForm, SizeIsTheWrapping32BitProduct)
     EXPECT_EQ(form.get_SizeBytes(), INT_MIN);
 }
 
-TEST(CVideoFrame, DefaultFrameHasZeroReservedBytes)
+// Both records start with no shape and a pixel size of 4; the frame's reserved bytes are zero (constructed
+// over dirty memory, so the zeros come from the constructor), and it calls any non-null pointer valid.
+TEST(FrameRecords, DefaultRecordsHaveNoShapeAndAFrameZeroReservedBytes)
 {
-    // Construct over dirty memory, so the zeros come from the constructor.
+    const CVideoFrameForm form;
+    EXPECT_FALSE(form.IsFrameFormInit());
+    EXPECT_EQ(form.get_SizeBytes(), 0);
     alignas(CVideoFrame) unsigned char storage[sizeof(CVideoFrame)];
     std::fill(std::begin(storage), std::end(storage), 0xA5);
     CVideoFrame* frame = new (storage) CVideoFrame;
-    EXPECT_EQ(frame->width, 0);
-    EXPECT_EQ(frame->height, 0);
-    EXPECT_EQ(frame->stride, 0);
-    EXPECT_EQ(frame->pixelSize, 4);
-    for (unsigned char byte : frame->reserved)
-        ASSERT_EQ(byte, 0);
-    frame->~CVideoFrame();
-}
-
-TEST(CVideoFrame, ValidFrameIsAnyNonNullPointer)
-{
-    const CVideoFrame frame;
+    EXPECT_EQ(std::vector<int32_t>({form.width, form.height, form.stride, form.pixelSize}),
+              std::vector<int32_t>({0, 0, 0, 4}));
+    EXPECT_EQ(std::vector<int32_t>({frame->width, frame->height, frame->stride, frame->pixelSize}),
+              std::vector<int32_t>({0, 0, 0, 4}));
+    EXPECT_EQ(std::vector<unsigned char>(std::begin(frame->reserved), std::end(frame->reserved)),
+              std::vector<unsigned char>(sizeof frame->reserved, 0));
     unsigned char byte = 0;
-    EXPECT_TRUE(frame.IsValidFrame(&byte));
-    EXPECT_FALSE(frame.IsValidFrame(nullptr));
+    EXPECT_TRUE(frame->IsValidFrame(&byte));
+    EXPECT_FALSE(frame->IsValidFrame(nullptr));
+    frame->~CVideoFrame();
 }
 
 // Assignment returns the target and copies every byte of the record: the four form fields and, for a

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <iterator>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "ReferenceConversion.h"
@@ -77,12 +76,10 @@ TEST_P(PackedYuvConversionPath, KnownGroupsGiveTheirColours)
             in.insert(in.end(), c.group, c.group + 4);
         std::vector<unsigned char> out(6 * 17);
         ConvertPackedYuvGroups(in.data(), 17, out.data(), GetParam());
-        for (size_t pixel = 0; pixel < 34; ++pixel) {
-            SCOPED_TRACE("Y0=" + std::to_string(c.group[0]) + " pixel " + std::to_string(pixel));
-            EXPECT_EQ(out[3 * pixel], c.colour[0]);
-            EXPECT_EQ(out[3 * pixel + 1], c.colour[1]);
-            EXPECT_EQ(out[3 * pixel + 2], c.colour[2]);
-        }
+        std::vector<unsigned char> want;
+        for (int pixel = 0; pixel < 34; ++pixel)
+            want.insert(want.end(), c.colour.begin(), c.colour.end());
+        EXPECT_EQ(out, want) << "Y0=" << int{c.group[0]};
     }
 }
 

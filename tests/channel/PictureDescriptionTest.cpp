@@ -56,11 +56,14 @@ TEST(PictureDescription, ChannelLimitIsTheFrameBlock)
     EXPECT_FALSE(FrameExceedsChannel(-1920, -1080));
     EXPECT_TRUE(FrameExceedsChannel(1920, 1081));
     EXPECT_TRUE(FrameExceedsChannel(-1921, 1080));
+    EXPECT_TRUE(FrameExceedsChannel(1920, -1081));
     EXPECT_FALSE(FrameExceedsChannel(2073600, 1));
     EXPECT_TRUE(FrameExceedsChannel(2073601, 1));
     EXPECT_FALSE(FrameExceedsChannel(0, INT_MIN));
     // Products that would overflow 32 (or naive 64-bit signed) arithmetic.
     EXPECT_TRUE(FrameExceedsChannel(INT_MIN, INT_MIN));
+    EXPECT_TRUE(FrameExceedsChannel(INT_MIN, 1));
+    EXPECT_TRUE(FrameExceedsChannel(0x40000000, 4));
     EXPECT_TRUE(FrameExceedsChannel(INT_MAX, INT_MAX));
     EXPECT_TRUE(FrameExceedsChannel(65536, 65536));
 }

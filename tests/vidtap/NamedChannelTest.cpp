@@ -9,8 +9,10 @@
 #include <vfwmsgs.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CameraChannelTestSeam.h"
@@ -333,26 +335,23 @@ TEST(NamedChannel, AGlobalChannelLetsInteractiveUsersOnlyRead)
         DWORD revision = 0;
         ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
         EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing is inherited";
-        int ownerAces = 0, systemAces = 0, readerAces = 0, otherAces = 0;
+        // One entry each for the account, the system and interactive users, with exactly their rights.
+        const std::pair<PSID, DWORD> granted[] = {{account.user.User.Sid, object.ownerRights},
+                                                  {systemSid, object.ownerRights},
+                                                  {interactiveSid, object.readerRights}};
+        std::vector<int> entries(std::size(granted) + 1);  // the last counts entries for anybody else
         for (DWORD i = 0; i < dacl->AceCount; ++i) {
             ACCESS_ALLOWED_ACE* ace = nullptr;
             ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
             ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-            PSID sid = &ace->SidStart;
-            if (EqualSid(sid, account.user.User.Sid) && ace->Mask == object.ownerRights)
-                ++ownerAces;
-            else if (EqualSid(sid, systemSid) && ace->Mask == object.ownerRights)
-                ++systemAces;
-            else if (EqualSid(sid, interactiveSid) && ace->Mask == object.readerRights)
-                ++readerAces;
-            else
-                ++otherAces;
+            size_t whose = 0;
+            while (whose < std::size(granted) &&
+                   !(EqualSid(&ace->SidStart, granted[whose].first) && ace->Mask == granted[whose].second))
+                ++whose;
+            ++entries[whose];
         }
         LocalFree(descriptor);
-        EXPECT_EQ(ownerAces, 1);
-        EXPECT_EQ(systemAces, 1);
-        EXPECT_EQ(readerAces, 1);
-        EXPECT_EQ(otherAces, 0);
+        EXPECT_EQ(entries, std::vector<int>({1, 1, 1, 0}));
     }
 }
 
