@@ -13,18 +13,15 @@
 #include "ChildProgram.h"
 #include "FramePublisher.h"
 #include "PackedYuvConversion.h"
-#include "VideoMediaType.h"
+#include "PlatformProcess.h"
+#include "TestPictures.h"
 
 namespace {
 
 // The command line that runs camreader with `arguments`.
 std::wstring CamreaderCommand(const std::wstring& arguments)
 {
-    std::wstring exe = L"Z:" CAMREADER_EXE_W;
-    for (wchar_t& c : exe)
-        if (c == L'/')
-            c = L'\\';
-    return L"\"" + exe + L"\" " + arguments;
+    return L"\"" + WindowsPath(CAMREADER_EXE) + L"\" " + arguments;
 }
 
 std::wstring TempFile(const wchar_t* name)
@@ -34,21 +31,12 @@ std::wstring TempFile(const wchar_t* name)
     return std::wstring(directory) + name;
 }
 
-// A packed 4:2:2 frame whose every group differs.
-std::vector<BYTE> PackedFrame(int width, int height)
-{
-    std::vector<BYTE> frame(static_cast<size_t>(width) * height * 2);
-    for (size_t i = 0; i < frame.size(); ++i)
-        frame[i] = static_cast<BYTE>(16 + (i * 29) % 220);
-    return frame;
-}
-
 }  // namespace
 
 TEST(CameraChannelPublish, PublishingBeforeSetUpMakesNoChannelForAReaderToFind)
 {
     const COwnedMediaType type = MakeVideoType(4, 2, 16);
-    const std::vector<BYTE> frame = PackedFrame(4, 2);
+    const std::vector<BYTE> frame = SeededYuy2Frame(4, 2, 1);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
     EXPECT_FALSE(CameraChannelReader::HeaderBlockExists());
     EXPECT_TRUE(CameraChannelSetUpPending());
@@ -72,7 +60,7 @@ TEST(CameraChannelPublish, VideoInfo2TypeIsReadAtItsOwnOffset)
     // A new size arriving with a VideoInfo2 connection refreshes the header from the right bytes.
     COwnedMediaType larger = MakeVideoType(8, 4, 16, FORMAT_MPEG2Video);
     reinterpret_cast<VIDEOINFOHEADER2*>(larger.pbFormat)->bmiHeader.biClrImportant = 7;  // the header's last field
-    const std::vector<BYTE> frame = PackedFrame(8, 4);
+    const std::vector<BYTE> frame = SeededYuy2Frame(8, 4, 1);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &larger);
     EXPECT_TRUE(SameHeader(channel.Format(), PublishedFormat(PictureOf(larger))));
 }
@@ -82,7 +70,7 @@ TEST(CameraChannelPublish, SecondProcessReadsTheFrameAsABitmap)
     // Six pixels wide: 18 bytes per row in the frame block, padded to 20 in the bitmap file.
     const COwnedMediaType type = MakeVideoType(6, 3, 16);
     SetUpCameraChannel(&type);
-    const std::vector<BYTE> frame = PackedFrame(6, 3);
+    const std::vector<BYTE> frame = SeededYuy2Frame(6, 3, 1);
     PublishFrame(frame.data(), static_cast<ULONG>(frame.size()), &type);
 
     const std::wstring bitmapPath = TempFile(L"camera_channel_test_frame.bmp");

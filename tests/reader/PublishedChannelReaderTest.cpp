@@ -8,30 +8,22 @@
 #include <vector>
 
 #include "ChildProgram.h"
+#include "PlatformProcess.h"
 #include "tarn_camera_channel.h"
 
 namespace {
-
-std::wstring WindowsPathOf(const wchar_t* unixPath)
-{
-    std::wstring path = std::wstring(L"Z:") + unixPath;
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
 
 class PublishedChannel : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(publisher.WaitForOutput("ready")) << publisher.collected; }
     void TearDown() override
     {
-        ChildProgram stop(L"\"" + WindowsPathOf(PUBLISHER_EXE_W) + L"\" --stop");
+        ChildProgram stop(L"\"" + WindowsPath(PUBLISHER_EXE) + L"\" --stop");
         EXPECT_EQ(stop.ExitCode(), 0u) << stop.collected;
         EXPECT_EQ(publisher.ExitCode(), 0u) << publisher.collected;
     }
 
-    ChildProgram publisher{L"\"" + WindowsPathOf(PUBLISHER_EXE_W) + L"\""};
+    ChildProgram publisher{L"\"" + WindowsPath(PUBLISHER_EXE) + L"\""};
 };
 
 // Blue, green, red of the picture's pixel (x, y), counted from the top-left, in a bottom-up frame.
@@ -63,7 +55,7 @@ TEST_F(PublishedChannel, ReaderSeesThePatternRightWayUpInBlueGreenRed)
 
 TEST_F(PublishedChannel, ReaderExampleRunsAgainstIt)
 {
-    ChildProgram example(L"\"" + WindowsPathOf(READER_EXAMPLE_EXE_W) + L"\"");
+    ChildProgram example(L"\"" + WindowsPath(READER_EXAMPLE_EXE) + L"\"");
     EXPECT_EQ(example.ExitCode(), 0u) << example.collected;
     EXPECT_NE(example.collected.find("1920 x 1080, top-left pixel B 254 G 254 R 254"), std::string::npos)
         << example.collected;

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestPictures.h"
 #include "VidtapReceiveBench.h"
 #include "tarn_camera_channel.h"
 
@@ -29,12 +30,7 @@ const Yuv kColourPairs[][2] = {{{16, 128, 128}, {235, 128, 128}}, {{81, 90, 240}
 std::unique_ptr<BenchFrameSet> SolidFrame(Yuv colour)
 {
     auto set = std::make_unique<BenchFrameSet>();
-    for (size_t at = 0; at + 4 <= set->input.size(); at += 4) {
-        set->input[at] = colour.y;
-        set->input[at + 1] = colour.u;
-        set->input[at + 2] = colour.y;
-        set->input[at + 3] = colour.v;
-    }
+    FillSolidPacked(set->input.data(), set->input.size(), colour.y, colour.u, colour.v);
     return set;
 }
 

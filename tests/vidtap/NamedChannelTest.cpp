@@ -25,6 +25,7 @@
 #include "ProcessFigures.h"
 #include "ReferenceConversion.h"
 #include "SinkUnderTest.h"
+#include "TestPictures.h"
 #include "TestSourceFilter.h"
 #include "VideoMediaType.h"
 #include "VidtapSink.h"
@@ -57,19 +58,6 @@ bool SectionExists(const std::wstring& name)
     if (section != nullptr)
         CloseHandle(section);
     return section != nullptr;
-}
-
-// One packed 4:2:2 frame of a single colour.
-std::vector<BYTE> SolidPackedFrame(LONG width, LONG height, BYTE y, BYTE u, BYTE v)
-{
-    std::vector<BYTE> frame(static_cast<size_t>(width) * height * 2);
-    for (size_t at = 0; at + 4 <= frame.size(); at += 4) {
-        frame[at] = y;
-        frame[at + 1] = u;
-        frame[at + 2] = y;
-        frame[at + 3] = v;
-    }
-    return frame;
 }
 
 // The sink connected from a fake upstream pin with a small packed 4:2:2 type and one frame received.
