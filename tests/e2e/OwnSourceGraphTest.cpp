@@ -1,8 +1,10 @@
 // Each module in the platform's filter graph, created by class id after regsvr32 and fed by the tests' own
-// source: the run completes once, only vidtap publishes (into a channel a second process reads after the
-// graph is gone), and a sink left unconnected beside a connected one does not hold the graph up. The
-// platform's File Source and AVI Splitter into each module are run by RegistrationFree; vidtap on the
-// platform's clips by VidtapPlatformGraph.
+// source: the run completes once, vidtap publishes into a channel a second process reads after the graph is
+// gone, and a sink left unconnected beside a connected one does not hold the graph up. The platform's File
+// Source and AVI Splitter into each module are run by RegistrationFree; vidtap on the platform's clips by
+// VidtapPlatformGraph. What stays pinned below the graph: that the null sink makes no channel
+// (NullsinkerPin.StreamingThroughTheNullSinkLeavesNoCameraChannel), which of a decoder's offers vidtap takes
+// (ConnectionProposalTest) and the header the channel announces (CapturePinTest, CameraChannelSetUp).
 #include <gtest/gtest.h>
 #include <dshow.h>
 
@@ -28,16 +30,10 @@ protected:
     bool Publishes() const { return module.classId == &kVidtapClassId; }
 };
 
-TEST_P(SinkGraph, OwnSourceFramesCompleteOnceAndOnlyVidtapPublishesTheLastOneConvertedPastTheGraph)
+TEST_P(SinkGraph, OwnSourceFramesCompleteOnceAndVidtapPublishesTheLastOneConvertedPastTheGraph)
 {
     constexpr int width = 64;
     constexpr int height = 48;
-    if (Publishes()) {
-        // The order a decoder offers its output in: planar first, the carried types later.
-        source->Pin()->OfferType(MakeVideoTypeOf(MEDIASUBTYPE_IYUV, MAKEFOURCC('I', '4', '2', '0'), 12, width, height));
-        source->Pin()->OfferType(MakeVideoType(width, height, 32));
-        source->Pin()->OfferType(MakeVideoTypeOf(MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16, width, height));
-    }
     source->Pin()->OfferType(MakeVideoType(width, height, 16));
     source->Pin()->OfferType(MakeVideoType(width, height, 24));
     std::vector<BYTE> lastFrame;
@@ -52,22 +48,14 @@ TEST_P(SinkGraph, OwnSourceFramesCompleteOnceAndOnlyVidtapPublishesTheLastOneCon
     // Every Receive and the EndOfStream answered with success.
     EXPECT_EQ(source->WaitForStreaming(), S_OK);
 
+    if (!Publishes())
+        return;
     // The channel belongs to the module, not to the filter: it stays until the process ends.
     sinkInput.Reset();
     sink.Reset();
     graph.Reset();
-    const ChannelSnapshot channel = ReadChannelFromOtherProcess(Publishes() ? width * height * 3 : 0);
-    if (!Publishes()) {
-        EXPECT_EQ(channel.probeResult, 2) << "the header block exists";
-        return;
-    }
+    const ChannelSnapshot channel = ReadChannelFromOtherProcess(width * height * 3);
     ASSERT_EQ(channel.probeResult, 0);
-    // The geometry as the connection announced it (the header's other fields are the camera channel's tests').
-    const BITMAPINFOHEADER format = channel.Format();
-    EXPECT_EQ(format.biWidth, width);
-    EXPECT_EQ(format.biHeight, height);
-    EXPECT_EQ(format.biBitCount, 24);
-    EXPECT_EQ(format.biSizeImage, static_cast<DWORD>(width * height * 2));
     EXPECT_TRUE(SameBytes(channel.frame, ReferenceBottomUpBgr(lastFrame.data(), width, height)));
 }
 
