@@ -66,19 +66,12 @@ void CheckFrameForm()
     Check(HasDefaultShape(*form), "CVideoFrameForm() sets 0/0/0/4 over garbage");
     Check(slot.GuardIntact(), "CVideoFrameForm() writes nothing past the record");
 
+    // Which fields the validity rule looks at is FrameRecordsTest's; here the answer is shown to come back
+    // both ways through the Microsoft name.
+    SetShape(*form, 8, 4, 0, 3);
+    Check(!form->IsFrameFormInit(), "IsFrameFormInit false for a zero stride");
     SetShape(*form, 8, 4, 24, 3);
     Check(form->IsFrameFormInit(), "IsFrameFormInit with every field positive");
-    int* fields[] = {&form->width, &form->height, &form->stride, &form->pixelSize};
-    bool eachFieldCounts = true;
-    for (int* field : fields) {
-        const int kept = *field;
-        *field = 0;
-        eachFieldCounts = eachFieldCounts && !form->IsFrameFormInit();
-        *field = -1;
-        eachFieldCounts = eachFieldCounts && !form->IsFrameFormInit();
-        *field = kept;
-    }
-    Check(eachFieldCounts, "IsFrameFormInit false for a zero or negative width, height, stride or pixelSize");
     Check(form->get_SizeBytes() == 96, "get_SizeBytes is stride 24 x height 4 = 96");
 
     Slot<CVideoFrameForm> target;

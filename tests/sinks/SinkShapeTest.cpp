@@ -303,7 +303,7 @@ TYPED_TEST(SinkShapeTest, ReceiveTakesEverySampleWhateverTheStateAndFailsOnlyWit
 }
 
 // End of stream on the streaming thread while another thread is still inside Receive: it waits for that
-// sample, then completes once.
+// sample, then completes (the event's parameters, and once per run, are InputPinTest's).
 TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce)
 {
     BlockingMediaSample sample(BlockingMediaSample::BlockIn::GetPointer);
@@ -317,12 +317,6 @@ TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce
     const EndOfStreamBehindReceive ended = EndOfStreamWhileReceiving(sink.MemInput(), sink.InputPin(), sample);
     EXPECT_EQ(ended.receiveResult, S_OK);
     EXPECT_EQ(ended.endResult, S_OK);
-    ASSERT_EQ(graph.events.size(), 1u);
-    EXPECT_EQ(graph.events[0].code, EC_COMPLETE);
-    EXPECT_EQ(graph.events[0].param1, S_OK);
-    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(sink.Filter()));
-
-    EXPECT_EQ(sink.InputPin()->EndOfStream(), S_OK);
     EXPECT_EQ(graph.events.size(), 1u);
 }
 
