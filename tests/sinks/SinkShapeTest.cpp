@@ -318,16 +318,17 @@ TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce
 }
 
 // The streaming thread receiving samples and ending the stream while the control thread checks types and
-// changes state: everything finishes (a hang ends the process through the watchdog) and no call fails
-// for want of a lock.
+// changes state: everything finishes (a hang ends the process through the watchdog), no call fails for want
+// of a lock, and each sample is published under one complete type: the channel's header announces exactly
+// one of the two pictures, never a mix or freed memory.
 TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
 {
-    FakeMediaSample sample(false, 64 * 48 * 2);
+    FakeMediaSample sample(false, 640 * 480 * 2);
     SerializedFakeGraph graph;
     FakeUpstreamPin upstream;
     FakeAllocator allocator;
-    const COwnedMediaType large = MakeVideoType(64, 48, 16);
-    const COwnedMediaType small = MakeVideoType(32, 24, 16);
+    const COwnedMediaType large = MakeVideoType(640, 480, 16);
+    const COwnedMediaType small = MakeVideoType(320, 240, 16);
     SinkUnderTest<TypeParam> sink;
     ASSERT_NO_FATAL_FAILURE(sink.RunConnected(graph, upstream, large, allocator));
 
@@ -335,12 +336,15 @@ TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
     int failedReceives = 0;
     int unexpectedEnds = 0;
     int refusedChecks = 0;
+    int mixedHeaders = 0;
     {
         HangWatchdog watchdog(120000, "streaming and control threads");
         TestThread streaming([&] {
             for (int i = 0; i < 300; ++i) {
                 if (sink.MemInput()->Receive(&sample) != S_OK)
                     ++failedReceives;
+                if (!TypeParam::ChannelAnnouncesOneOf(large, small))
+                    ++mixedHeaders;
                 if (i % 20 == 19) {
                     // Stopped, flushing or not: never a lock-related failure.
                     HRESULT hr = sink.InputPin()->EndOfStream();
@@ -371,6 +375,7 @@ TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
     EXPECT_EQ(failedReceives, 0);
     EXPECT_EQ(unexpectedEnds, 0);
     EXPECT_EQ(refusedChecks, 0);
+    EXPECT_EQ(mixedHeaders, 0);
     sample.ExpectBalanced();
 }
 
