@@ -3,7 +3,7 @@
 // gone, and a sink left unconnected beside a connected one does not hold the graph up. The platform's File
 // Source and AVI Splitter into each module are run by RegistrationFree; vidtap on the platform's clips by
 // VidtapPlatformGraph. What stays pinned below the graph: that the null sink makes no channel
-// (NullsinkerPin.StreamingThroughTheNullSinkLeavesNoCameraChannel), which of a decoder's offers vidtap takes
+// (SinkShapeTest's streaming test), which of a decoder's offers vidtap takes
 // (ConnectionProposalTest) and the header the channel announces (CapturePinTest, CameraChannelSetUp).
 #include <gtest/gtest.h>
 #include <dshow.h>

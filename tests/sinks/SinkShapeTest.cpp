@@ -320,8 +320,8 @@ TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce
 // The streaming thread receiving samples and ending the stream while the control thread checks types and
 // changes state: everything finishes (a hang ends the process through the watchdog), no call fails for want
 // of a lock, and each sample is published under one complete type: the channel's header announces exactly
-// one of the two pictures, never a mix or freed memory.
-TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlock)
+// one of the two pictures, never a mix or freed memory (the null sink makes no channel at all).
+TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlockAndEachSampleIsPublishedUnderOneType)
 {
     FakeMediaSample sample(false, 640 * 480 * 2);
     SerializedFakeGraph graph;
