@@ -4,8 +4,9 @@
 
 #include "GraphBuilding.h"
 #include "HResult.h"
-#include "VideoMediaType.h"
+#include "PlatformSamples.h"
 #include "TestSourceFilter.h"
+#include "VideoMediaType.h"
 #include "tarn_filters.h"
 
 namespace {
@@ -71,13 +72,10 @@ HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<s
     RETURN_IF_FAILED(source->Pin()->TakeDeliveryPath(peer.Out(), vidtapInput.Out(), allocator.Out()));
     for (const auto& set : sets) {
         ComPtr<IMediaSample> sample;
-        RETURN_IF_FAILED(allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+        RETURN_IF_FAILED(PlatformSamples::TakeFrom(allocator.Get(), sample.Out(), static_cast<long>(kBenchInputBytes)));
         BYTE* buffer = nullptr;
         RETURN_IF_FAILED(sample->GetPointer(&buffer));
-        if (sample->GetSize() < static_cast<long>(kBenchInputBytes))
-            return E_UNEXPECTED;
         std::memcpy(buffer, set->input.data(), kBenchInputBytes);
-        RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(kBenchInputBytes)));
         samples[set.get()] = sample;
     }
     return S_OK;

@@ -13,6 +13,8 @@
 
 #include <vector>
 
+#include "ScriptedAnswer.h"
+
 template <class... Interfaces>
 class CountingDouble : public Interfaces... {
 public:
@@ -95,18 +97,6 @@ private:
     std::vector<IID> refusedIds;
     std::vector<IID> queriedIds;
 };
-
-// A scripted answer through an out-parameter: E_POINTER for a null `out`; otherwise `result`, with `value`
-// written through `out` when `result` is a success.
-template <class T>
-HRESULT ScriptedAnswer(T* out, const T& value, HRESULT result = S_OK)
-{
-    if (out == nullptr)
-        return E_POINTER;
-    if (SUCCEEDED(result))
-        *out = value;
-    return result;
-}
 
 // For a method a double does not script: the test fails loudly if it is ever called.
 #define UNEXPECTED_CALL()                                                          \

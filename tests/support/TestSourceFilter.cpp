@@ -6,17 +6,15 @@
 #include <new>
 #include <utility>
 
-#include "ComPtr.h"
 #include "HResult.h"
-#include "TestSourcePinEnumerator.h"
+#include "PlatformSamples.h"
+#include "TestSourceEnumerator.h"
 
 TestSourceFilter::TestSourceFilter() : pin(this) {}
 
 TestSourceFilter::~TestSourceFilter()
 {
     JoinStreamingThread();
-    if (clock != nullptr)
-        clock->Release();
 }
 
 HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
@@ -83,22 +81,20 @@ HRESULT TestSourceFilter::Run(REFERENCE_TIME)
         if (state == State_Stopped)
             RETURN_IF_FAILED(pin.CommitAllocator());
         state = State_Running;
-        if (streamStartedThisRun || (queuedFrames.empty() && !endStreamAfterQueue))
+        if (streamStartedThisRun)
             return S_OK;
         streamStartedThisRun = true;
     }
     // A thread from an earlier run has finished its queue (or was ended by Stop); join it before starting anew.
     JoinStreamingThread();
     std::vector<QueuedDelivery> frames;
-    bool endStream;
     {
         std::lock_guard<std::mutex> guard(stateLock);
         frames = std::move(queuedFrames);
         queuedFrames.clear();
-        endStream = endStreamAfterQueue;
         streamingResult = S_OK;
     }
-    streamingThread = std::thread(&TestSourceFilter::StreamQueuedFrames, this, std::move(frames), endStream);
+    streamingThread = std::thread(&TestSourceFilter::StreamQueuedFrames, this, std::move(frames));
     return S_OK;
 }
 
@@ -114,11 +110,7 @@ HRESULT TestSourceFilter::GetState(DWORD, FILTER_STATE* current)
 HRESULT TestSourceFilter::SetSyncSource(IReferenceClock* newClock)
 {
     std::lock_guard<std::mutex> guard(stateLock);
-    if (newClock != nullptr)
-        newClock->AddRef();
-    if (clock != nullptr)
-        clock->Release();
-    clock = newClock;
+    clock = ComPtr<IReferenceClock>(newClock);
     return S_OK;
 }
 
@@ -127,9 +119,7 @@ HRESULT TestSourceFilter::GetSyncSource(IReferenceClock** current)
     if (current == nullptr)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    *current = clock;
-    if (clock != nullptr)
-        clock->AddRef();
+    clock.CopyTo(current);
     return S_OK;
 }
 
@@ -137,7 +127,7 @@ HRESULT TestSourceFilter::EnumPins(IEnumPins** enumerator)
 {
     if (enumerator == nullptr)
         return E_POINTER;
-    *enumerator = new (std::nothrow) TestSourcePinEnumerator(this, &pin);
+    *enumerator = new (std::nothrow) TestSourcePinEnumerator({ComPtr<IPin>(&pin)});
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -159,9 +149,7 @@ HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
     std::memcpy(info->achName, name, sizeof name);
-    info->pGraph = graph;
-    if (graph != nullptr)
-        graph->AddRef();
+    CopyCounted(graph, &info->pGraph);
     return S_OK;
 }
 
@@ -196,12 +184,6 @@ void TestSourceFilter::QueueFormatChange(const AM_MEDIA_TYPE& type)
     queuedFrames.back().newType = type;
 }
 
-void TestSourceFilter::SetEndOfStreamAfterQueue(bool endStream)
-{
-    std::lock_guard<std::mutex> guard(stateLock);
-    endStreamAfterQueue = endStream;
-}
-
 HRESULT TestSourceFilter::WaitForStreaming()
 {
     JoinStreamingThread();
@@ -209,45 +191,21 @@ HRESULT TestSourceFilter::WaitForStreaming()
     return streamingResult;
 }
 
-HRESULT TestSourceFilter::Deliver(const std::vector<BYTE>& frame)
-{
-    ComPtr<IPin> peer;
-    ComPtr<IMemInputPin> peerInput;
-    ComPtr<IMemAllocator> samples;
-    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
-    return DeliverThrough(peerInput.Get(), samples.Get(), frame);
-}
-
-HRESULT TestSourceFilter::DeliverEndOfStream()
-{
-    ComPtr<IPin> peer;
-    ComPtr<IMemInputPin> peerInput;
-    ComPtr<IMemAllocator> samples;
-    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
-    return peer->EndOfStream();
-}
-
 HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples,
                                          const std::vector<BYTE>& frame, const AM_MEDIA_TYPE* newType)
 {
     ComPtr<IMediaSample> sample;
-    RETURN_IF_FAILED(samples->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+    RETURN_IF_FAILED(PlatformSamples::TakeFrom(samples, sample.Out(), static_cast<long>(frame.size()), newType));
     BYTE* buffer = nullptr;
     RETURN_IF_FAILED(sample->GetPointer(&buffer));
-    const long size = sample->GetSize();
-    if (frame.size() > static_cast<size_t>(size))
-        return E_INVALIDARG;
     // Bytes of the buffer beyond the frame are marked, so a test can tell what a peer read past the data.
     std::memcpy(buffer, frame.data(), frame.size());
-    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(size) - frame.size());
-    RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(frame.size())));
+    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(sample->GetSize()) - frame.size());
     RETURN_IF_FAILED(sample->SetSyncPoint(TRUE));
-    if (newType != nullptr)
-        RETURN_IF_FAILED(sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(newType)));
     return peerInput->Receive(sample.Get());
 }
 
-void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, bool endStream)
+void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue)
 {
     // The delivery path is taken once: Stop decommits the allocator, which ends a wait for a buffer, and the
     // references keep the peer alive until the thread is done with it.
@@ -272,7 +230,7 @@ void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, boo
                 changedType = nullptr;
             }
         }
-        if (SUCCEEDED(result) && endStream)
+        if (SUCCEEDED(result))
             result = peer->EndOfStream();
     }
     {

@@ -1,6 +1,6 @@
 // The output pin ("Output") of TestSourceFilter, written directly on the platform's IPin: offers the filter's
 // scripted media types in order, connects by the peer's ReceiveConnection and hands the peer the platform's
-// standard allocator (CLSID_MemoryAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
+// standard allocator (PlatformSamples::CreateAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
 // on its own): AddRef and Release go to the filter. Called on the control thread (connection) and read by the
 // filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field. Given a
 // category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin does.
@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "COwnedMediaType.h"
+#include "ComPtr.h"
 
 class TestSourceFilter;
 
 class TestSourcePin final : public IPin, public IKsPropertySet {
 public:
     explicit TestSourcePin(TestSourceFilter* filter) : filter(filter) {}
-    ~TestSourcePin();
     TestSourcePin(const TestSourcePin&) = delete;
     TestSourcePin& operator=(const TestSourcePin&) = delete;
 
@@ -68,7 +68,6 @@ public:
 
 private:
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
-    HRESULT HandOverAllocator(IMemInputPin* peerInput, IMemAllocator** allocator);
 
     TestSourceFilter* const filter;  // owner: not counted (the pin is part of it)
     std::vector<COwnedMediaType> offeredTypes;
@@ -76,10 +75,10 @@ private:
     long bufferCount = 1;
     long bufferSize = 0;  // 0: the connection type's lSampleSize, or the bmiHeader's biSizeImage
 
-    // Connection state: counted references, all set together by a successful Connect, all released by
-    // Disconnect.
-    IPin* connectedPin = nullptr;
-    IMemInputPin* connectedInput = nullptr;
-    IMemAllocator* allocator = nullptr;
+    // Connection state, all set together by a successful Connect, all released by Disconnect (or with the
+    // filter, for a test that never put it into a graph).
+    ComPtr<IPin> connectedPin;
+    ComPtr<IMemInputPin> connectedInput;
+    ComPtr<IMemAllocator> allocator;
     COwnedMediaType connectionType;
 };
