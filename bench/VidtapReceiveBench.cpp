@@ -18,29 +18,22 @@ const IID kChannelNameId = TARN_CHANNEL_NAME_IID;
 
 VidtapReceiveBench::~VidtapReceiveBench()
 {
+    // The samples go back before the graph stops; the references go after it, in reverse order of their
+    // members, and the module last.
     samples.clear();
-    if (graph) {
-        ComPtr<IMediaControl> control;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())))
-            control->Stop();
-    }
-    allocator.Reset();
-    vidtapInput.Reset();
-    source.Reset();
-    vidtap.Reset();
-    graph.Reset();
-    if (module != nullptr)
-        FreeLibrary(module);
+    ComPtr<IMediaControl> control;
+    if (graph && SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())))
+        control->Stop();
 }
 
 HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets,
                                   const wchar_t* channelName)
 {
-    module = LoadLibraryW(modulePath);
-    if (module == nullptr)
+    module.reset(LoadLibraryW(modulePath));
+    if (!module)
         return HRESULT_FROM_WIN32(GetLastError());
-    const auto getClassObject =
-        reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    const auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+        reinterpret_cast<void*>(GetProcAddress(module.get(), "DllGetClassObject")));
     if (getClassObject == nullptr)
         return HRESULT_FROM_WIN32(GetLastError());
     ComPtr<IClassFactory> factory;

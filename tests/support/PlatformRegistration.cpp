@@ -97,7 +97,8 @@ long RunProgram(std::wstring commandLine)
     CloseHandle(process.hThread);
     long result = -1;
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &exitCode))
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &exitCode))
         result = static_cast<long>(exitCode);
     else
         TerminateProcess(process.hProcess, 1);

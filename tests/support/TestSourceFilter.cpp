@@ -8,6 +8,7 @@
 
 #include "HResult.h"
 #include "PlatformSamples.h"
+#include "ScriptedAnswer.h"
 #include "TestSourceEnumerator.h"
 
 TestSourceFilter::TestSourceFilter() : pin(this) {}
@@ -46,10 +47,7 @@ ULONG TestSourceFilter::Release()
 
 HRESULT TestSourceFilter::GetClassID(CLSID* classId)
 {
-    if (classId == nullptr)
-        return E_POINTER;
-    *classId = CLSID_TestSourceFilter;
-    return S_OK;
+    return ScriptedAnswer(classId, CLSID_TestSourceFilter);
 }
 
 HRESULT TestSourceFilter::Stop()
@@ -100,11 +98,8 @@ HRESULT TestSourceFilter::Run(REFERENCE_TIME)
 
 HRESULT TestSourceFilter::GetState(DWORD, FILTER_STATE* current)
 {
-    if (current == nullptr)
-        return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    *current = state;
-    return S_OK;
+    return ScriptedAnswer(current, state);
 }
 
 HRESULT TestSourceFilter::SetSyncSource(IReferenceClock* newClock)
@@ -136,11 +131,8 @@ HRESULT TestSourceFilter::FindPin(LPCWSTR id, IPin** found)
     if (id == nullptr || found == nullptr)
         return E_POINTER;
     *found = nullptr;
-    if (lstrcmpW(id, L"Output") != 0)
-        return VFW_E_NOT_FOUND;
-    *found = &pin;
-    pin.AddRef();
-    return S_OK;
+    return lstrcmpW(id, L"Output") == 0 ? pin.QueryInterface(IID_IPin, reinterpret_cast<void**>(found))
+                                        : VFW_E_NOT_FOUND;
 }
 
 HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
@@ -148,7 +140,7 @@ HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
     if (info == nullptr)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    std::memcpy(info->achName, name, sizeof name);
+    lstrcpynW(info->achName, name.c_str(), MAX_FILTER_NAME);
     CopyCounted(graph, &info->pGraph);
     return S_OK;
 }
@@ -157,9 +149,7 @@ HRESULT TestSourceFilter::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
 {
     std::lock_guard<std::mutex> guard(stateLock);
     graph = newGraph;
-    std::memset(name, 0, sizeof name);
-    if (newName != nullptr)
-        lstrcpynW(name, newName, MAX_FILTER_NAME);
+    name = newName != nullptr ? newName : L"";
     return S_OK;
 }
 
@@ -171,9 +161,7 @@ void TestSourceFilter::QueueFrame(std::vector<BYTE> frame)
 void TestSourceFilter::QueueRepeatedFrame(std::shared_ptr<const std::vector<BYTE>> frame, int times)
 {
     std::lock_guard<std::mutex> guard(stateLock);
-    queuedFrames.emplace_back();
-    queuedFrames.back().frame = std::move(frame);
-    queuedFrames.back().times = times;
+    queuedFrames.push_back({std::move(frame), times});
 }
 
 void TestSourceFilter::QueueFormatChange(const AM_MEDIA_TYPE& type)

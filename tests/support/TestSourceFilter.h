@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,7 +27,8 @@
 #include "TestSourcePin.h"
 
 // {3B9C2A57-0E1D-4F8A-9C3B-6D2E7F1A0B42}: the class id the test source reports; registered nowhere.
-static const CLSID CLSID_TestSourceFilter = {0x3b9c2a57, 0x0e1d, 0x4f8a, {0x9c, 0x3b, 0x6d, 0x2e, 0x7f, 0x1a, 0x0b, 0x42}};
+static const CLSID CLSID_TestSourceFilter = {
+    0x3b9c2a57, 0x0e1d, 0x4f8a, {0x9c, 0x3b, 0x6d, 0x2e, 0x7f, 0x1a, 0x0b, 0x42}};
 
 class TestSourceFilter final : public IBaseFilter {
 public:
@@ -101,7 +103,7 @@ private:
     FILTER_STATE state = State_Stopped;
     ComPtr<IReferenceClock> clock;
     IFilterGraph* graph = nullptr;     // not counted: the graph holds the filter
-    wchar_t name[MAX_FILTER_NAME] = {};
+    std::wstring name;
     std::vector<QueuedDelivery> queuedFrames;
     bool streamStartedThisRun = false;
     HRESULT streamingResult = S_OK;

@@ -1,9 +1,10 @@
 // The output pin ("Output") of TestSourceFilter, written directly on the platform's IPin: offers the filter's
 // scripted media types in order, connects by the peer's ReceiveConnection and hands the peer the platform's
-// standard allocator (PlatformSamples::CreateAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
-// on its own): AddRef and Release go to the filter. Called on the control thread (connection) and read by the
-// filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field. Given a
-// category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin does.
+// standard allocator (PlatformSamples::CreateAllocator) with NotifyAllocator. Part of its filter (a member,
+// never deleted on its own): AddRef and Release go to the filter. Called on the control thread (connection)
+// and read by the filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every
+// field. Given a category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin
+// does.
 #pragma once
 
 #include <windows.h>
