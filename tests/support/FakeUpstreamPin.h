@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "COwnedMediaType.h"
+#include "ComPtr.h"
 #include "CountingDouble.h"
 #include "PinDouble.h"
 #include "PlatformAdditions.h"
@@ -110,12 +111,10 @@ struct UpstreamCall {
     bool operator==(const UpstreamCall& other) const
     {
         // Doubles are compared bit for bit so that a NaN rate can be recognised as delivered unchanged.
-        if (doubles.size() != other.doubles.size())
-            return false;
-        for (size_t i = 0; i < doubles.size(); ++i)
-            if (memcmp(&doubles[i], &other.doubles[i], sizeof(double)) != 0)
-                return false;
-        return method == other.method && pointers == other.pointers && integers == other.integers;
+        const bool sameDoubles = doubles.size() == other.doubles.size() &&
+                                 (doubles.empty() || memcmp(doubles.data(), other.doubles.data(),
+                                                            doubles.size() * sizeof(double)) == 0);
+        return sameDoubles && method == other.method && pointers == other.pointers && integers == other.integers;
     }
 };
 
@@ -173,8 +172,7 @@ public:
             return receiveConnectionResult;
         if (connector != nullptr)
             return VFW_E_ALREADY_CONNECTED;
-        connector = pin;
-        connector->AddRef();
+        ReplaceCounted(connector, pin);
         return receiveConnectionResult;
     }
     HRESULT STDMETHODCALLTYPE Disconnect() override
@@ -182,9 +180,7 @@ public:
         ++disconnectCalls;
         if (connector == nullptr)
             return S_FALSE;
-        IPin* was = connector;
-        connector = nullptr;
-        was->Release();
+        ReleaseCounted(connector);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override { return AnswerConnectedTo(connector, pin); }
@@ -225,7 +221,8 @@ public:
     HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* wanted) override { return Record(__func__, {wanted}); }
     HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override { return Record(__func__, {format}); }
     HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override { return Record(__func__, {format}); }
-    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override { return Record(__func__, {format}); }
+    // Named by hand: the platform's headers make GetTimeFormat a macro, which __func__ would show.
+    HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override { return Record("GetTimeFormat", {format}); }
     HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override { return Record(__func__, {format}); }
     HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override { return Record(__func__, {format}); }
     HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override { return AnswerTime(__func__, duration); }

@@ -1,7 +1,5 @@
 #include "TestSourcePin.h"
 
-#include <amvideo.h>
-#include <uuids.h>
 #include <vfwmsgs.h>
 
 #include <cstring>
@@ -14,6 +12,7 @@
 #include "ScriptedAnswer.h"
 #include "TestSourceEnumerator.h"
 #include "TestSourceFilter.h"
+#include "VideoMediaType.h"
 
 namespace {
 
@@ -34,14 +33,7 @@ HRESULT CategoryPropertyKnown(REFGUID set, DWORD id)
 // The size of one frame of `type`, for allocator buffers the script did not size itself.
 long FrameSizeOf(const AM_MEDIA_TYPE& type)
 {
-    if (type.lSampleSize > 1)
-        return static_cast<long>(type.lSampleSize);
-    if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
-        type.pbFormat != nullptr) {
-        const auto* video = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-        return static_cast<long>(video->bmiHeader.biSizeImage);
-    }
-    return 0;
+    return static_cast<long>(type.lSampleSize > 1 ? type.lSampleSize : PictureOf(type).biSizeImage);
 }
 
 }  // namespace
