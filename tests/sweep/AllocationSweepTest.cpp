@@ -149,13 +149,6 @@ void LoadModuleAndCreateThroughTheFactory(StepLog& log, SweepTypes&)
                                                [&] { return IsEqualGUID(reported, Traits::ClassId()); }));
 }
 
-template <class Traits>
-void Create(StepLog& log, SweepTypes&)
-{
-    SinkUnderTest<Traits> sink;
-    Created(log, sink);
-}
-
 // Pins, their identity and the types the sink's pin proposes.
 template <class Traits>
 void EnumeratePinsAndTypes(StepLog& log, SweepTypes&)
@@ -348,7 +341,6 @@ TYPED_TEST_SUITE(AllocationSweep, Sinks);
     TYPED_TEST(AllocationSweep, test) { this->SweepScenario(scenario<TypeParam>, name); }
 
 SWEEP_SCENARIO(ModuleLoadAndClassFactory, LoadModuleAndCreateThroughTheFactory, "module load and class factory")
-SWEEP_SCENARIO(Creation, Create, "creation")
 SWEEP_SCENARIO(PinAndTypeEnumeration, EnumeratePinsAndTypes, "pin and type enumeration")
 SWEEP_SCENARIO(ConnectionWithTypeNegotiation, ConnectWithTypeNegotiation, "connection with type negotiation")
 SWEEP_SCENARIO(AllocatorHandOver, HandOverTheAllocator, "allocator hand-over")
