@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "ScriptedAnswer.h"
@@ -85,9 +86,7 @@ protected:
     }
 
 private:
-    template <class First, class...>
-    struct Front { using type = First; };
-    using FirstInterface = typename Front<Interfaces...>::type;
+    using FirstInterface = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
     template <class Interface>
     bool AnswerIf(REFIID riid, void** ppv)

@@ -8,15 +8,7 @@
 
 #include "HResult.h"
 #include "PlatformSamples.h"
-#include "ScriptedAnswer.h"
 #include "TestSourceEnumerator.h"
-
-TestSourceFilter::TestSourceFilter() : pin(this) {}
-
-TestSourceFilter::~TestSourceFilter()
-{
-    JoinStreamingThread();
-}
 
 HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
 {
@@ -32,22 +24,12 @@ HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG TestSourceFilter::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&references));
-}
-
 ULONG TestSourceFilter::Release()
 {
     LONG now = InterlockedDecrement(&references);
     if (now == 0)
         delete this;
     return static_cast<ULONG>(now);
-}
-
-HRESULT TestSourceFilter::GetClassID(CLSID* classId)
-{
-    return ScriptedAnswer(classId, CLSID_TestSourceFilter);
 }
 
 HRESULT TestSourceFilter::Stop()
@@ -226,10 +208,4 @@ void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue)
         streamingResult = result;
     }
     CoUninitialize();
-}
-
-void TestSourceFilter::JoinStreamingThread()
-{
-    if (streamingThread.joinable())
-        streamingThread.join();
 }

@@ -24,6 +24,7 @@
 
 #include "COwnedMediaType.h"
 #include "ComPtr.h"
+#include "ScriptedAnswer.h"
 #include "TestSourcePin.h"
 
 // {3B9C2A57-0E1D-4F8A-9C3B-6D2E7F1A0B42}: the class id the test source reports; registered nowhere.
@@ -32,17 +33,20 @@ static const CLSID CLSID_TestSourceFilter = {
 
 class TestSourceFilter final : public IBaseFilter {
 public:
-    TestSourceFilter();
+    TestSourceFilter() : pin(this) {}
     TestSourceFilter(const TestSourceFilter&) = delete;
     TestSourceFilter& operator=(const TestSourceFilter&) = delete;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references)); }
     ULONG STDMETHODCALLTYPE Release() override;
 
     // IPersist
-    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override
+    {
+        return ScriptedAnswer(classId, CLSID_TestSourceFilter);
+    }
 
     // IMediaFilter
     HRESULT STDMETHODCALLTYPE Stop() override;
@@ -88,9 +92,13 @@ private:
         COwnedMediaType newType;
     };
 
-    ~TestSourceFilter();
+    ~TestSourceFilter() { JoinStreamingThread(); }
     void StreamQueuedFrames(std::vector<QueuedDelivery> queue);
-    void JoinStreamingThread();
+    void JoinStreamingThread()
+    {
+        if (streamingThread.joinable())
+            streamingThread.join();
+    }
     // Takes a sample from the allocator (blocking while all buffers are out), fills it, attaches `newType`
     // when it is given and calls Receive.
     static HRESULT DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples, const std::vector<BYTE>& frame,
@@ -102,7 +110,7 @@ private:
     // Guarded by stateLock.
     FILTER_STATE state = State_Stopped;
     ComPtr<IReferenceClock> clock;
-    IFilterGraph* graph = nullptr;     // not counted: the graph holds the filter
+    IFilterGraph* graph = nullptr;  // not counted: the graph holds the filter
     std::wstring name;
     std::vector<QueuedDelivery> queuedFrames;
     bool streamStartedThisRun = false;

@@ -9,7 +9,6 @@
 
 #include "HResult.h"
 #include "PlatformSamples.h"
-#include "ScriptedAnswer.h"
 #include "TestSourceEnumerator.h"
 #include "TestSourceFilter.h"
 #include "VideoMediaType.h"
@@ -231,11 +230,6 @@ HRESULT TestSourcePin::QueryPinInfo(PIN_INFO* info)
     return S_OK;
 }
 
-HRESULT TestSourcePin::QueryDirection(PIN_DIRECTION* direction)
-{
-    return ScriptedAnswer(direction, PINDIR_OUTPUT);
-}
-
 HRESULT TestSourcePin::QueryId(LPWSTR* id)
 {
     if (id == nullptr)
@@ -265,18 +259,6 @@ HRESULT TestSourcePin::EnumMediaTypes(IEnumMediaTypes** enumerator)
     std::lock_guard<std::mutex> guard(filter->stateLock);
     *enumerator = new (std::nothrow) TestSourceTypeEnumerator(offeredTypes);
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-// Called by the filter with stateLock held: commit and decommit do not call back into this pin.
-HRESULT TestSourcePin::CommitAllocator()
-{
-    return allocator ? allocator->Commit() : S_OK;
-}
-
-void TestSourcePin::DecommitAllocator()
-{
-    if (allocator)
-        allocator->Decommit();
 }
 
 HRESULT TestSourcePin::TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples)

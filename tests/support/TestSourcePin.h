@@ -14,6 +14,7 @@
 
 #include "COwnedMediaType.h"
 #include "ComPtr.h"
+#include "ScriptedAnswer.h"
 
 class TestSourceFilter;
 
@@ -36,7 +37,10 @@ public:
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override;
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override
+    {
+        return ScriptedAnswer(direction, PINDIR_OUTPUT);
+    }
     HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
     HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** enumerator) override;
@@ -61,8 +65,13 @@ public:
     void SetBuffers(long count, long size);
 
     // Commit and decommit the allocator with the filter's state (no-ops while unconnected).
-    HRESULT CommitAllocator();
-    void DecommitAllocator();
+    // Called by the filter with stateLock held: committing and decommitting do not call back into this pin.
+    HRESULT CommitAllocator() { return allocator ? allocator->Commit() : S_OK; }
+    void DecommitAllocator()
+    {
+        if (allocator)
+            allocator->Decommit();
+    }
     // New references to what delivery needs: the peer's IPin and IMemInputPin and the allocator. Fails with
     // VFW_E_NOT_CONNECTED while unconnected.
     HRESULT TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples);

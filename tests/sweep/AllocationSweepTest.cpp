@@ -195,44 +195,33 @@ void ConnectWithTypeNegotiation(StepLog& log, SweepTypes& types)
         log.Step("Disconnect", sink.InputPin()->Disconnect());
 }
 
-// The pin's own allocator is asked for, the upstream hands over its own instead, the filter runs through a
-// pause (the pin then decommits it at the stop) and the connection lets it go.
+// The pin's own allocator is asked for and the upstream hands over its own instead (the platform's); then
+// samples of it while running: one in the connection type, then a dynamic type change the way an upstream
+// filter makes it (QueryAccept, then a sample carrying the new type), the end of the stream, the stop (the pin
+// then decommits the allocator) and the connection letting it go. The capture sink publishes both samples
+// into the camera channel.
 template <class Traits>
-void HandOverTheAllocator(StepLog& log, SweepTypes& types)
-{
-    PlatformSamples upstreamAllocator(1, kPackedFrameBytes);
-    SinkUnderTest<Traits> sink;
-    ComPtr<IMemAllocator> proposed;
-    ComPtr<IMemAllocator> held;
-    CreatedAndConnected(log, sink, types) &&
-        log.Step("GetAllocator", sink.MemInput()->GetAllocator(proposed.Out())) &&
-        log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(upstreamAllocator.Allocator(), FALSE)) &&
-        log.Step("GetAllocator(notified)",
-                 AnsweredRightly(sink.MemInput()->GetAllocator(held.Out()),
-                                 [&] { return held.Get() == upstreamAllocator.Allocator(); })) &&
-        log.Step("Pause", sink.Filter()->Pause()) && log.Step("Stop", sink.Filter()->Stop()) &&
-        log.Step("Disconnect", sink.InputPin()->Disconnect());
-}
-
-// Samples of the platform's allocator while running: one in the connection type, then a dynamic type
-// change the way an upstream filter makes it (QueryAccept, then a sample carrying the new type), the end of
-// the stream and the stop. The capture sink publishes both samples into the camera channel.
-template <class Traits>
-void StreamWithTypeChanges(StepLog& log, SweepTypes& types)
+void HandOverTheAllocatorAndStream(StepLog& log, SweepTypes& types)
 {
     PlatformSamples samples(2, kPackedFrameBytes);
     SinkUnderTest<Traits> sink;
+    ComPtr<IMemAllocator> proposed;
+    ComPtr<IMemAllocator> held;
     ComPtr<IMediaSample> first;
     ComPtr<IMediaSample> changed;
     CreatedAndConnected(log, sink, types) &&
+        log.Step("GetAllocator", sink.MemInput()->GetAllocator(proposed.Out())) &&
         log.Step("NotifyAllocator", sink.MemInput()->NotifyAllocator(samples.Allocator(), FALSE)) &&
+        log.Step("GetAllocator(notified)", AnsweredRightly(sink.MemInput()->GetAllocator(held.Out()),
+                                                          [&] { return held.Get() == samples.Allocator(); })) &&
         log.Step("Pause", sink.Filter()->Pause()) && log.Step("Run", sink.Filter()->Run(0)) &&
         log.Step("GetBuffer", samples.Take(first.Out())) &&
         log.Step("Receive", sink.MemInput()->Receive(first.Get())) &&
         log.Step("QueryAccept(new type)", sink.InputPin()->QueryAccept(&types.smallerPacked), S_FALSE) &&
         log.Step("GetBuffer(new type)", samples.Take(changed.Out(), &types.smallerPacked)) &&
         log.Step("Receive(new type)", sink.MemInput()->Receive(changed.Get())) &&
-        log.Step("EndOfStream", sink.InputPin()->EndOfStream()) && log.Step("Stop", sink.Filter()->Stop());
+        log.Step("EndOfStream", sink.InputPin()->EndOfStream()) && log.Step("Stop", sink.Filter()->Stop()) &&
+        log.Step("Disconnect", sink.InputPin()->Disconnect());
 }
 
 // Both seeking interfaces of a connected sink, IMediaPosition's IDispatch half through the platform's type
@@ -343,8 +332,8 @@ TYPED_TEST_SUITE(AllocationSweep, Sinks);
 SWEEP_SCENARIO(ModuleLoadAndClassFactory, LoadModuleAndCreateThroughTheFactory, "module load and class factory")
 SWEEP_SCENARIO(PinAndTypeEnumeration, EnumeratePinsAndTypes, "pin and type enumeration")
 SWEEP_SCENARIO(ConnectionWithTypeNegotiation, ConnectWithTypeNegotiation, "connection with type negotiation")
-SWEEP_SCENARIO(AllocatorHandOver, HandOverTheAllocator, "allocator hand-over")
-SWEEP_SCENARIO(StreamingWithTypeChanges, StreamWithTypeChanges, "streaming with type changes")
+SWEEP_SCENARIO(AllocatorHandOverAndStreamingWithTypeChanges, HandOverTheAllocatorAndStream,
+               "allocator hand-over and streaming with type changes")
 SWEEP_SCENARIO(SeekingPassThroughWithTheTypeLibrary, SeekThroughThePassThrough,
                "seeking pass-through with the type library")
 
