@@ -153,7 +153,7 @@ public:
         // A test that forgot to disconnect fails here rather than leaking the input pin's filter.
         if (connector != nullptr) {
             ADD_FAILURE() << "FakeUpstreamPin destroyed while connected";
-            connector->Release();
+            ReleaseCounted(connector);
         }
     }
 
