@@ -4,8 +4,9 @@
 
 #include "GraphBuilding.h"
 #include "HResult.h"
-#include "VideoMediaType.h"
+#include "PlatformSamples.h"
 #include "TestSourceFilter.h"
+#include "VideoMediaType.h"
 #include "tarn_filters.h"
 
 namespace {
@@ -17,29 +18,22 @@ const IID kChannelNameId = TARN_CHANNEL_NAME_IID;
 
 VidtapReceiveBench::~VidtapReceiveBench()
 {
+    // The samples go back before the graph stops; the references go after it, in reverse order of their
+    // members, and the module last.
     samples.clear();
-    if (graph) {
-        ComPtr<IMediaControl> control;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())))
-            control->Stop();
-    }
-    allocator.Reset();
-    vidtapInput.Reset();
-    source.Reset();
-    vidtap.Reset();
-    graph.Reset();
-    if (module != nullptr)
-        FreeLibrary(module);
+    ComPtr<IMediaControl> control;
+    if (graph && SUCCEEDED(graph->QueryInterface(IID_IMediaControl, control.OutVoid())))
+        control->Stop();
 }
 
 HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<std::unique_ptr<BenchFrameSet>>& sets,
                                   const wchar_t* channelName)
 {
-    module = LoadLibraryW(modulePath);
-    if (module == nullptr)
+    module.reset(LoadLibraryW(modulePath));
+    if (!module)
         return HRESULT_FROM_WIN32(GetLastError());
-    const auto getClassObject =
-        reinterpret_cast<LPFNGETCLASSOBJECT>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    const auto getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+        reinterpret_cast<void*>(GetProcAddress(module.get(), "DllGetClassObject")));
     if (getClassObject == nullptr)
         return HRESULT_FROM_WIN32(GetLastError());
     ComPtr<IClassFactory> factory;
@@ -71,13 +65,10 @@ HRESULT VidtapReceiveBench::Start(const wchar_t* modulePath, const std::vector<s
     RETURN_IF_FAILED(source->Pin()->TakeDeliveryPath(peer.Out(), vidtapInput.Out(), allocator.Out()));
     for (const auto& set : sets) {
         ComPtr<IMediaSample> sample;
-        RETURN_IF_FAILED(allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+        RETURN_IF_FAILED(PlatformSamples::TakeFrom(allocator.Get(), sample.Out(), static_cast<long>(kBenchInputBytes)));
         BYTE* buffer = nullptr;
         RETURN_IF_FAILED(sample->GetPointer(&buffer));
-        if (sample->GetSize() < static_cast<long>(kBenchInputBytes))
-            return E_UNEXPECTED;
         std::memcpy(buffer, set->input.data(), kBenchInputBytes);
-        RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(kBenchInputBytes)));
         samples[set.get()] = sample;
     }
     return S_OK;

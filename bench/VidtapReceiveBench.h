@@ -2,7 +2,8 @@
 // from its file, its filter created through the module's own class factory and connected, in the platform's
 // filter graph, to the test source, whose allocator (the platform's) holds one sample per frame set. Each
 // sample is filled once with its set's input; timing a case then times Receive alone. Everything runs on the
-// caller's thread; the object owns every reference it takes and releases them in reverse order.
+// caller's thread; the object owns every reference it takes and releases them in reverse order, then unloads
+// the module.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "BenchFrames.h"
@@ -31,7 +33,7 @@ public:
     HRESULT Deliver(const BenchFrameSet& set);
 
 private:
-    HMODULE module = nullptr;
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> module{nullptr, &FreeLibrary};
     ComPtr<IGraphBuilder> graph;
     ComPtr<IBaseFilter> vidtap;
     ComPtr<TestSourceFilter> source;

@@ -3,11 +3,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "FailureInjectionCounter.h"
-
 namespace {
 
-thread_local FailureInjectionCounter injection;
+thread_local FailureInjectionScope::Counter injection;
 
 void* Allocate(std::size_t size)
 {
@@ -19,17 +17,9 @@ void* Allocate(std::size_t size)
 }  // namespace
 
 AllocationFailureScope::AllocationFailureScope(int failingAllocation, bool failAllFollowing)
+    : FailureInjectionScope(injection, true, failingAllocation, failAllFollowing)
 {
-    injection.Start(true, failingAllocation, failAllFollowing);
 }
-
-AllocationFailureScope::~AllocationFailureScope()
-{
-    injection.Stop();
-}
-
-int AllocationFailureScope::AllocationsSeen() const { return injection.seen; }
-bool AllocationFailureScope::FailureInjected() const { return injection.injected; }
 
 void* operator new(std::size_t size)
 {

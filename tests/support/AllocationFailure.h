@@ -3,20 +3,10 @@
 // new (std::nothrow) can be reached. Counts only the calling thread's allocations while a scope is active.
 #pragma once
 
-#include <cstddef>
+#include "FailureInjectionScope.h"
 
-class AllocationFailureScope {
+class AllocationFailureScope : public FailureInjectionScope {
 public:
-    // The allocation numbered `failingAllocation` (0 = the next one) made on this thread inside the scope
-    // fails; with `failAllFollowing` every later one fails too. -1 fails nothing and only counts.
+    // The allocation numbered `failingAllocation` fails, as FailureInjectionScope numbers them.
     explicit AllocationFailureScope(int failingAllocation, bool failAllFollowing = false);
-    ~AllocationFailureScope();
-    AllocationFailureScope(const AllocationFailureScope&) = delete;
-    AllocationFailureScope& operator=(const AllocationFailureScope&) = delete;
-
-    // Allocations seen on this thread since the scope began (failed ones included).
-    int AllocationsSeen() const;
-    // Whether the chosen allocation has been reached (a test that expects a failure path checks this, so
-    // the injection cannot silently miss).
-    bool FailureInjected() const;
 };

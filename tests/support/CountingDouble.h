@@ -11,15 +11,20 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
+
+#include "ScriptedAnswer.h"
 
 template <class... Interfaces>
 class CountingDouble : public Interfaces... {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
     {
-        ++queryInterfaceCalls;
-        queriedIds.push_back(riid);
+        if (recordsCalls) {
+            ++queryInterfaceCalls;
+            queriedIds.push_back(riid);
+        }
         if (ppv == nullptr)
             return E_POINTER;
         *ppv = nullptr;
@@ -64,6 +69,8 @@ public:
 
     IUnknown* AsUnknown() { return static_cast<IUnknown*>(static_cast<FirstInterface*>(this)); }
 
+    // Off (an allocation sweep), QueryInterface records nothing, so answering it allocates nothing.
+    bool recordsCalls = true;
     volatile LONG references = 1;
     int addRefCalls = 0;
     int releaseCalls = 0;
@@ -79,9 +86,7 @@ protected:
     }
 
 private:
-    template <class First, class...>
-    struct Front { using type = First; };
-    using FirstInterface = typename Front<Interfaces...>::type;
+    using FirstInterface = std::tuple_element_t<0, std::tuple<Interfaces...>>;
 
     template <class Interface>
     bool AnswerIf(REFIID riid, void** ppv)
@@ -95,18 +100,6 @@ private:
     std::vector<IID> refusedIds;
     std::vector<IID> queriedIds;
 };
-
-// A scripted answer through an out-parameter: E_POINTER for a null `out`; otherwise `result`, with `value`
-// written through `out` when `result` is a success.
-template <class T>
-HRESULT ScriptedAnswer(T* out, const T& value, HRESULT result = S_OK)
-{
-    if (out == nullptr)
-        return E_POINTER;
-    if (SUCCEEDED(result))
-        *out = value;
-    return result;
-}
 
 // For a method a double does not script: the test fails loudly if it is ever called.
 #define UNEXPECTED_CALL()                                                          \

@@ -25,7 +25,6 @@ public:
 
     HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* time) override
     {
-        ++getTimeCalls;
         return ScriptedAnswer(time, now, getTimeResult);
     }
     HRESULT STDMETHODCALLTYPE AdviseTime(REFERENCE_TIME, REFERENCE_TIME, HEVENT, DWORD_PTR*) override
@@ -42,6 +41,5 @@ public:
     REFERENCE_TIME now = 0;
     HRESULT getTimeResult = S_OK;
 
-    int getTimeCalls = 0;
     int lastReleases = 0;
 };

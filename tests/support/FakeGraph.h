@@ -1,6 +1,8 @@
 // A filter graph as a filter sees it: IFilterGraph (which a filter only stores and hands back) and the
 // graph's IMediaEventSink, whose Notify calls are recorded. A test that wants a graph without an event sink
-// calls Refuse(IID_IMediaEventSink). Lives on the test's stack; one thread.
+// calls Refuse(IID_IMediaEventSink). Lives on the test's stack. Notify may be called from several threads at
+// once, as a real graph's is (the streaming thread's end of stream and the control thread's Run both raise
+// EC_COMPLETE): the calls are serialised; read `events` only when the threads are done.
 //
 //   FakeGraph graph;
 //   filter->JoinFilterGraph(&graph, L"Sink");
@@ -10,6 +12,7 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <mutex>
 #include <vector>
 
 #include "CountingDouble.h"
@@ -35,6 +38,7 @@ public:
     // IMediaEventSink
     HRESULT STDMETHODCALLTYPE Notify(LONG code, LONG_PTR param1, LONG_PTR param2) override
     {
+        std::lock_guard<std::mutex> guard(notifyLock);
         events.push_back(Event{code, param1, param2});
         return notifyResult;
     }
@@ -46,4 +50,7 @@ public:
     HRESULT notifyResult = S_OK;
 
     std::vector<Event> events;
+
+private:
+    std::mutex notifyLock;
 };

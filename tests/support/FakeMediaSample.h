@@ -33,7 +33,8 @@ public:
     }
 
     // The sample carries a media type different from the connection's (GetMediaType answers S_OK with a
-    // task-memory copy handed over past any failure injection; GetProperties sets AM_SAMPLE_TYPECHANGED and points at the sample's own record).
+    // task-memory copy handed over past any failure injection; GetProperties sets AM_SAMPLE_TYPECHANGED and
+    // points at the sample's own record).
     void SetChangedType(const COwnedMediaType& type)
     {
         changedType = type;

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "COwnedMediaType.h"
+#include "ComPtr.h"
 #include "CountingDouble.h"
 #include "PinDouble.h"
 #include "PlatformAdditions.h"
@@ -36,8 +37,8 @@
 #include "VideoMediaType.h"
 
 // The media type enumerator of a FakeUpstreamPin: walks the pin's list, handing out task-memory copies that
-// the caller frees with MediaTypeDestroy (handed over past any failure injection). One object per pin, handed out with a new reference on each
-// EnumMediaTypes, which starts it over as Reset does.
+// the caller frees with MediaTypeDestroy (handed over past any failure injection). One object per pin,
+// handed out with a new reference on each EnumMediaTypes, which starts it over as Reset does.
 class FakeMediaTypeEnumerator : public CountingDouble<IEnumMediaTypes> {
 public:
     explicit FakeMediaTypeEnumerator(const std::vector<COwnedMediaType>& types) : types(types) {}
@@ -110,12 +111,10 @@ struct UpstreamCall {
     bool operator==(const UpstreamCall& other) const
     {
         // Doubles are compared bit for bit so that a NaN rate can be recognised as delivered unchanged.
-        if (doubles.size() != other.doubles.size())
-            return false;
-        for (size_t i = 0; i < doubles.size(); ++i)
-            if (memcmp(&doubles[i], &other.doubles[i], sizeof(double)) != 0)
-                return false;
-        return method == other.method && pointers == other.pointers && integers == other.integers;
+        const bool sameDoubles = doubles.size() == other.doubles.size() &&
+                                 (doubles.empty() || memcmp(doubles.data(), other.doubles.data(),
+                                                            doubles.size() * sizeof(double)) == 0);
+        return sameDoubles && method == other.method && pointers == other.pointers && integers == other.integers;
     }
 };
 
@@ -154,34 +153,11 @@ public:
         // A test that forgot to disconnect fails here rather than leaking the input pin's filter.
         if (connector != nullptr) {
             ADD_FAILURE() << "FakeUpstreamPin destroyed while connected";
-            connector->Release();
+            ReleaseCounted(connector);
         }
     }
 
     void AddType(const COwnedMediaType& type) { types.push_back(type); }
-
-    // With `recordsCalls` false (an allocation sweep) QueryInterface answers the kind's interfaces without
-    // recording the query, and the seeking calls answer without being recorded.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (recordsCalls)
-            return PinDouble::QueryInterface(riid, ppv);
-        if (ppv == nullptr)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IPin))
-            *ppv = static_cast<IPin*>(this);
-        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaSeeking))
-            *ppv = static_cast<IMediaSeeking*>(this);
-        else if (kind == UpstreamKind::Seekable && IsEqualGUID(riid, IID_IMediaPosition))
-            *ppv = static_cast<IMediaPosition*>(this);
-        else if (kind == UpstreamKind::PullSource && IsEqualGUID(riid, IID_IAsyncReader))
-            *ppv = static_cast<IAsyncReader*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
 
     // IPin: what an input pin and a graph ask of an upstream pin (PinDouble fails every other call).
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* pin, const AM_MEDIA_TYPE* type) override
@@ -196,8 +172,7 @@ public:
             return receiveConnectionResult;
         if (connector != nullptr)
             return VFW_E_ALREADY_CONNECTED;
-        connector = pin;
-        connector->AddRef();
+        ReplaceCounted(connector, pin);
         return receiveConnectionResult;
     }
     HRESULT STDMETHODCALLTYPE Disconnect() override
@@ -205,9 +180,7 @@ public:
         ++disconnectCalls;
         if (connector == nullptr)
             return S_FALSE;
-        IPin* was = connector;
-        connector = nullptr;
-        was->Release();
+        ReleaseCounted(connector);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override { return AnswerConnectedTo(connector, pin); }
@@ -242,60 +215,40 @@ public:
     HRESULT STDMETHODCALLTYPE BeginFlush() override { UNEXPECTED_CALL(); }
     HRESULT STDMETHODCALLTYPE EndFlush() override { UNEXPECTED_CALL(); }
 
-    // IMediaSeeking (Seekable): every call is recorded and answers `seekingResult`; the time queries write
-    // `timeAnswer` or `secondsAnswer` through their out-pointer when it is not null.
-    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override
-    {
-        return Record("GetCapabilities", {capabilities});
-    }
-    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override
-    {
-        return Record("CheckCapabilities", {capabilities});
-    }
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override
-    {
-        return Record("IsFormatSupported", {format});
-    }
-    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override
-    {
-        return Record("QueryPreferredFormat", {format});
-    }
+    // IMediaSeeking (Seekable): every call is recorded under its method's name and answers `seekingResult`;
+    // the time queries write `timeAnswer` or `secondsAnswer` through their out-pointer when it is not null.
+    HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override { return Record(__func__, {capabilities}); }
+    HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* wanted) override { return Record(__func__, {wanted}); }
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override { return Record(__func__, {format}); }
+    HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override { return Record(__func__, {format}); }
+    // Named by hand: the platform's headers make GetTimeFormat a macro, which __func__ would show.
     HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override { return Record("GetTimeFormat", {format}); }
-    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override
-    {
-        return Record("IsUsingTimeFormat", {format});
-    }
-    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override { return Record("SetTimeFormat", {format}); }
-    HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override
-    {
-        return AnswerTime("GetDuration", duration);
-    }
-    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override { return AnswerTime("GetStopPosition", stop); }
-    HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override
-    {
-        return AnswerTime("GetCurrentPosition", current);
-    }
+    HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override { return Record(__func__, {format}); }
+    HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override { return Record(__func__, {format}); }
+    HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override { return AnswerTime(__func__, duration); }
+    HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override { return AnswerTime(__func__, stop); }
+    HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override { return AnswerTime(__func__, current); }
     HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
                                                 const GUID* sourceFormat) override
     {
-        return Record("ConvertTimeFormat", {target, targetFormat, sourceFormat}, {source});
+        return Record(__func__, {target, targetFormat, sourceFormat}, {source});
     }
     HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                            DWORD stopFlags) override
     {
-        return Record("SetPositions", {current, stop}, {currentFlags, stopFlags});
+        return Record(__func__, {current, stop}, {currentFlags, stopFlags});
     }
     HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override
     {
-        return Record("GetPositions", {current, stop});
+        return Record(__func__, {current, stop});
     }
     HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override
     {
-        return Record("GetAvailable", {earliest, latest});
+        return Record(__func__, {earliest, latest});
     }
-    HRESULT STDMETHODCALLTYPE SetRate(double rate) override { return Record("SetRate", {}, {}, {rate}); }
-    HRESULT STDMETHODCALLTYPE GetRate(double* rate) override { return Record("GetRate", {rate}); }
-    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override { return AnswerTime("GetPreroll", preroll); }
+    HRESULT STDMETHODCALLTYPE SetRate(double rate) override { return Record(__func__, {}, {}, {rate}); }
+    HRESULT STDMETHODCALLTYPE GetRate(double* rate) override { return Record(__func__, {rate}); }
+    HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override { return AnswerTime(__func__, preroll); }
 
     // IDispatch of IMediaPosition: a pass-through must never ask the upstream for it.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { UNEXPECTED_CALL(); }
@@ -307,32 +260,17 @@ public:
     }
 
     // IMediaPosition
-    HRESULT STDMETHODCALLTYPE get_Duration(REFTIME* length) override { return AnswerSeconds("get_Duration", length); }
-    HRESULT STDMETHODCALLTYPE put_CurrentPosition(REFTIME time) override
-    {
-        return Record("put_CurrentPosition", {}, {}, {time});
-    }
-    HRESULT STDMETHODCALLTYPE get_CurrentPosition(REFTIME* time) override
-    {
-        return AnswerSeconds("get_CurrentPosition", time);
-    }
-    HRESULT STDMETHODCALLTYPE get_StopTime(REFTIME* time) override { return AnswerSeconds("get_StopTime", time); }
-    HRESULT STDMETHODCALLTYPE put_StopTime(REFTIME time) override { return Record("put_StopTime", {}, {}, {time}); }
-    HRESULT STDMETHODCALLTYPE get_PrerollTime(REFTIME* time) override
-    {
-        return AnswerSeconds("get_PrerollTime", time);
-    }
-    HRESULT STDMETHODCALLTYPE put_PrerollTime(REFTIME time) override
-    {
-        return Record("put_PrerollTime", {}, {}, {time});
-    }
-    HRESULT STDMETHODCALLTYPE put_Rate(double rate) override { return Record("put_Rate", {}, {}, {rate}); }
-    HRESULT STDMETHODCALLTYPE get_Rate(double* rate) override { return Record("get_Rate", {rate}); }
-    HRESULT STDMETHODCALLTYPE CanSeekForward(LONG* canSeek) override { return Record("CanSeekForward", {canSeek}); }
-    HRESULT STDMETHODCALLTYPE CanSeekBackward(LONG* canSeek) override
-    {
-        return Record("CanSeekBackward", {canSeek});
-    }
+    HRESULT STDMETHODCALLTYPE get_Duration(REFTIME* length) override { return AnswerSeconds(__func__, length); }
+    HRESULT STDMETHODCALLTYPE put_CurrentPosition(REFTIME time) override { return Record(__func__, {}, {}, {time}); }
+    HRESULT STDMETHODCALLTYPE get_CurrentPosition(REFTIME* time) override { return AnswerSeconds(__func__, time); }
+    HRESULT STDMETHODCALLTYPE get_StopTime(REFTIME* time) override { return AnswerSeconds(__func__, time); }
+    HRESULT STDMETHODCALLTYPE put_StopTime(REFTIME time) override { return Record(__func__, {}, {}, {time}); }
+    HRESULT STDMETHODCALLTYPE get_PrerollTime(REFTIME* time) override { return AnswerSeconds(__func__, time); }
+    HRESULT STDMETHODCALLTYPE put_PrerollTime(REFTIME time) override { return Record(__func__, {}, {}, {time}); }
+    HRESULT STDMETHODCALLTYPE put_Rate(double rate) override { return Record(__func__, {}, {}, {rate}); }
+    HRESULT STDMETHODCALLTYPE get_Rate(double* rate) override { return Record(__func__, {rate}); }
+    HRESULT STDMETHODCALLTYPE CanSeekForward(LONG* canSeek) override { return Record(__func__, {canSeek}); }
+    HRESULT STDMETHODCALLTYPE CanSeekBackward(LONG* canSeek) override { return Record(__func__, {canSeek}); }
 
     // The pin, the enumerator and their counts together.
     void ExpectBalanced() const
@@ -345,7 +283,6 @@ public:
 
     // Scripting.
     const UpstreamKind kind;
-    bool recordsCalls = true;
     PIN_DIRECTION direction = PINDIR_OUTPUT;
     HRESULT queryDirectionResult = S_OK;
     HRESULT enumMediaTypesResult = S_OK;

@@ -12,7 +12,8 @@ class HandMadeSyncBlock {
 public:
     explicit HandMadeSyncBlock(const HandMadeChannel& channel)
         : section(channel.HeaderBlockName() + TARN_CAMERA_SYNC_BLOCK_SUFFIX, TARN_CAMERA_SYNC_BLOCK_SIZE),
-          wake(CreateSemaphoreW(nullptr, 0, 0x7fffffff, (channel.HeaderBlockName() + TARN_CAMERA_SYNC_WAKE_SUFFIX).c_str()))
+          wake(CreateSemaphoreW(nullptr, 0, 0x7fffffff,
+                                (channel.HeaderBlockName() + TARN_CAMERA_SYNC_WAKE_SUFFIX).c_str()))
     {
         if (Created())
             MakeValid();

@@ -7,40 +7,31 @@
 
 #include <cstdio>
 
+#include "TestThread.h"
+
 class HangWatchdog {
 public:
-    HangWatchdog(DWORD milliseconds, const char* what) : milliseconds(milliseconds), what(what)
+    HangWatchdog(DWORD milliseconds, const char* what)
+        : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)), watcher([this, milliseconds, what] {
+              if (WaitForSingleObject(done, milliseconds) != WAIT_TIMEOUT)
+                  return;
+              std::fprintf(stderr, "HANG: %s did not finish within %lu ms\n", what,
+                           static_cast<unsigned long>(milliseconds));
+              std::fflush(stderr);
+              TerminateProcess(GetCurrentProcess(), 3);
+          })
     {
-        done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread = CreateThread(nullptr, 0, &HangWatchdog::Watch, this, 0, nullptr);
     }
     ~HangWatchdog()
     {
         SetEvent(done);
-        if (thread != nullptr) {
-            WaitForSingleObject(thread, INFINITE);
-            CloseHandle(thread);
-        }
+        watcher.Join();
         CloseHandle(done);
     }
     HangWatchdog(const HangWatchdog&) = delete;
     HangWatchdog& operator=(const HangWatchdog&) = delete;
 
 private:
-    static DWORD WINAPI Watch(void* argument)
-    {
-        auto* self = static_cast<HangWatchdog*>(argument);
-        if (WaitForSingleObject(self->done, self->milliseconds) == WAIT_TIMEOUT) {
-            std::fprintf(stderr, "HANG: %s did not finish within %lu ms\n", self->what,
-                         static_cast<unsigned long>(self->milliseconds));
-            std::fflush(stderr);
-            TerminateProcess(GetCurrentProcess(), 3);
-        }
-        return 0;
-    }
-
-    DWORD milliseconds;
-    const char* what;
-    HANDLE done = nullptr;
-    HANDLE thread = nullptr;
+    HANDLE done;  // first: the watcher waits on it from its start
+    TestThread watcher;
 };

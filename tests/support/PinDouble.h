@@ -9,22 +9,8 @@
 
 #include <windows.h>
 #include <strmif.h>
-#include <vfwmsgs.h>
 
 #include "CountingDouble.h"
-
-// ConnectedTo as a pin answers it: `peer` with a reference for the caller, or VFW_E_NOT_CONNECTED (and null)
-// while there is none.
-inline HRESULT AnswerConnectedTo(IPin* peer, IPin** out)
-{
-    if (out == nullptr)
-        return E_POINTER;
-    *out = peer;
-    if (peer == nullptr)
-        return VFW_E_NOT_CONNECTED;
-    peer->AddRef();
-    return S_OK;
-}
 
 template <class... MoreInterfaces>
 class PinDouble : public CountingDouble<IPin, MoreInterfaces...> {

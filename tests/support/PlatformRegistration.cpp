@@ -25,6 +25,27 @@ std::wstring StringProperty(IPropertyBag* properties, const wchar_t* name)
     return text;
 }
 
+// Runs `commandLine` (the program found on the platform's search path) and gives its exit code; -1 when it
+// could not be started or did not end within 60 s.
+long RunProgram(std::wstring commandLine)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    long result = -1;
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &exitCode))
+        result = static_cast<long>(exitCode);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
 }  // namespace
 
 std::wstring ClassKeyName(REFCLSID classId)
@@ -82,30 +103,6 @@ int CountFilterMapperEntries(REFCLSID classId, DWORD minimumMerit, std::wstring*
     }
     return entries;
 }
-
-namespace {
-
-// Runs `commandLine` (the program found on the platform's search path) and gives its exit code; -1 when it
-// could not be started or did not end within 60 s.
-long RunProgram(std::wstring commandLine)
-{
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    long result = -1;
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &exitCode))
-        result = static_cast<long>(exitCode);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    return result;
-}
-
-}  // namespace
 
 long RunRegsvr32(const std::wstring& modulePath, bool unregister)
 {

@@ -5,61 +5,41 @@
 #include <objidl.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
-
-#include "FailureInjectionCounter.h"
 
 namespace {
 
 // Per-thread state keeps other threads' requests (the platform's own worker threads included) out of a
 // test's count.
-thread_local FailureInjectionCounter injection;
+thread_local FailureInjectionScope::Counter injection;
 
 using TaskMemAllocEntry = decltype(&::CoTaskMemAlloc);
 TaskMemAllocEntry platformTaskMemAlloc = nullptr;
 
-// The task-memory blocks this program's code allocated, or a double handed over, that nobody has freed yet:
-// an open-addressing set of addresses (linear probing, deletion by backward shift), in fixed storage so that
-// keeping it allocates nothing. Every thread reaches it: the program's import and the spy both write it.
+// The task-memory blocks this program's code allocated, or a double handed over, that nobody has freed yet,
+// in fixed storage so that keeping it allocates nothing. Every thread reaches it: the program's import and
+// the spy both write it. Few blocks are alive at a time, so a free looks through them all.
 class LiveBlocks {
 public:
     void Add(void* block)
     {
         AcquireSRWLockExclusive(&lock);
-        if (count + 1 < kCapacity) {
-            size_t slot = SlotOf(block);
-            while (slots[slot] != nullptr)
-                slot = (slot + 1) % kCapacity;
-            slots[slot] = block;
-            ++count;
-        } else {
+        if (count < kCapacity)
+            blocks[count++] = block;
+        else
             overflowed = true;
-        }
         ReleaseSRWLockExclusive(&lock);
     }
     // True when `block` was one of the set's.
     bool Remove(void* block)
     {
         AcquireSRWLockExclusive(&lock);
-        size_t slot = SlotOf(block);
-        while (slots[slot] != nullptr && slots[slot] != block)
-            slot = (slot + 1) % kCapacity;
-        const bool found = slots[slot] == block;
-        if (found) {
-            slots[slot] = nullptr;
-            --count;
-            // Entries after the freed slot that probed past it move back, so every lookup still finds them.
-            for (size_t next = (slot + 1) % kCapacity; slots[next] != nullptr; next = (next + 1) % kCapacity) {
-                const size_t home = SlotOf(slots[next]);
-                const bool movable = slot <= next ? (home <= slot || home > next) : (home <= slot && home > next);
-                if (movable) {
-                    slots[slot] = slots[next];
-                    slots[next] = nullptr;
-                    slot = next;
-                }
-            }
-        }
+        size_t at = 0;
+        while (at < count && blocks[at] != block)
+            ++at;
+        const bool found = at < count;
+        if (found)
+            blocks[at] = blocks[--count];
         ReleaseSRWLockExclusive(&lock);
         return found;
     }
@@ -73,25 +53,28 @@ public:
 
 private:
     static constexpr size_t kCapacity = 8192;
-    static size_t SlotOf(void* block) { return (reinterpret_cast<uintptr_t>(block) >> 4) % kCapacity; }
 
     SRWLOCK lock = SRWLOCK_INIT;
-    void* slots[kCapacity] = {};
+    void* blocks[kCapacity] = {};
     size_t count = 0;
     bool overflowed = false;
 };
 
 LiveBlocks liveBlocks;
 
-// What this program's code reaches when it calls CoTaskMemAlloc once the import is replaced.
-LPVOID WINAPI CountedTaskMemAlloc(SIZE_T bytes)
+// Task memory from the platform's allocator, counted alive until someone frees it.
+void* AllocateCounted(SIZE_T bytes)
 {
-    if (injection.CountRequest())
-        return nullptr;
     void* block = platformTaskMemAlloc(bytes);
     if (block != nullptr)
         liveBlocks.Add(block);
     return block;
+}
+
+// What this program's code reaches when it calls CoTaskMemAlloc once the import is replaced.
+LPVOID WINAPI CountedTaskMemAlloc(SIZE_T bytes)
+{
+    return injection.CountRequest() ? nullptr : AllocateCounted(bytes);
 }
 
 // The import address table entry through which `module`'s code calls `function` of `library`; null when the
@@ -221,17 +204,9 @@ bool EnsureAccountingStarted()
 }  // namespace
 
 TaskMemoryFailureScope::TaskMemoryFailureScope(int failingAllocation, bool failAllFollowing)
+    : FailureInjectionScope(injection, EnsureAccountingStarted(), failingAllocation, failAllFollowing)
 {
-    injection.Start(EnsureAccountingStarted(), failingAllocation, failAllFollowing);
 }
-
-TaskMemoryFailureScope::~TaskMemoryFailureScope()
-{
-    injection.Stop();
-}
-
-int TaskMemoryFailureScope::AllocationsSeen() const { return injection.seen; }
-bool TaskMemoryFailureScope::FailureInjected() const { return injection.injected; }
 
 LONG TaskMemoryBlocksAlive()
 {
@@ -241,12 +216,7 @@ LONG TaskMemoryBlocksAlive()
 
 void* AllocateHandedOverTaskMemory(SIZE_T bytes)
 {
-    if (!EnsureAccountingStarted())
-        return nullptr;
-    void* block = platformTaskMemAlloc(bytes);
-    if (block != nullptr)
-        liveBlocks.Add(block);
-    return block;
+    return EnsureAccountingStarted() ? AllocateCounted(bytes) : nullptr;
 }
 
 AM_MEDIA_TYPE* HandOverMediaTypeCopy(const AM_MEDIA_TYPE& type)

@@ -21,23 +21,16 @@
 #include <windows.h>
 #include <strmif.h>
 
-class TaskMemoryFailureScope {
-public:
-    // The request numbered `failingAllocation` (0 = the next one) made on this thread inside the scope fails;
-    // with `failAllFollowing` every later one fails too. -1 fails nothing and only counts.
-    explicit TaskMemoryFailureScope(int failingAllocation, bool failAllFollowing = false);
-    ~TaskMemoryFailureScope();
-    TaskMemoryFailureScope(const TaskMemoryFailureScope&) = delete;
-    TaskMemoryFailureScope& operator=(const TaskMemoryFailureScope&) = delete;
+#include "FailureInjectionScope.h"
 
-    // Requests seen on this thread since the scope began (failed ones included).
-    int AllocationsSeen() const;
-    // Whether the chosen request has been reached, so a test of a failure path cannot silently miss it.
-    bool FailureInjected() const;
+class TaskMemoryFailureScope : public FailureInjectionScope {
+public:
+    // The request numbered `failingAllocation` fails, as FailureInjectionScope numbers them.
+    explicit TaskMemoryFailureScope(int failingAllocation, bool failAllFollowing = false);
 };
 
 // Blocks this program's code allocated (or a double handed over) since the accounting started (the first
-// call of either function below or the first scope) and nobody freed yet; -1 once more than 8191 were alive
+// call of either function below or the first scope) and nobody freed yet; -1 once more than 8192 were alive
 // at one time (the count is then no longer kept).
 LONG TaskMemoryBlocksAlive();
 // For a double that hands a block to the code under test (a media type record, say): task memory allocated

@@ -6,18 +6,9 @@
 #include <new>
 #include <utility>
 
-#include "ComPtr.h"
 #include "HResult.h"
-#include "TestSourcePinEnumerator.h"
-
-TestSourceFilter::TestSourceFilter() : pin(this) {}
-
-TestSourceFilter::~TestSourceFilter()
-{
-    JoinStreamingThread();
-    if (clock != nullptr)
-        clock->Release();
-}
+#include "PlatformSamples.h"
+#include "TestSourceEnumerator.h"
 
 HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
 {
@@ -33,25 +24,12 @@ HRESULT TestSourceFilter::QueryInterface(REFIID riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-ULONG TestSourceFilter::AddRef()
-{
-    return static_cast<ULONG>(InterlockedIncrement(&references));
-}
-
 ULONG TestSourceFilter::Release()
 {
     LONG now = InterlockedDecrement(&references);
     if (now == 0)
         delete this;
     return static_cast<ULONG>(now);
-}
-
-HRESULT TestSourceFilter::GetClassID(CLSID* classId)
-{
-    if (classId == nullptr)
-        return E_POINTER;
-    *classId = CLSID_TestSourceFilter;
-    return S_OK;
 }
 
 HRESULT TestSourceFilter::Stop()
@@ -83,42 +61,33 @@ HRESULT TestSourceFilter::Run(REFERENCE_TIME)
         if (state == State_Stopped)
             RETURN_IF_FAILED(pin.CommitAllocator());
         state = State_Running;
-        if (streamStartedThisRun || (queuedFrames.empty() && !endStreamAfterQueue))
+        if (streamStartedThisRun)
             return S_OK;
         streamStartedThisRun = true;
     }
     // A thread from an earlier run has finished its queue (or was ended by Stop); join it before starting anew.
     JoinStreamingThread();
     std::vector<QueuedDelivery> frames;
-    bool endStream;
     {
         std::lock_guard<std::mutex> guard(stateLock);
         frames = std::move(queuedFrames);
         queuedFrames.clear();
-        endStream = endStreamAfterQueue;
         streamingResult = S_OK;
     }
-    streamingThread = std::thread(&TestSourceFilter::StreamQueuedFrames, this, std::move(frames), endStream);
+    streamingThread = std::thread(&TestSourceFilter::StreamQueuedFrames, this, std::move(frames));
     return S_OK;
 }
 
 HRESULT TestSourceFilter::GetState(DWORD, FILTER_STATE* current)
 {
-    if (current == nullptr)
-        return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    *current = state;
-    return S_OK;
+    return ScriptedAnswer(current, state);
 }
 
 HRESULT TestSourceFilter::SetSyncSource(IReferenceClock* newClock)
 {
     std::lock_guard<std::mutex> guard(stateLock);
-    if (newClock != nullptr)
-        newClock->AddRef();
-    if (clock != nullptr)
-        clock->Release();
-    clock = newClock;
+    clock = ComPtr<IReferenceClock>(newClock);
     return S_OK;
 }
 
@@ -127,9 +96,7 @@ HRESULT TestSourceFilter::GetSyncSource(IReferenceClock** current)
     if (current == nullptr)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    *current = clock;
-    if (clock != nullptr)
-        clock->AddRef();
+    clock.CopyTo(current);
     return S_OK;
 }
 
@@ -137,7 +104,7 @@ HRESULT TestSourceFilter::EnumPins(IEnumPins** enumerator)
 {
     if (enumerator == nullptr)
         return E_POINTER;
-    *enumerator = new (std::nothrow) TestSourcePinEnumerator(this, &pin);
+    *enumerator = new (std::nothrow) TestSourcePinEnumerator({ComPtr<IPin>(&pin)});
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -146,11 +113,8 @@ HRESULT TestSourceFilter::FindPin(LPCWSTR id, IPin** found)
     if (id == nullptr || found == nullptr)
         return E_POINTER;
     *found = nullptr;
-    if (lstrcmpW(id, L"Output") != 0)
-        return VFW_E_NOT_FOUND;
-    *found = &pin;
-    pin.AddRef();
-    return S_OK;
+    return lstrcmpW(id, L"Output") == 0 ? pin.QueryInterface(IID_IPin, reinterpret_cast<void**>(found))
+                                        : VFW_E_NOT_FOUND;
 }
 
 HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
@@ -158,10 +122,8 @@ HRESULT TestSourceFilter::QueryFilterInfo(FILTER_INFO* info)
     if (info == nullptr)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    std::memcpy(info->achName, name, sizeof name);
-    info->pGraph = graph;
-    if (graph != nullptr)
-        graph->AddRef();
+    lstrcpynW(info->achName, name.c_str(), MAX_FILTER_NAME);
+    CopyCounted(graph, &info->pGraph);
     return S_OK;
 }
 
@@ -169,9 +131,7 @@ HRESULT TestSourceFilter::JoinFilterGraph(IFilterGraph* newGraph, LPCWSTR newNam
 {
     std::lock_guard<std::mutex> guard(stateLock);
     graph = newGraph;
-    std::memset(name, 0, sizeof name);
-    if (newName != nullptr)
-        lstrcpynW(name, newName, MAX_FILTER_NAME);
+    name = newName != nullptr ? newName : L"";
     return S_OK;
 }
 
@@ -183,9 +143,7 @@ void TestSourceFilter::QueueFrame(std::vector<BYTE> frame)
 void TestSourceFilter::QueueRepeatedFrame(std::shared_ptr<const std::vector<BYTE>> frame, int times)
 {
     std::lock_guard<std::mutex> guard(stateLock);
-    queuedFrames.emplace_back();
-    queuedFrames.back().frame = std::move(frame);
-    queuedFrames.back().times = times;
+    queuedFrames.push_back({std::move(frame), times});
 }
 
 void TestSourceFilter::QueueFormatChange(const AM_MEDIA_TYPE& type)
@@ -196,12 +154,6 @@ void TestSourceFilter::QueueFormatChange(const AM_MEDIA_TYPE& type)
     queuedFrames.back().newType = type;
 }
 
-void TestSourceFilter::SetEndOfStreamAfterQueue(bool endStream)
-{
-    std::lock_guard<std::mutex> guard(stateLock);
-    endStreamAfterQueue = endStream;
-}
-
 HRESULT TestSourceFilter::WaitForStreaming()
 {
     JoinStreamingThread();
@@ -209,45 +161,21 @@ HRESULT TestSourceFilter::WaitForStreaming()
     return streamingResult;
 }
 
-HRESULT TestSourceFilter::Deliver(const std::vector<BYTE>& frame)
-{
-    ComPtr<IPin> peer;
-    ComPtr<IMemInputPin> peerInput;
-    ComPtr<IMemAllocator> samples;
-    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
-    return DeliverThrough(peerInput.Get(), samples.Get(), frame);
-}
-
-HRESULT TestSourceFilter::DeliverEndOfStream()
-{
-    ComPtr<IPin> peer;
-    ComPtr<IMemInputPin> peerInput;
-    ComPtr<IMemAllocator> samples;
-    RETURN_IF_FAILED(pin.TakeDeliveryPath(peer.Out(), peerInput.Out(), samples.Out()));
-    return peer->EndOfStream();
-}
-
 HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator* samples,
                                          const std::vector<BYTE>& frame, const AM_MEDIA_TYPE* newType)
 {
     ComPtr<IMediaSample> sample;
-    RETURN_IF_FAILED(samples->GetBuffer(sample.Out(), nullptr, nullptr, 0));
+    RETURN_IF_FAILED(PlatformSamples::TakeFrom(samples, sample.Out(), static_cast<long>(frame.size()), newType));
     BYTE* buffer = nullptr;
     RETURN_IF_FAILED(sample->GetPointer(&buffer));
-    const long size = sample->GetSize();
-    if (frame.size() > static_cast<size_t>(size))
-        return E_INVALIDARG;
     // Bytes of the buffer beyond the frame are marked, so a test can tell what a peer read past the data.
     std::memcpy(buffer, frame.data(), frame.size());
-    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(size) - frame.size());
-    RETURN_IF_FAILED(sample->SetActualDataLength(static_cast<long>(frame.size())));
+    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(sample->GetSize()) - frame.size());
     RETURN_IF_FAILED(sample->SetSyncPoint(TRUE));
-    if (newType != nullptr)
-        RETURN_IF_FAILED(sample->SetMediaType(const_cast<AM_MEDIA_TYPE*>(newType)));
     return peerInput->Receive(sample.Get());
 }
 
-void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, bool endStream)
+void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue)
 {
     // The delivery path is taken once: Stop decommits the allocator, which ends a wait for a buffer, and the
     // references keep the peer alive until the thread is done with it.
@@ -272,7 +200,7 @@ void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, boo
                 changedType = nullptr;
             }
         }
-        if (SUCCEEDED(result) && endStream)
+        if (SUCCEEDED(result))
             result = peer->EndOfStream();
     }
     {
@@ -280,10 +208,4 @@ void TestSourceFilter::StreamQueuedFrames(std::vector<QueuedDelivery> queue, boo
         streamingResult = result;
     }
     CoUninitialize();
-}
-
-void TestSourceFilter::JoinStreamingThread()
-{
-    if (streamingThread.joinable())
-        streamingThread.join();
 }

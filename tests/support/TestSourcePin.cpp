@@ -1,17 +1,17 @@
 #include "TestSourcePin.h"
 
-#include <amvideo.h>
-#include <uuids.h>
 #include <vfwmsgs.h>
 
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <utility>
 
-#include "ComPtr.h"
 #include "HResult.h"
+#include "PlatformSamples.h"
+#include "TestSourceEnumerator.h"
 #include "TestSourceFilter.h"
-#include "TestSourceTypeEnumerator.h"
+#include "VideoMediaType.h"
 
 namespace {
 
@@ -21,32 +21,21 @@ const wchar_t kPinName[] = L"Output";
 const HRESULT kPropertySetUnsupported = HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND);
 const HRESULT kPropertyUnsupported = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
+// S_OK for the one property the pin reports, the pin category; otherwise why it is refused.
+HRESULT CategoryPropertyKnown(REFGUID set, DWORD id)
+{
+    if (!IsEqualGUID(set, AMPROPSETID_Pin))
+        return kPropertySetUnsupported;
+    return id == AMPROPERTY_PIN_CATEGORY ? S_OK : kPropertyUnsupported;
+}
+
 // The size of one frame of `type`, for allocator buffers the script did not size itself.
 long FrameSizeOf(const AM_MEDIA_TYPE& type)
 {
-    if (type.lSampleSize > 1)
-        return static_cast<long>(type.lSampleSize);
-    if (IsEqualGUID(type.formattype, FORMAT_VideoInfo) && type.cbFormat >= sizeof(VIDEOINFOHEADER) &&
-        type.pbFormat != nullptr) {
-        const auto* video = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-        return static_cast<long>(video->bmiHeader.biSizeImage);
-    }
-    return 0;
+    return static_cast<long>(type.lSampleSize > 1 ? type.lSampleSize : PictureOf(type).biSizeImage);
 }
 
 }  // namespace
-
-TestSourcePin::~TestSourcePin()
-{
-    // The graph disconnects every pin before it lets a filter go; this only covers a test that never put the
-    // filter into a graph.
-    if (allocator != nullptr)
-        allocator->Release();
-    if (connectedInput != nullptr)
-        connectedInput->Release();
-    if (connectedPin != nullptr)
-        connectedPin->Release();
-}
 
 HRESULT TestSourcePin::QueryInterface(REFIID riid, void** ppv)
 {
@@ -99,10 +88,7 @@ HRESULT TestSourcePin::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD)
 
 HRESULT TestSourcePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataBytes, DWORD* returnedBytes)
 {
-    if (!IsEqualGUID(set, AMPROPSETID_Pin))
-        return kPropertySetUnsupported;
-    if (id != AMPROPERTY_PIN_CATEGORY)
-        return kPropertyUnsupported;
+    RETURN_IF_FAILED(CategoryPropertyKnown(set, id));
     if (data == nullptr && returnedBytes == nullptr)
         return E_POINTER;
     if (returnedBytes != nullptr)
@@ -118,10 +104,7 @@ HRESULT TestSourcePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWOR
 
 HRESULT TestSourcePin::QuerySupported(REFGUID set, DWORD id, DWORD* support)
 {
-    if (!IsEqualGUID(set, AMPROPSETID_Pin))
-        return kPropertySetUnsupported;
-    if (id != AMPROPERTY_PIN_CATEGORY)
-        return kPropertyUnsupported;
+    RETURN_IF_FAILED(CategoryPropertyKnown(set, id));
     if (support != nullptr)
         *support = KSPROPERTY_SUPPORT_GET;
     return S_OK;
@@ -142,7 +125,7 @@ HRESULT TestSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
     std::vector<COwnedMediaType> candidates;
     {
         std::lock_guard<std::mutex> guard(filter->stateLock);
-        if (connectedPin != nullptr)
+        if (connectedPin)
             return VFW_E_ALREADY_CONNECTED;
         if (filter->StateLocked() != State_Stopped)
             return VFW_E_NOT_STOPPED;
@@ -170,93 +153,58 @@ HRESULT TestSourcePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type)
 HRESULT TestSourcePin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type)
 {
     RETURN_IF_FAILED(receivePin->ReceiveConnection(this, &type));
-    ComPtr<IMemInputPin> peerInput;
-    HRESULT hr = receivePin->QueryInterface(IID_IMemInputPin, peerInput.OutVoid());
-    ComPtr<IMemAllocator> samples;
-    if (SUCCEEDED(hr)) {
-        {
-            // The allocator's size comes from the type when the script did not fix one.
-            std::lock_guard<std::mutex> guard(filter->stateLock);
-            connectionType = type;
-        }
-        hr = HandOverAllocator(peerInput.Get(), samples.Out());
+    long count;
+    long size;
+    {
+        std::lock_guard<std::mutex> guard(filter->stateLock);
+        count = bufferCount;
+        // The allocator's size comes from the type when the script did not fix one.
+        size = bufferSize > 0 ? bufferSize : FrameSizeOf(type);
     }
+    ComPtr<IMemInputPin> peerInput;
+    ComPtr<IMemAllocator> samples;
+    HRESULT hr = receivePin->QueryInterface(IID_IMemInputPin, peerInput.OutVoid());
+    if (SUCCEEDED(hr))
+        hr = size > 0 ? PlatformSamples::CreateAllocator(count, size, samples.Out()) : VFW_E_SIZENOTSET;
+    if (SUCCEEDED(hr))
+        hr = peerInput->NotifyAllocator(samples.Get(), FALSE);
     if (FAILED(hr)) {
         receivePin->Disconnect();
-        std::lock_guard<std::mutex> guard(filter->stateLock);
-        connectionType = COwnedMediaType();
         return hr;
     }
     std::lock_guard<std::mutex> guard(filter->stateLock);
-    connectedPin = receivePin;
-    connectedPin->AddRef();
-    connectedInput = peerInput.Detach();
-    allocator = samples.Detach();
-    return S_OK;
-}
-
-HRESULT TestSourcePin::HandOverAllocator(IMemInputPin* peerInput, IMemAllocator** created)
-{
-    ALLOCATOR_PROPERTIES wanted = {};
-    {
-        std::lock_guard<std::mutex> guard(filter->stateLock);
-        wanted.cBuffers = bufferCount;
-        wanted.cbBuffer = bufferSize > 0 ? bufferSize : FrameSizeOf(connectionType);
-        wanted.cbAlign = 1;
-    }
-    if (wanted.cbBuffer <= 0)
-        return VFW_E_SIZENOTSET;
-    ComPtr<IMemAllocator> samples;
-    RETURN_IF_FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                      samples.OutVoid()));
-    ALLOCATOR_PROPERTIES actual = {};
-    RETURN_IF_FAILED(samples->SetProperties(&wanted, &actual));
-    // The samples' GetSize must report exactly the scripted size: tests compare what the peer publishes
-    // against it.
-    if (actual.cbBuffer != wanted.cbBuffer || actual.cBuffers < wanted.cBuffers)
-        return VFW_E_SIZENOTSET;
-    RETURN_IF_FAILED(peerInput->NotifyAllocator(samples.Get(), FALSE));
-    *created = samples.Detach();
+    connectedPin = ComPtr<IPin>(receivePin);
+    connectedInput = std::move(peerInput);
+    allocator = std::move(samples);
+    connectionType = type;
     return S_OK;
 }
 
 HRESULT TestSourcePin::Disconnect()
 {
-    IPin* peer;
-    IMemInputPin* peerInput;
-    IMemAllocator* samples;
+    // Released outside the lock: the last reference on a peer may run its destructor.
+    ComPtr<IPin> peer;
+    ComPtr<IMemInputPin> peerInput;
+    ComPtr<IMemAllocator> samples;
     {
         std::lock_guard<std::mutex> guard(filter->stateLock);
         if (filter->StateLocked() != State_Stopped)
             return VFW_E_NOT_STOPPED;
-        if (connectedPin == nullptr)
+        if (!connectedPin)
             return S_FALSE;
-        peer = connectedPin;
-        peerInput = connectedInput;
-        samples = allocator;
-        connectedPin = nullptr;
-        connectedInput = nullptr;
-        allocator = nullptr;
+        peer = std::move(connectedPin);
+        peerInput = std::move(connectedInput);
+        samples = std::move(allocator);
         connectionType = COwnedMediaType();
     }
-    // Released outside the lock: the last reference on a peer may run its destructor.
     samples->Decommit();
-    samples->Release();
-    peerInput->Release();
-    peer->Release();
     return S_OK;
 }
 
 HRESULT TestSourcePin::ConnectedTo(IPin** pin)
 {
-    if (pin == nullptr)
-        return E_POINTER;
     std::lock_guard<std::mutex> guard(filter->stateLock);
-    *pin = connectedPin;
-    if (connectedPin == nullptr)
-        return VFW_E_NOT_CONNECTED;
-    connectedPin->AddRef();
-    return S_OK;
+    return AnswerConnectedTo(connectedPin.Get(), pin);
 }
 
 HRESULT TestSourcePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
@@ -264,7 +212,7 @@ HRESULT TestSourcePin::ConnectionMediaType(AM_MEDIA_TYPE* type)
     if (type == nullptr)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(filter->stateLock);
-    if (connectedPin == nullptr) {
+    if (!connectedPin) {
         MediaTypeReset(type);
         return VFW_E_NOT_CONNECTED;
     }
@@ -279,14 +227,6 @@ HRESULT TestSourcePin::QueryPinInfo(PIN_INFO* info)
     filter->AddRef();
     info->dir = PINDIR_OUTPUT;
     std::memcpy(info->achName, kPinName, sizeof kPinName);
-    return S_OK;
-}
-
-HRESULT TestSourcePin::QueryDirection(PIN_DIRECTION* direction)
-{
-    if (direction == nullptr)
-        return E_POINTER;
-    *direction = PINDIR_OUTPUT;
     return S_OK;
 }
 
@@ -321,28 +261,13 @@ HRESULT TestSourcePin::EnumMediaTypes(IEnumMediaTypes** enumerator)
     return *enumerator != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-// Called by the filter with stateLock held: commit and decommit do not call back into this pin.
-HRESULT TestSourcePin::CommitAllocator()
-{
-    return allocator != nullptr ? allocator->Commit() : S_OK;
-}
-
-void TestSourcePin::DecommitAllocator()
-{
-    if (allocator != nullptr)
-        allocator->Decommit();
-}
-
 HRESULT TestSourcePin::TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples)
 {
     std::lock_guard<std::mutex> guard(filter->stateLock);
-    if (connectedPin == nullptr)
+    if (!connectedPin)
         return VFW_E_NOT_CONNECTED;
-    *peerPin = connectedPin;
-    connectedPin->AddRef();
-    *peerInput = connectedInput;
-    connectedInput->AddRef();
-    *samples = allocator;
-    allocator->AddRef();
+    connectedPin.CopyTo(peerPin);
+    connectedInput.CopyTo(peerInput);
+    allocator.CopyTo(samples);
     return S_OK;
 }

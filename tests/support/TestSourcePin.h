@@ -1,9 +1,10 @@
 // The output pin ("Output") of TestSourceFilter, written directly on the platform's IPin: offers the filter's
 // scripted media types in order, connects by the peer's ReceiveConnection and hands the peer the platform's
-// standard allocator (CLSID_MemoryAllocator) with NotifyAllocator. Part of its filter (a member, never deleted
-// on its own): AddRef and Release go to the filter. Called on the control thread (connection) and read by the
-// filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every field. Given a
-// category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin does.
+// standard allocator (PlatformSamples::CreateAllocator) with NotifyAllocator. Part of its filter (a member,
+// never deleted on its own): AddRef and Release go to the filter. Called on the control thread (connection)
+// and read by the filter's streaming thread through TakeDeliveryPath; the filter's `stateLock` guards every
+// field. Given a category (SetCategory), it also reports it through IKsPropertySet, as a camera's capture pin
+// does.
 #pragma once
 
 #include <windows.h>
@@ -12,13 +13,14 @@
 #include <vector>
 
 #include "COwnedMediaType.h"
+#include "ComPtr.h"
+#include "ScriptedAnswer.h"
 
 class TestSourceFilter;
 
 class TestSourcePin final : public IPin, public IKsPropertySet {
 public:
     explicit TestSourcePin(TestSourceFilter* filter) : filter(filter) {}
-    ~TestSourcePin();
     TestSourcePin(const TestSourcePin&) = delete;
     TestSourcePin& operator=(const TestSourcePin&) = delete;
 
@@ -35,7 +37,10 @@ public:
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override;
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override
+    {
+        return ScriptedAnswer(direction, PINDIR_OUTPUT);
+    }
     HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
     HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** enumerator) override;
@@ -60,15 +65,19 @@ public:
     void SetBuffers(long count, long size);
 
     // Commit and decommit the allocator with the filter's state (no-ops while unconnected).
-    HRESULT CommitAllocator();
-    void DecommitAllocator();
+    // Called by the filter with stateLock held: committing and decommitting do not call back into this pin.
+    HRESULT CommitAllocator() { return allocator ? allocator->Commit() : S_OK; }
+    void DecommitAllocator()
+    {
+        if (allocator)
+            allocator->Decommit();
+    }
     // New references to what delivery needs: the peer's IPin and IMemInputPin and the allocator. Fails with
     // VFW_E_NOT_CONNECTED while unconnected.
     HRESULT TakeDeliveryPath(IPin** peerPin, IMemInputPin** peerInput, IMemAllocator** samples);
 
 private:
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
-    HRESULT HandOverAllocator(IMemInputPin* peerInput, IMemAllocator** allocator);
 
     TestSourceFilter* const filter;  // owner: not counted (the pin is part of it)
     std::vector<COwnedMediaType> offeredTypes;
@@ -76,10 +85,10 @@ private:
     long bufferCount = 1;
     long bufferSize = 0;  // 0: the connection type's lSampleSize, or the bmiHeader's biSizeImage
 
-    // Connection state: counted references, all set together by a successful Connect, all released by
-    // Disconnect.
-    IPin* connectedPin = nullptr;
-    IMemInputPin* connectedInput = nullptr;
-    IMemAllocator* allocator = nullptr;
+    // Connection state, all set together by a successful Connect, all released by Disconnect (or with the
+    // filter, for a test that never put it into a graph).
+    ComPtr<IPin> connectedPin;
+    ComPtr<IMemInputPin> connectedInput;
+    ComPtr<IMemAllocator> allocator;
     COwnedMediaType connectionType;
 };

@@ -21,7 +21,10 @@ public:
 
     bool Started() const { return handle != nullptr; }
     // True when the body has returned within `milliseconds`.
-    bool Wait(DWORD milliseconds) { return handle == nullptr || WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0; }
+    bool Wait(DWORD milliseconds)
+    {
+        return handle == nullptr || WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0;
+    }
     void Join()
     {
         if (handle == nullptr)
