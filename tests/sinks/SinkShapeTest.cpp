@@ -27,7 +27,6 @@
 #include "FakeUpstreamPin.h"
 #include "HangWatchdog.h"
 #include "VideoMediaType.h"
-#include "SerializedFakeGraph.h"
 #include "SinkUnderTest.h"
 #include "TestThread.h"
 #include "NullsinkerSink.h"
@@ -324,7 +323,7 @@ TYPED_TEST(SinkShapeTest, EndOfStreamWaitsForTheSampleInReceiveThenCompletesOnce
 TYPED_TEST(SinkShapeTest, StreamingAndControlThreadsNeverDeadlockAndEachSampleIsPublishedUnderOneType)
 {
     FakeMediaSample sample(false, 640 * 480 * 2);
-    SerializedFakeGraph graph;
+    FakeGraph graph;
     FakeUpstreamPin upstream;
     FakeAllocator allocator;
     const COwnedMediaType large = MakeVideoType(640, 480, 16);
