@@ -80,8 +80,11 @@ HRESULT TestSourceFilter::Run(REFERENCE_TIME)
 
 HRESULT TestSourceFilter::GetState(DWORD, FILTER_STATE* current)
 {
+    if (current == nullptr)
+        return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
-    return ScriptedAnswer(current, state);
+    *current = state;
+    return S_OK;
 }
 
 HRESULT TestSourceFilter::SetSyncSource(IReferenceClock* newClock)
@@ -168,9 +171,12 @@ HRESULT TestSourceFilter::DeliverThrough(IMemInputPin* peerInput, IMemAllocator*
     RETURN_IF_FAILED(PlatformSamples::TakeFrom(samples, sample.Out(), static_cast<long>(frame.size()), newType));
     BYTE* buffer = nullptr;
     RETURN_IF_FAILED(sample->GetPointer(&buffer));
+    const long size = sample->GetSize();
+    if (size < 0 || frame.size() > static_cast<size_t>(size))
+        return E_INVALIDARG;
     // Bytes of the buffer beyond the frame are marked, so a test can tell what a peer read past the data.
     std::memcpy(buffer, frame.data(), frame.size());
-    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(sample->GetSize()) - frame.size());
+    std::memset(buffer + frame.size(), kUnusedBufferByte, static_cast<size_t>(size) - frame.size());
     RETURN_IF_FAILED(sample->SetSyncPoint(TRUE));
     return peerInput->Receive(sample.Get());
 }

@@ -203,6 +203,8 @@ HRESULT TestSourcePin::Disconnect()
 
 HRESULT TestSourcePin::ConnectedTo(IPin** pin)
 {
+    if (pin == nullptr)
+        return E_POINTER;
     std::lock_guard<std::mutex> guard(filter->stateLock);
     return AnswerConnectedTo(connectedPin.Get(), pin);
 }
