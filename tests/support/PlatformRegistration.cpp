@@ -3,6 +3,7 @@
 #include <dshow.h>
 
 #include "ComPtr.h"
+#include "PlatformProcess.h"
 
 namespace {
 
@@ -23,27 +24,6 @@ std::wstring StringProperty(IPropertyBag* properties, const wchar_t* name)
         text = value.bstrVal;
     VariantClear(&value);
     return text;
-}
-
-// Runs `commandLine` (the program found on the platform's search path) and gives its exit code; -1 when it
-// could not be started or did not end within 60 s.
-long RunProgram(std::wstring commandLine)
-{
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    long result = -1;
-    DWORD exitCode = 0;
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(process.hProcess, &exitCode))
-        result = static_cast<long>(exitCode);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hProcess);
-    return result;
 }
 
 }  // namespace
@@ -106,13 +86,13 @@ int CountFilterMapperEntries(REFCLSID classId, DWORD minimumMerit, std::wstring*
 
 long RunRegsvr32(const std::wstring& modulePath, bool unregister)
 {
-    return RunProgram(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + modulePath + L"\"");
+    return RunProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + modulePath + L"\"");
 }
 
 std::optional<std::string> ExportRegistryTree(const std::wstring& key, const std::wstring& exportFile)
 {
     // reg.exe of this program's own bitness: it exports the registry view this program sees.
-    if (RunProgram(L"reg.exe export \"" + key + L"\" \"" + exportFile + L"\" /y") != 0)
+    if (RunProcess(L"reg.exe export \"" + key + L"\" \"" + exportFile + L"\" /y") != 0)
         return std::nullopt;
     HANDLE file = CreateFileW(exportFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -1,6 +1,6 @@
 // Running other programs of the Wine prefix from a test (a second process that reads the camera channel;
-// regsvr32 is PlatformRegistration.h's). Paths built on the host are given to Windows programs through Wine's
-// Z: drive.
+// regsvr32 and reg.exe through PlatformRegistration.h). Paths built on the host are given to Windows programs
+// through Wine's Z: drive.
 #pragma once
 
 #include <windows.h>
